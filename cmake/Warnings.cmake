@@ -1,0 +1,26 @@
+# Warnings on everywhere; errors when SEALRUN_WERROR is set (CI sets it).
+add_library(sealrun_warnings INTERFACE)
+target_compile_options(sealrun_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
+  -Wformat=2 -Wimplicit-fallthrough
+  $<$<BOOL:${SEALRUN_WERROR}>:-Werror>)
+
+# sealrun_library(NAME folder-relative sources are globbed; DEPS ...)
+# One static library per folder, sources found in that folder only.
+function(sealrun_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${SEALRUN_ROOT})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE sealrun_warnings ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# sealrun_test(NAME DEPS ...): one GoogleTest program from the *.cpp files of the current folder.
+function(sealrun_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${_sources})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} sealrun_testsupport GTest::gtest GTest::gmock GTest::gtest_main sealrun_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "SEALRUN_CORPUS=${SEALRUN_CORPUS_DIR};SEALRUN_SOURCE_DIR=${SEALRUN_ROOT}")
+endfunction()
