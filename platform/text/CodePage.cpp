@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -149,42 +150,70 @@ bool IsCodePageSupported(CodePage codePage) {
   return name && OpenIconv("UTF-16LE", *name) != nullptr;
 }
 
-Converted<std::u16string> DecodeFrom(std::string_view bytes, CodePage codePage) {
-  codePage = Resolve(codePage);
-  if (codePage == kCpUtf8) {
-    return {Utf8ToUtf16(bytes), !IsValidUtf8(bytes)};
-  }
-  const auto name = IconvName(codePage);
-  IconvHandle cd = name ? OpenIconv("UTF-16LE", *name) : nullptr;
-  if (!cd) return {Utf8ToUtf16(std::string(bytes.size(), '?')), !bytes.empty()};
+namespace {
+
+// Width in bytes of one code unit of the named encoding (iconv names as used here).
+size_t UnitSize(std::string_view iconvName) {
+  std::string upper(iconvName);
+  for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper.starts_with("UTF-16") || upper.starts_with("UCS-2") || upper.starts_with("UNICODE")) return 2;
+  if (upper.starts_with("UTF-32") || upper.starts_with("UCS-4")) return 4;
+  return 1;
+}
+
+std::optional<Converted<std::u16string>> DecodeWith(std::string_view bytes, std::string_view iconvName) {
+  IconvHandle cd = OpenIconv("UTF-16LE", iconvName);
+  if (!cd) return std::nullopt;
   std::string utf16le;
   utf16le.reserve(bytes.size() * 2);
-  const size_t unitSize = (codePage == kCpUtf16Le || codePage == kCpUtf16Be) ? 2
-                          : (codePage == kCpUtf32Le || codePage == kCpUtf32Be) ? 4
-                                                                               : 1;
-  const bool clean = RunIconv(static_cast<iconv_t>(cd.get()), bytes, unitSize, std::string_view("?\0", 2), utf16le);
-  return {FromLittleEndianBytes(utf16le), !clean};
+  const bool clean = RunIconv(static_cast<iconv_t>(cd.get()), bytes, UnitSize(iconvName), std::string_view("?\0", 2), utf16le);
+  return Converted<std::u16string>{FromLittleEndianBytes(utf16le), !clean};
+}
+
+std::optional<Converted<std::string>> EncodeWith(std::u16string_view text, std::string_view iconvName) {
+  IconvHandle cd = OpenIconv(iconvName, "UTF-16LE");
+  if (!cd) return std::nullopt;
+  // "?" in the target encoding: one byte for 8-bit and multibyte code pages, wider for UTF-16/32.
+  const size_t unit = UnitSize(iconvName);
+  const bool bigEndian = iconvName.ends_with("BE") || iconvName.ends_with("be");
+  std::string replacement(unit, '\0');
+  replacement[bigEndian ? unit - 1 : 0] = '?';
+  std::string out;
+  out.reserve(text.size() * 2);
+  const bool clean = RunIconv(static_cast<iconv_t>(cd.get()), ToLittleEndianBytes(text), 2, replacement, out);
+  return Converted<std::string>{std::move(out), !clean};
+}
+
+}  // namespace
+
+Converted<std::u16string> DecodeFrom(std::string_view bytes, CodePage codePage) {
+  codePage = Resolve(codePage);
+  if (codePage == kCpUtf8) return {Utf8ToUtf16(bytes), !IsValidUtf8(bytes)};
+  const auto name = IconvName(codePage);
+  if (auto converted = name ? DecodeWith(bytes, *name) : std::nullopt) return std::move(*converted);
+  return {std::u16string(bytes.size(), u'?'), !bytes.empty()};
 }
 
 Converted<std::string> EncodeTo(std::u16string_view text, CodePage codePage) {
   codePage = Resolve(codePage);
   if (codePage == kCpUtf8) {
-    const std::string utf8 = Utf16ToUtf8(text);
-    return {utf8, Utf8ToUtf16(utf8) != text};
+    std::string utf8 = Utf16ToUtf8(text);
+    const bool lossy = Utf8ToUtf16(utf8) != text;
+    return {std::move(utf8), lossy};
   }
   const auto name = IconvName(codePage);
-  IconvHandle cd = name ? OpenIconv(*name, "UTF-16LE") : nullptr;
-  if (!cd) return {std::string(text.size(), '?'), !text.empty()};
-  // "?" in the target encoding: one byte for 8-bit and multibyte code pages, wider for UTF-16/32.
-  std::string replacement = "?";
-  if (codePage == kCpUtf16Le) replacement = std::string("?\0", 2);
-  if (codePage == kCpUtf16Be) replacement = std::string("\0?", 2);
-  if (codePage == kCpUtf32Le) replacement = std::string("?\0\0\0", 4);
-  if (codePage == kCpUtf32Be) replacement = std::string("\0\0\0?", 4);
-  std::string out;
-  out.reserve(text.size() * 2);
-  const bool clean = RunIconv(static_cast<iconv_t>(cd.get()), ToLittleEndianBytes(text), 2, replacement, out);
-  return {std::move(out), !clean};
+  if (auto converted = name ? EncodeWith(text, *name) : std::nullopt) return std::move(*converted);
+  return {std::string(text.size(), '?'), !text.empty()};
+}
+
+std::optional<Converted<std::u16string>> DecodeFromCharset(std::string_view bytes, std::string_view charset) {
+  if (charset.empty()) return std::nullopt;
+  return DecodeWith(bytes, charset);
+}
+
+std::optional<Converted<std::string>> EncodeToCharset(std::u16string_view text, std::string_view charset) {
+  if (charset.empty()) return std::nullopt;
+  return EncodeWith(text, charset);
 }
 
 std::u16string ToUtf16(std::string_view bytes, CodePage codePage) { return DecodeFrom(bytes, codePage).text; }

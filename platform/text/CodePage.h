@@ -42,6 +42,11 @@ Converted<std::u16string> DecodeFrom(std::string_view bytes, CodePage codePage);
 // UTF-16 to bytes in a code page. Characters the code page cannot represent become "?".
 Converted<std::string> EncodeTo(std::u16string_view text, CodePage codePage);
 
+// The same by charset name as iconv knows it ("gb2312", "windows-1252", "ISO-8859-1", ...); nullopt when this
+// machine's iconv does not know the name.
+std::optional<Converted<std::u16string>> DecodeFromCharset(std::string_view bytes, std::string_view charset);
+std::optional<Converted<std::string>> EncodeToCharset(std::u16string_view text, std::string_view charset);
+
 // Shorthands that drop the loss flag.
 std::u16string ToUtf16(std::string_view bytes, CodePage codePage);
 std::string FromUtf16(std::u16string_view text, CodePage codePage);

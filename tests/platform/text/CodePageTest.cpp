@@ -102,3 +102,23 @@ TEST(CodePage, LongTextsConvertWhole) {
 
 }  // namespace
 }  // namespace sealrun::platform::text
+
+namespace sealrun::platform::text {
+namespace {
+
+TEST(CodePage, ConvertsByCharsetNameAndRefusesUnknownNames) {
+  const auto gb = DecodeFromCharset("\xD6\xD0", "gb2312");
+  ASSERT_TRUE(gb.has_value());
+  EXPECT_EQ(gb->text, u"中");
+  const auto back = EncodeToCharset(u"中", "GB2312");
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->text, "\xD6\xD0");
+  const auto utf16be = EncodeToCharset(u"A\u00E9", "utf-16be");
+  ASSERT_TRUE(utf16be.has_value());
+  EXPECT_EQ(utf16be->text, std::string("\0A\0\xE9", 4));
+  EXPECT_FALSE(DecodeFromCharset("x", "no-such-charset").has_value());
+  EXPECT_FALSE(EncodeToCharset(u"x", "").has_value());
+}
+
+}  // namespace
+}  // namespace sealrun::platform::text
