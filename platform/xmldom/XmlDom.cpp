@@ -200,4 +200,20 @@ bool XmlDomNode::SetText(std::u16string_view value) {
   return node.append_child(pugi::node_pcdata).set_value(text::Utf16ToUtf8(value).c_str());
 }
 
+XmlDomNode XmlDomNode::AppendElement(std::u16string_view name) {
+  pugi::xml_node node = ToPugi(handle_);
+  if (!node || node.type() != pugi::node_element || name.empty()) return {};
+  const std::string utf8Name = text::Utf16ToUtf8(name);
+  const pugi::xml_node last = node.last_child();
+  const bool trailingSpace = last.type() == pugi::node_pcdata && TrimXmlSpace(last.value()).empty();
+  pugi::xml_node previousElement = trailingSpace ? last.previous_sibling() : last;
+  pugi::xml_node indent = previousElement ? previousElement.previous_sibling() : pugi::xml_node();
+  if (!trailingSpace || previousElement.type() != pugi::node_element || indent.type() != pugi::node_pcdata ||
+      !TrimXmlSpace(indent.value()).empty()) {
+    return XmlDomNode(node.append_child(utf8Name.c_str()).internal_object());
+  }
+  node.insert_child_before(pugi::node_pcdata, last).set_value(indent.value());
+  return XmlDomNode(node.insert_child_before(utf8Name.c_str(), last).internal_object());
+}
+
 }  // namespace sealrun::platform::xmldom

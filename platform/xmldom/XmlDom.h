@@ -26,6 +26,8 @@ class XmlDomNode {
   std::u16string TypedValueText() const;
   // Replaces an element's content with one text node. False for a node that is not an element.
   bool SetText(std::u16string_view text);
+  // Appends a child element, indented like its last element sibling. A "none" node on failure.
+  XmlDomNode AppendElement(std::u16string_view name);
 
  private:
   friend class XmlDomDocument;

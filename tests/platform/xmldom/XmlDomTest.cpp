@@ -80,3 +80,21 @@ TEST(XmlDom, RefusesWhatIsNotAWellFormedDocument) {
 
 }  // namespace
 }  // namespace sealrun::platform::xmldom
+
+namespace sealrun::platform::xmldom {
+namespace {
+
+TEST(XmlDom, AppendedElementsFollowTheIndentationOfTheirSiblings) {
+  auto document = XmlDomDocument::Create();
+  ASSERT_TRUE(document->LoadText("<r>\r\n\t<s>\r\n\t\t<a>1</a>\r\n\t</s>\r\n</r>\r\n"));
+  XmlDomNode section = document->DocumentElement().ChildNodes()[1];
+  ASSERT_EQ(section.NodeName(), u"s");
+  ASSERT_TRUE(section.AppendElement(u"b").SetText(u"2"));
+  EXPECT_EQ(document->SaveToBytes(), "<r>\r\n\t<s>\r\n\t\t<a>1</a>\r\n\t\t<b>2</b>\r\n\t</s>\r\n</r>\r\n");
+  ASSERT_TRUE(document->LoadText("<r/>"));
+  ASSERT_TRUE(document->DocumentElement().AppendElement(u"k").SetText(u"v"));
+  EXPECT_EQ(document->SaveToBytes(), "<r><k>v</k></r>");
+}
+
+}  // namespace
+}  // namespace sealrun::platform::xmldom
