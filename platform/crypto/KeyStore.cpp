@@ -18,15 +18,20 @@ struct Entry {
 
 // PKCS#12 files exported by older tools encrypt the certificates with RC2, which OpenSSL 3 keeps in
 // its legacy provider. Loaded once, on the first file that needs it, and kept for the process.
+struct Providers {
+  OSSL_PROVIDER* defaults = nullptr;
+  OSSL_PROVIDER* legacy = nullptr;
+};
+
 bool LoadLegacyProvider() {
-  static const bool loaded = [] {
-    // Loading any provider stops the implicit default one, so load both.
-    OSSL_PROVIDER* defaults = OSSL_PROVIDER_load(nullptr, "default");
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+  // Loading any provider stops the implicit default one, so load both. Held for the process's life
+  // (OpenSSL releases them at its own exit cleanup).
+  static const Providers providers = [] {
+    Providers loaded{OSSL_PROVIDER_load(nullptr, "default"), OSSL_PROVIDER_load(nullptr, "legacy")};
     ERR_clear_error();
-    return defaults != nullptr && legacy != nullptr;
+    return loaded;
   }();
-  return loaded;
+  return providers.defaults != nullptr && providers.legacy != nullptr;
 }
 
 struct Parsed {

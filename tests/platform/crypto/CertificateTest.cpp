@@ -156,14 +156,5 @@ TEST(CertificateTest, ThumbprintAndNamesAgreeWithTheOpensslTool) {
   EXPECT_NE(out.find("serial=" + certificate.SerialNumberHex()), std::string::npos) << out;
 }
 
-TEST(CertificateTest, CopiesShareAndCompareByContent) {
-  const Certificate a = Parse(SharedTestIdentity().certificateDer);
-  const Certificate copy = a;  // NOLINT(performance-unnecessary-copy-initialization)
-  EXPECT_TRUE(copy == a);
-  TestCertificateOptions other;
-  other.serial = 77;
-  EXPECT_FALSE(Parse(MakeSelfSignedForTesting(other).certificateDer) == a);
-}
-
 }  // namespace
 }  // namespace sealrun::platform::crypto
