@@ -94,6 +94,13 @@ HRESULT ConnectionPoint::FireDispatch(DISPID id, std::span<const VARIANT> args) 
   return first;
 }
 
+HRESULT ConnectionPoint::FireDispatch(DISPID id, std::initializer_list<Variant> args) {
+  std::vector<VARIANT> values;
+  values.reserve(args.size());
+  for (const Variant& arg : args) values.push_back(*arg.Get());
+  return FireDispatch(id, values);
+}
+
 void ConnectionPoint::UnadviseAll() {
   std::vector<Connection> released;
   {

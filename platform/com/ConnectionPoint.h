@@ -1,6 +1,7 @@
 #pragma once
 // A connection point that lives inside the object that fires its events (the container): references to
 // the point are references to the container, so the point can never outlive it.
+#include <initializer_list>
 #include <limits>
 #include <mutex>
 #include <span>
@@ -41,6 +42,7 @@ class ConnectionPoint final : public IConnectionPoint {
   // Invokes `id` as a method on every sink's IDispatch with `args` in natural order. Every sink is called;
   // the first failure is returned.
   HRESULT FireDispatch(DISPID id, std::span<const VARIANT> args);
+  HRESULT FireDispatch(DISPID id, std::initializer_list<Variant> args);
   // Drops every connection (the owner's shutdown).
   void UnadviseAll();
 

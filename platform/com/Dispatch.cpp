@@ -90,6 +90,28 @@ HRESULT DispatchCall::PutValueAs(VARTYPE type, Variant& value) {
   return hr;
 }
 
+HRESULT DispatchCall::PutInt(int32_t& value) {
+  Variant converted;
+  if (const HRESULT hr = PutValueAs(VT_I4, converted); FAILED(hr)) return hr;
+  value = converted.Get()->lVal;
+  return S_OK;
+}
+
+HRESULT DispatchCall::PutString(std::u16string& value) {
+  Variant converted;
+  if (const HRESULT hr = PutValueAs(VT_BSTR, converted); FAILED(hr)) return hr;
+  const BSTR text = converted.Get()->bstrVal;
+  value.assign(text ? text : u"", SysStringLen(text));
+  return S_OK;
+}
+
+HRESULT DispatchCall::PutBool(bool& value) {
+  Variant converted;
+  if (const HRESULT hr = PutValueAs(VT_BOOL, converted); FAILED(hr)) return hr;
+  value = converted.Get()->boolVal != VARIANT_FALSE;
+  return S_OK;
+}
+
 HRESULT DispatchCall::ReturnInt(int32_t value) {
   VariantClear(result_);
   result_->vt = VT_I4;

@@ -50,6 +50,9 @@ class DispatchCall {
   // The value of a property put, as passed and converted.
   const VARIANT& PutValue() const;
   HRESULT PutValueAs(VARTYPE type, Variant& value);
+  HRESULT PutInt(int32_t& value);
+  HRESULT PutString(std::u16string& value);
+  HRESULT PutBool(bool& value);
 
   // The caller's result variant (a scratch one when the caller passed none). It keeps the caller's value
   // until a handler writes it, so a failing call leaves it as it was; write it through the Return helpers.
