@@ -277,7 +277,7 @@ int qp_cos_delete(qp_cos object);
 // ---- Form fields and signatures -------------------------------------------------------------
 #define QP_FIELD_SIGNATURE 6
 
-// Number of signature fields that carry a signature value (/V), or -1.
+// Number of signature fields (signed or not), or -1: a new field named after it does not clash.
 int qp_acroform_signature_count(qp_document document);
 // A new field of the type (6 only), not yet on a page: added to /AcroForm /Fields by
 // qp_page_add_form_field. Null on failure.

@@ -1,0 +1,73 @@
+#include "platform/pdfengine/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+namespace sealrun::platform::pdfengine {
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int Get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string TempPathBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%d.%llx.%u.saving", static_cast<int>(::getpid()),
+                static_cast<unsigned long long>(stamp), counter++);
+  return path + suffix;
+}
+
+void RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
+
+bool CommitReplacement(const std::string& temp, const std::string& original) {
+  struct stat originalStat {};
+  bool ok = ::stat(original.c_str(), &originalStat) == 0;
+  if (ok) {
+    Fd fd(::open(temp.c_str(), O_RDWR | O_CLOEXEC));
+    ok = fd.Get() >= 0;
+    if (ok) {
+      // Owner first: changing it may clear set-id bits that the mode then restores.
+      if (::fchown(fd.Get(), originalStat.st_uid, originalStat.st_gid) != 0) {
+        // Not permitted for a file of another owner: keep the group when possible.
+        (void)::fchown(fd.Get(), static_cast<uid_t>(-1), originalStat.st_gid);
+      }
+      ok = ::fchmod(fd.Get(), originalStat.st_mode & 07777) == 0 && ::fsync(fd.Get()) == 0;
+    }
+  }
+  if (ok) ok = ::rename(temp.c_str(), original.c_str()) == 0;
+  if (!ok) {
+    RemoveQuietly(temp);
+    return false;
+  }
+  Fd folder(::open(FolderOf(original).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() >= 0) (void)::fsync(folder.Get());
+  return true;
+}
+
+}  // namespace sealrun::platform::pdfengine

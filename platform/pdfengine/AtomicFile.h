@@ -1,0 +1,18 @@
+#pragma once
+// Replacing a file by a finished copy: the copy is flushed to disk, given the original's mode and
+// owner, and renamed over it, so a crash leaves either the old file or the new one.
+#include <string>
+
+namespace sealrun::platform::pdfengine {
+
+// A new, empty file beside `path` (same folder, so the rename stays on one file system).
+std::string TempPathBeside(const std::string& path);
+
+// Flushes `temp`, copies the metadata of `original` onto it, renames it over `original` and flushes
+// the folder. On failure `temp` is removed and `original` is untouched; returns false.
+bool CommitReplacement(const std::string& temp, const std::string& original);
+
+// Removes a leftover copy (ignores errors).
+void RemoveQuietly(const std::string& path);
+
+}  // namespace sealrun::platform::pdfengine

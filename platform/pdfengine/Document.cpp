@@ -1,0 +1,169 @@
+// Documents: open (repairing a damaged cross-reference, authenticating the empty user password),
+// atomic incremental save, permissions, and the object handles a document owns.
+#include <cstring>
+
+#include "platform/pdfengine/AtomicFile.h"
+#include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/SignatureFile.h"
+
+using namespace sealrun::platform::pdfengine;
+
+namespace {
+
+pdf_document* OpenPdf(fz_context* ctx, const std::string& path, bool* repaired) {
+  pdf_document* doc = Mu(ctx, [&] { return pdf_open_document(ctx, path.c_str()); });
+  try {
+    const bool encrypted = Mu(ctx, [&] { return pdf_needs_password(ctx, doc) != 0 || doc->crypt != nullptr; });
+    // Changes to an encrypted file are encrypted with keys that only exist after authentication.
+    if (encrypted && Mu(ctx, [&] { return pdf_authenticate_password(ctx, doc, ""); }) == 0)
+      Fail(QP_ERR_PASSWORD, "the document needs a password");
+    // Counting the pages walks the page tree, which is where a damaged file is repaired.
+    const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, doc); });
+    if (pages < 0) Fail(QP_ERR_OPEN, "no page tree");
+    *repaired = Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
+  } catch (...) {
+    pdf_drop_document(ctx, doc);
+    throw;
+  }
+  return doc;
+}
+
+}  // namespace
+
+qp_document_s::~qp_document_s() {
+  fields.clear();
+  objects.clear();
+  if (ctx != nullptr) {
+    for (pdf_document* old : retired) pdf_drop_document(ctx, old);
+    pdf_drop_document(ctx, doc);
+  }
+}
+
+namespace sealrun::platform::pdfengine {
+
+qp_cos WrapObject(qp_document document, pdf_obj* obj) {
+  if (document == nullptr || obj == nullptr) return nullptr;
+  auto handle = std::make_unique<qp_cos_s>();
+  handle->document = document;
+  handle->obj = pdf_keep_obj(document->ctx, obj);
+  qp_cos raw = handle.get();
+  document->objects.emplace(raw, std::move(handle));
+  return raw;
+}
+
+pdf_obj* Unwrap(qp_cos object) { return object == nullptr ? nullptr : object->obj; }
+
+void ReloadDocument(qp_document document) {
+  bool repaired = false;
+  pdf_document* reopened = OpenPdf(document->ctx, document->path, &repaired);
+  document->retired.push_back(document->doc);
+  document->doc = reopened;
+  document->repaired = repaired;
+}
+
+qp_field WrapField(qp_document document, pdf_obj* obj) {
+  auto handle = std::make_unique<qp_field_s>();
+  handle->document = document;
+  handle->obj = pdf_keep_obj(document->ctx, obj);
+  qp_field raw = handle.get();
+  document->fields.emplace(raw, std::move(handle));
+  return raw;
+}
+
+}  // namespace sealrun::platform::pdfengine
+
+qp_cos_s::~qp_cos_s() {
+  if (document != nullptr) pdf_drop_obj(document->ctx, obj);
+}
+
+qp_field_s::~qp_field_s() {
+  if (document != nullptr) pdf_drop_obj(document->ctx, obj);
+}
+
+extern "C" int qp_document_open(qp_engine engine, qp_document* document, const char* utf8Path) {
+  return GuardCode(__func__, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document slot");
+    *document = nullptr;
+    if (engine == nullptr || utf8Path == nullptr || *utf8Path == 0) Fail(QP_ERR_ARGUMENT, "no path");
+    auto opened = std::make_unique<qp_document_s>();
+    opened->engine = engine;
+    opened->ctx = engine->ctx;
+    opened->path = utf8Path;
+    try {
+      opened->doc = OpenPdf(engine->ctx, opened->path, &opened->repaired);
+    } catch (const EngineError& error) {
+      if (error.Code() == QP_ERR_ENGINE) Fail(QP_ERR_OPEN, error.what());
+      throw;
+    }
+    ++engine->openDocuments;
+    *document = opened.release();
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_document_close(qp_document document) {
+  return GuardCode(__func__, [&] {
+    if (document == nullptr) return QP_OK;
+    std::unique_ptr<qp_document_s> owned(document);
+    --owned->engine->openDocuments;
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_document_save(qp_document document) {
+  return GuardCode(__func__, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    fz_context* ctx = document->ctx;
+    pdf_document* doc = document->doc;
+    if (Mu(ctx, [&] { return pdf_has_unsaved_changes(ctx, doc); }) == 0) return QP_OK;
+    const bool repaired = document->repaired || Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
+    pdf_write_options options = pdf_default_write_options;
+    // A rebuilt cross-reference cannot be continued; such a file is written out whole.
+    options.do_incremental = repaired ? 0 : 1;
+    const std::string temp = TempPathBeside(document->path);
+    try {
+      Mu(ctx, [&] { pdf_save_document(ctx, doc, temp.c_str(), &options); });
+    } catch (const EngineError& error) {
+      RemoveQuietly(temp);
+      Fail(QP_ERR_SAVE, error.what());
+    }
+    if (!CommitReplacement(temp, document->path)) Fail(QP_ERR_SAVE, "the saved copy could not replace the file");
+    // Read the document back from what is now on disk, so a later change starts a new update.
+    ReloadDocument(document);
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_document_update_page(qp_document document, int pageIndex, int flags) {
+  (void)flags;
+  return GuardCode(__func__, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    const int pages = Mu(document->ctx, [&] { return pdf_count_pages(document->ctx, document->doc); });
+    if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_page_count(qp_document document) {
+  return Guard<int>(__func__, -1, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    return Mu(document->ctx, [&] { return pdf_count_pages(document->ctx, document->doc); });
+  });
+}
+
+extern "C" int qp_document_has_permissions(qp_document document, int bit) {
+  return Guard<int>(__func__, 0, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    if (document->doc->crypt == nullptr) return 1;
+    const int permissions = Mu(document->ctx, [&] { return pdf_document_permissions(document->ctx, document->doc); });
+    return (permissions & bit) == bit ? 1 : 0;
+  });
+}
+
+extern "C" int qp_document_crypt_revision(qp_document document) {
+  return Guard<int>(__func__, -1, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    if (document->doc->crypt == nullptr) return 0;
+    return Mu(document->ctx, [&] { return pdf_crypt_revision(document->ctx, document->doc->crypt); });
+  });
+}

@@ -1,0 +1,86 @@
+#include "platform/pdfengine/SignatureFile.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace sealrun::platform::pdfengine {
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsPdfSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == 0; }
+
+// A revision ends with %%EOF, maybe followed by an end of line.
+bool EndsRevision(const std::string& file, std::size_t end) {
+  std::size_t at = end;
+  int eol = 0;
+  while (at > 0 && (file[at - 1] == '\n' || file[at - 1] == '\r') && eol < 2) {
+    --at;
+    ++eol;
+  }
+  return at >= 5 && file.compare(at - 5, 5, "%%EOF") == 0;
+}
+
+}  // namespace
+
+SignedRevision CheckByteRange(const std::string& file, const int64_t range[4]) {
+  SignedRevision out;
+  for (int i = 0; i < 4; ++i)
+    if (range[i] < 0) return out;
+  const auto size = static_cast<uint64_t>(file.size());
+  const auto start2 = static_cast<uint64_t>(range[2]);
+  const auto first = static_cast<uint64_t>(range[0]) + static_cast<uint64_t>(range[1]);
+  const uint64_t end = start2 + static_cast<uint64_t>(range[3]);
+  if (first < 2 || start2 < first + 2 || end > size || end < start2) return out;
+  out.holeStart = static_cast<std::size_t>(first);
+  out.holeEnd = static_cast<std::size_t>(start2);
+  out.end = static_cast<std::size_t>(end);
+  bool hex = file[out.holeStart] == '<' && file[out.holeEnd - 1] == '>';
+  for (std::size_t i = out.holeStart + 1; hex && i + 1 < out.holeEnd; ++i)
+    hex = HexValue(file[i]) >= 0 || IsPdfSpace(file[i]);
+  // The hole must be the value of /Contents, nothing else of the dictionary.
+  std::size_t key = out.holeStart;
+  while (key > 0 && IsPdfSpace(file[key - 1])) --key;
+  out.holeIsContents = hex && key >= 9 && file.compare(key - 9, 9, "/Contents") == 0;
+  out.coversRevision = out.holeIsContents && range[0] == 0 && EndsRevision(file, out.end);
+  return out;
+}
+
+std::string ContentsBytes(const std::string& file, const SignedRevision& revision) {
+  std::string out;
+  int high = -1;
+  for (std::size_t i = revision.holeStart + 1; i + 1 < revision.holeEnd; ++i) {
+    const int value = HexValue(file[i]);
+    if (value < 0) continue;
+    if (high < 0) {
+      high = value;
+    } else {
+      out += static_cast<char>(high * 16 + value);
+      high = -1;
+    }
+  }
+  if (high >= 0) out += static_cast<char>(high * 16);
+  return out;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wbx");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace sealrun::platform::pdfengine
