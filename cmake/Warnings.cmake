@@ -5,8 +5,11 @@ target_compile_options(sealrun_warnings INTERFACE
   -Wformat=2 -Wimplicit-fallthrough
   $<$<BOOL:${SEALRUN_WERROR}>:-Werror>)
 
-# sealrun_library(NAME folder-relative sources are globbed; DEPS ...)
-# One static library per folder, sources found in that folder only.
+# sealrun_library(NAME DEPS ... PRIVATE_DEPS ...): one library per folder, sources found in that folder only.
+# The platform layers are shared libraries, as the system's own libraries are: they hold process-wide state
+# (the window system and its backend, the component runtime, the key store, the ANSI code page) that the
+# front end, the add-in module and the component modules loaded into one process must share. The add-in's
+# folders are static libraries linked into the module.
 function(sealrun_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
@@ -17,7 +20,11 @@ function(sealrun_library name)
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
     return()
   endif()
-  add_library(${name} STATIC ${_sources})
+  if(name MATCHES "^sealrun_platform_")
+    add_library(${name} SHARED ${_sources})
+  else()
+    add_library(${name} STATIC ${_sources})
+  endif()
   target_include_directories(${name} PUBLIC ${SEALRUN_ROOT})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE sealrun_warnings ${ARG_PRIVATE_DEPS})
 endfunction()
