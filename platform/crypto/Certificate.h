@@ -22,7 +22,7 @@ enum class NameStyle {
   // The first e-mail of the alternative name; else the e-mail attribute of the name; else empty.
   Email,
   // Every attribute, most specific first, "CN=Name, O=Org, C=CN" (RFC 2253 order and escaping,
-  // with ", " between attributes and UTF-8 characters kept as they are).
+  // with ", " between attributes; non-ASCII characters are kept, not escaped).
   Full,
 };
 
@@ -32,9 +32,8 @@ class Certificate {
  public:
   // From DER bytes. Trailing bytes after the certificate are refused.
   static Result<Certificate> FromDer(ByteView der);
-  // From PEM text: the first "-----BEGIN ...-----" armoured block ("CERTIFICATE",
-  // "X509 CERTIFICATE" or "TRUSTED CERTIFICATE"). Text without an armour line is refused, even
-  // when it is valid Base64.
+  // From PEM text: the first armoured block labelled "CERTIFICATE" (or the older
+  // "X509 CERTIFICATE"). Text without an armour line is refused, even when it is valid Base64.
   static Result<Certificate> FromPem(std::string_view pem);
   // PEM when the bytes carry an armour line, DER otherwise.
   static Result<Certificate> FromBytes(ByteView bytes);

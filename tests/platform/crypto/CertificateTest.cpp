@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <random>
 
 #include "platform/crypto/Digest.h"
 #include "tests/platform/crypto/CryptoTestUtil.h"
@@ -72,6 +73,30 @@ TEST(CertificateTest, RefusesWhatIsNotOneCertificate) {
   EXPECT_FALSE(Certificate::FromDer(trailing).Ok());
   const Bytes garbage(300, 0x30);
   EXPECT_FALSE(Certificate::FromDer(garbage).Ok());
+}
+
+TEST(CertificateTest, DamagedDerNeverCrashesAndWhatParsesRoundTrips) {
+  const auto& identity = SharedTestIdentity();
+  std::mt19937 random(3);
+  for (int round = 0; round < 400; ++round) {
+    Bytes damaged = identity.certificateDer;
+    for (int flips = 0; flips < 2; ++flips) damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(random());
+    auto certificate = Certificate::FromDer(damaged);
+    if (!certificate.Ok()) {
+      EXPECT_FALSE(certificate.GetError().message.empty());
+      continue;
+    }
+    // Every reader copes with whatever the damage left.
+    (void)certificate->SubjectName(NameStyle::Full);
+    (void)certificate->IssuerName(NameStyle::SimpleDisplay);
+    (void)certificate->SubjectName(NameStyle::Email);
+    (void)certificate->SerialNumberHex();
+    (void)certificate->NotAfter();
+    (void)certificate->PublicKeyBits();
+    auto again = Certificate::FromPem(certificate->Pem());
+    ASSERT_TRUE(again.Ok());
+    EXPECT_TRUE(*again == *certificate);
+  }
 }
 
 TEST(CertificateTest, NamesInEachStyle) {
