@@ -127,7 +127,7 @@ class ComObject : public First, public Rest... {
     created->InnerAddRef();
     HRESULT hr = E_FAIL;
     try {
-      hr = created->FinalConstruct();
+      hr = static_cast<ComObject*>(created)->FinalConstruct();
     } catch (const std::bad_alloc&) {
       hr = E_OUTOFMEMORY;
     } catch (...) {
