@@ -102,8 +102,10 @@ bool XmlDocument::ReplaceContent(std::u16string_view text, XmlContentMode mode) 
   if ((record.flags & kXmlEmptyTag) != 0) {
     // "<name a="1"/>" becomes "<name a="1">content</name>".
     const std::u16string name = TagNameOf(main_);
-    std::size_t cut = record.startTagLength - 2;
-    while (cut > 0 && IsXmlSpace(text_[record.offset + cut - 1])) --cut;
+    // Every "/" before the ">" goes: "<name a="1" //>" would otherwise still read as an empty tag.
+    const std::size_t nameLength = 1 + name.size();
+    std::size_t cut = record.startTagLength - 1;
+    while (cut > nameLength && (IsXmlSpace(text_[record.offset + cut - 1]) || text_[record.offset + cut - 1] == u'/')) --cut;
     insert.reserve(cut + 1 + content.size() + name.size() + 3);
     insert.append(text_, record.offset, cut);
     insert += u'>';

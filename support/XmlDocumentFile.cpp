@@ -7,6 +7,7 @@
 #include "platform/text/Utf.h"
 #include "support/XmlDocument.h"
 #include "support/XmlEncodingTable.h"
+#include "support/XmlUtf8.h"
 
 namespace sealrun::support {
 namespace {
@@ -121,8 +122,14 @@ bool XmlDocument::ReadBytes(const std::string& file) {
     }
   }
 
-  auto decoded = platform::text::DecodeFrom(bytes, codePage);
   AddResult(u"read", {{u"encoding", encoding}, {u"length", Number(file.size())}});
+  if (codePage == platform::text::kCpUtf8) {
+    if (auto utf16 = DecodeValidUtf8(bytes)) {
+      text_ = std::move(*utf16);
+      return true;
+    }
+  }
+  auto decoded = platform::text::DecodeFrom(bytes, codePage);
   text_ = std::move(decoded.text);
   if (!decoded.lossy) return true;
   // A multibyte character cut off at the end of the file is a truncation; anything else was unconvertible.

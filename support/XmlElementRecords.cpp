@@ -1,11 +1,18 @@
 #include "support/XmlElementRecords.h"
 
+#include <algorithm>
+
 namespace sealrun::support {
 
 void XmlElementRecords::Reset(std::size_t minimumCapacity) {
   used_ = 0;
-  // Blocks are left uninitialised: a record is zeroed when it is added, and most of a block is never touched.
-  while (Capacity() < minimumCapacity) blocks_.push_back(std::make_unique_for_overwrite<XmlElementRecord[]>(kBlockSize));
+  for (auto& block : blocks_) block.clear();
+  std::size_t room = 0;
+  for (std::size_t b = 0; room < minimumCapacity; ++b) {
+    if (b == blocks_.size()) blocks_.emplace_back();
+    blocks_[b].reserve(std::min(kBlockSize, minimumCapacity - room));
+    room += blocks_[b].capacity();
+  }
   Add();
 }
 
@@ -14,12 +21,21 @@ void XmlElementRecords::Release() {
   used_ = 0;
 }
 
+std::size_t XmlElementRecords::Capacity() const {
+  std::size_t capacity = 0;
+  for (const auto& block : blocks_) capacity += block.capacity();
+  return capacity;
+}
+
 std::uint32_t XmlElementRecords::Add() {
   if (used_ >= kMaxRecords) return 0;
-  if (used_ >= Capacity()) blocks_.push_back(std::make_unique_for_overwrite<XmlElementRecord[]>(kBlockSize));
-  const std::uint32_t index = used_++;
-  (*this)[index] = XmlElementRecord{};
-  return index;
+  const std::size_t b = used_ / kBlockSize;
+  if (b == blocks_.size()) blocks_.emplace_back();
+  auto& block = blocks_[b];
+  // Grow by doubling, but never past the block size.
+  if (block.size() == block.capacity()) block.reserve(std::min(kBlockSize, std::max<std::size_t>(64, block.capacity() * 2)));
+  block.push_back(XmlElementRecord{});
+  return used_++;
 }
 
 }  // namespace sealrun::support

@@ -1,8 +1,9 @@
 #pragma once
-// The element index of an XmlDocument: records in fixed blocks, so a record never moves once made.
+// The element index of an XmlDocument: records in blocks of up to 65536, so a large document never needs one
+// huge array and growing never copies more than one block. A block is reserved only as far as the document
+// needs, which keeps small documents cheap.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace sealrun::support {
@@ -29,11 +30,12 @@ class XmlElementRecords {
   static constexpr std::size_t kBlockSize = 65536;
   static constexpr std::uint32_t kMaxRecords = 0xFFFFFFF0u;
 
-  // Drops every record but keeps (or grows) the blocks to at least `minimumCapacity`, then adds the root.
+  // Drops every record but keeps (or grows) the reserved room to at least `minimumCapacity`, then adds the root.
   void Reset(std::size_t minimumCapacity);
   // Drops every record and block.
   void Release();
-  // Appends a zeroed record and returns its index, or 0 when the index space is exhausted.
+  // Appends a zeroed record and returns its index, or 0 when the index space is exhausted. References to records
+  // may move when a record is added.
   std::uint32_t Add();
 
   XmlElementRecord& operator[](std::uint32_t index) { return blocks_[index / kBlockSize][index % kBlockSize]; }
@@ -41,13 +43,13 @@ class XmlElementRecords {
 
   // Elements of the document, not counting the virtual root.
   std::size_t Count() const { return used_ == 0 ? 0 : used_ - 1; }
-  // Records that fit without another block.
-  std::size_t Capacity() const { return blocks_.size() * kBlockSize; }
+  // Records that fit without reserving more room.
+  std::size_t Capacity() const;
   // Records including the root (the next index Add would return).
   std::uint32_t Used() const { return used_; }
 
  private:
-  std::vector<std::unique_ptr<XmlElementRecord[]>> blocks_;
+  std::vector<std::vector<XmlElementRecord>> blocks_;
   std::uint32_t used_ = 0;
 };
 

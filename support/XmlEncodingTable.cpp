@@ -115,18 +115,22 @@ constexpr BucketIndex MakeBucketIndex() {
   return index;
 }
 
+constexpr BucketIndex kIndex = MakeBucketIndex();
+
+// Equal names share a bucket, so comparing within buckets finds every duplicate.
 constexpr bool NamesAreUniqueLowerCase() {
-  for (std::size_t i = 0; i < kEntries.size(); ++i) {
-    for (const char c : kEntries[i].name)
+  for (const auto& entry : kEntries) {
+    for (const char c : entry.name)
       if (c >= 'A' && c <= 'Z') return false;
-    for (std::size_t j = i + 1; j < kEntries.size(); ++j)
-      if (kEntries[i].name == kEntries[j].name) return false;
+  }
+  for (std::size_t b = 0; b < kXmlEncodingBucketCount; ++b) {
+    for (std::size_t i = kIndex.start[b]; i < kIndex.start[b + 1]; ++i)
+      for (std::size_t j = i + 1; j < kIndex.start[b + 1]; ++j)
+        if (kEntries[kIndex.order[i]].name == kEntries[kIndex.order[j]].name) return false;
   }
   return true;
 }
 static_assert(NamesAreUniqueLowerCase(), "encoding names must be unique and lower case");
-
-constexpr BucketIndex kIndex = MakeBucketIndex();
 
 bool SameName(std::u16string_view folded, std::string_view ascii) {
   if (folded.size() != ascii.size()) return false;
