@@ -155,14 +155,30 @@ int SignAndSave(qp_signature signature, Signer* signer, const char* reason, cons
   pdf_obj* field = signer->field;
   if (Mu(ctx, [&] { return pdf_dict_get(ctx, field, PDF_NAME(V)) != nullptr; })) Fail(QP_ERR_ARGUMENT, "already signed");
   const std::string name = signature->name;
+  pdf_document* doc = document->doc;
   Mu(ctx, [&] {
-    pdf_signature_set_value(ctx, document->doc, field, &signer->base, static_cast<int64_t>(std::time(nullptr)));
-    // After /ByteRange, /Contents and /Filter, which MuPDF finds in that order when it completes the
-    // signature.
-    pdf_obj* v = pdf_dict_get(ctx, field, PDF_NAME(V));
-    if (!name.empty()) pdf_dict_put_text_string(ctx, v, PDF_NAME(Name), name.c_str());
-    if (reason != nullptr && *reason != 0) pdf_dict_put_text_string(ctx, v, PDF_NAME(Reason), reason);
-    if (location != nullptr && *location != 0) pdf_dict_put_text_string(ctx, v, PDF_NAME(Location), location);
+    pdf_signature_set_value(ctx, doc, field, &signer->base, static_cast<int64_t>(std::time(nullptr)));
+    // MuPDF starts a new update for any change made after a signature is pending, which would
+    // write the signature dictionary twice. The name, reason and location belong to the same
+    // update: hide the pending signature while they are put in. They follow /ByteRange, /Contents
+    // and /Filter, which MuPDF finds in that order when it completes the signature.
+    pdf_xref* section = &doc->xref_sections[0];
+    pdf_unsaved_sig* pending = section->unsaved_sigs;
+    pdf_unsaved_sig** pendingEnd = section->unsaved_sigs_end;
+    section->unsaved_sigs = nullptr;
+    section->unsaved_sigs_end = nullptr;
+    fz_try(ctx) {
+      pdf_obj* v = pdf_dict_get(ctx, field, PDF_NAME(V));
+      if (!name.empty()) pdf_dict_put_text_string(ctx, v, PDF_NAME(Name), name.c_str());
+      if (reason != nullptr && *reason != 0) pdf_dict_put_text_string(ctx, v, PDF_NAME(Reason), reason);
+      if (location != nullptr && *location != 0) pdf_dict_put_text_string(ctx, v, PDF_NAME(Location), location);
+    }
+    fz_always(ctx) {
+      section = &doc->xref_sections[0];
+      section->unsaved_sigs = pending;
+      section->unsaved_sigs_end = pendingEnd;
+    }
+    fz_catch(ctx) fz_rethrow(ctx);
   });
   const int saved = qp_document_save(document);
   return saved == QP_OK ? QP_OK : saved == QP_ERR_SAVE && signer->failed ? QP_ERR_SIGN : saved;
