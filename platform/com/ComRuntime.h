@@ -21,8 +21,7 @@ inline constexpr DWORD COINIT_MULTITHREADED = 0x0;
 inline constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
 
 // Counted per thread: S_OK the first time, S_FALSE when already initialised. The apartment model is not
-// enforced; CoCreateInstance works without initialisation, because every module carries its own copy of
-// this library and an in-process server calls it from the host's already initialised thread.
+// enforced (there is one user-interface thread), and CoCreateInstance does not insist on initialisation.
 HRESULT CoInitializeEx(void* reserved, DWORD flags);
 HRESULT CoInitialize(void* reserved);
 // Harmless when unbalanced. The last call frees the servers that can be unloaded.

@@ -21,6 +21,7 @@ DispatchCall::DispatchCall(WORD flags, DISPPARAMS& params, VARIANT* result, EXCE
     : flags_(flags),
       params_(params),
       positional_(params.cArgs - params.cNamedArgs),
+      scratch_(),
       result_(result ? result : scratch_.Get()),
       exception_(exception),
       argumentError_(argumentError) {}

@@ -71,8 +71,8 @@ class DispatchCall {
   WORD flags_;
   DISPPARAMS& params_;
   UINT positional_;
+  Variant scratch_;  // before result_, which may point at it
   VARIANT* result_;
-  Variant scratch_;
   EXCEPINFO* exception_;
   UINT* argumentError_;
 };

@@ -39,6 +39,12 @@ enum VARENUM : VARTYPE {
   VT_TYPEMASK = 0x0FFF,
 };
 
+// The VT_RECORD arm; present so that VARIANT has its Windows size.
+struct VariantRecord {
+  void* pvRecord;
+  void* pRecInfo;
+};
+
 struct VARIANT {
   VARTYPE vt;
   WORD wReserved1;
@@ -79,10 +85,7 @@ struct VARIANT {
     USHORT* puiVal;
     ULONG* pulVal;
     ULONGLONG* pullVal;
-    struct {
-      void* pvRecord;
-      void* pRecInfo;
-    } record;
+    VariantRecord record;
   };
 };
 using VARIANTARG = VARIANT;
