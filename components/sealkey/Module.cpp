@@ -1,0 +1,56 @@
+// The seal key module's entry points: class object, unloading, and registration per machine
+// (DllRegisterServer) or per user (DllInstall with "user").
+#include "components/sealkey/KeyObject.h"
+#include "components/sealkey/KeyObjectIds.h"
+#include "platform/com/Registration.h"
+#include "platform/com/ServerModule.h"
+
+namespace sealrun::components::sealkey {
+namespace {
+
+using namespace platform::com;
+
+const ServerClass kClasses[] = {ServedClass<KeyObject>(kKeyObjectClsid)};
+
+ServerRegistration KeyObjectRegistration() {
+  ServerRegistration registration;
+  registration.clsid = kKeyObjectClsid;
+  registration.description = kKeyObjectDescription;
+  registration.modulePath = ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));
+  registration.threadingModel = u"Apartment";
+  registration.progId = kKeyObjectProgId;
+  registration.versionIndependentProgId = kKeyObjectVersionIndependentProgId;
+  registration.programmable = true;
+  return registration;
+}
+
+}  // namespace
+}  // namespace sealrun::components::sealkey
+
+using namespace sealrun::platform::com;
+namespace sealkey = sealrun::components::sealkey;
+
+HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  return GetServerClassObject(sealkey::kClasses, clsid, iid, object);
+}
+
+HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
+
+HRESULT DllRegisterServer() {
+  return GuardEntry([] { return RegisterServer(sealkey::KeyObjectRegistration(), RegistrationScope::Machine); });
+}
+
+HRESULT DllUnregisterServer() {
+  return GuardEntry([] { return UnregisterServer(sealkey::KeyObjectRegistration(), RegistrationScope::Machine); });
+}
+
+HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
+  return GuardEntry([&] {
+    const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
+    const auto registration = sealkey::KeyObjectRegistration();
+    if (!install) return UnregisterServer(registration, scope);
+    const HRESULT hr = RegisterServer(registration, scope);
+    if (FAILED(hr)) UnregisterServer(registration, scope);
+    return hr;
+  });
+}
