@@ -1,4 +1,5 @@
 // The decoders on arbitrary input, and encode/decode round trips of the same bytes.
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "support/CBase64Algo.h"
 #include "support/Md5.h"
 #include "support/Sha1.h"
+#include "support/Sha1Compress.h"
 
 namespace {
 
@@ -69,5 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sha1.Update(bytes.first(split));
   sha1.Update(bytes.subspan(split));
   Check(sha1.Finish() == Sha1Digest(bytes));
+  std::array<std::uint32_t, 5> portable{0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+  std::array<std::uint32_t, 5> hardware = portable;
+  Sha1CompressPortable(portable, data, size / 64);
+  Sha1CompressHardware(hardware, data, size / 64);
+  Check(portable == hardware);
   return 0;
 }

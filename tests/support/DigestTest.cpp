@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "support/Base64.h"
 #include "support/Md5.h"
 #include "support/Sha1.h"
+#include "support/Sha1Compress.h"
 
 namespace sealrun::support {
 namespace {
@@ -132,6 +134,21 @@ TEST(Sha1, RawOutputTooSmallFailsAndKeepsTheState) {
   const auto abc = Sha1Digest(AsBytes("abc"));
   EXPECT_TRUE(std::equal(abc.begin(), abc.end(), out.begin())) << "the running digest of \"abc\" survived";
   EXPECT_EQ(out[20], 0xAA) << "only 20 bytes written";
+}
+
+TEST(Sha1, PortableAndSha1InstructionCompressionAgree) {
+  if (!Sha1HasHardwareCompress()) GTEST_SKIP() << "this processor has no SHA instructions";
+  std::mt19937 random(1801);
+  std::vector<std::uint8_t> blocks(64 * 37);
+  for (auto& byte : blocks) byte = static_cast<std::uint8_t>(random());
+  for (std::size_t count : {1, 2, 37}) {
+    std::array<std::uint32_t, 5> portable;
+    for (auto& word : portable) word = static_cast<std::uint32_t>(random());
+    auto hardware = portable;
+    Sha1CompressPortable(portable, blocks.data(), count);
+    Sha1CompressHardware(hardware, blocks.data(), count);
+    EXPECT_EQ(portable, hardware) << count << " blocks";
+  }
 }
 
 }  // namespace
