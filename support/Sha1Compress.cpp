@@ -40,10 +40,9 @@ inline std::uint32_t Expand(std::uint32_t* w, int i) {
   return word;
 }
 
-// Runs the compression function over whole 64-byte blocks, every round written out and the chaining words
-// renamed instead of moved.
 }  // namespace
 
+// Every round written out and the chaining words renamed instead of moved.
 void Sha1CompressPortable(std::array<std::uint32_t, 5>& state, const std::uint8_t* blocks, std::size_t blockCount) {
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
   for (; blockCount > 0; --blockCount, blocks += 64) {
