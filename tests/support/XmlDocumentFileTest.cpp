@@ -5,6 +5,7 @@
 #include "platform/text/CodePage.h"
 #include "platform/text/Utf.h"
 #include "support/XmlDocument.h"
+#include "support/XmlUtf8.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::support {
@@ -178,6 +179,19 @@ TEST_F(XmlDocumentFile, BadFilesLoadAsFalseWithTheirReason) {
   EXPECT_TRUE(document.DocumentText().empty());
   EXPECT_FALSE(document.LoadFile(dir_.Path()));
   EXPECT_NE(document.ResultText().find(u"file_error"), std::u16string::npos);
+}
+
+TEST(XmlUtf8, FastReaderAgreesWithTheGeneralConverterAndRejectsWhatItCannotReadExactly) {
+  for (const std::string valid : {"", "plain ascii text longer than eight", "\xE5\xAE\x8B\xE4\xBD\x93", "a\xC3\xA9",
+                                  "\xF0\x9F\x98\x80 emoji", "\xEF\xBF\xBF\xF4\x8F\xBF\xBF"}) {
+    const auto decoded = DecodeValidUtf8(valid);
+    ASSERT_TRUE(decoded.has_value()) << valid;
+    EXPECT_EQ(*decoded, platform::text::Utf8ToUtf16(valid)) << valid;
+  }
+  for (const std::string invalid : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "abcdefgh\xE5\xAE", "\x80",
+                                    "\xF8\x88\x80\x80\x80", "\xE5\x41\x8B"}) {
+    EXPECT_FALSE(DecodeValidUtf8(invalid).has_value()) << invalid;
+  }
 }
 
 }  // namespace
