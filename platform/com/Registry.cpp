@@ -322,6 +322,9 @@ LSTATUS RegCreateKeyEx(HKEY key, const OLECHAR* subKey, DWORD /*reserved*/, OLEC
     auto base = store.Resolve(key);
     if (!base) return ERROR_INVALID_HANDLE;
     for (auto& part : SplitPath(subKey)) base->path.push_back(std::move(part));
+    if (base->path.size() + (base->view == View::ClassesRoot ? 2 : 0) > kMaxRegistryDepth) return ERROR_INVALID_PARAMETER;
+    for (const auto& part : base->path)
+      if (part.size() > kMaxRegistryKeyName) return ERROR_INVALID_PARAMETER;
     DWORD outcome = REG_OPENED_EXISTING_KEY;
     if (!base->path.empty() && Locate(trees, base->view, base->path).empty()) {
       const Hive hive = CreationHive(trees, base->view, base->path);

@@ -255,11 +255,13 @@ std::optional<RegistryNode> ParseRegistry(std::string_view text) {
       const std::string_view path = line.substr(1, line.size() - 2);
       current = &root;
       size_t at = 0;
+      size_t depth = 0;
       while (at < path.size()) {
         size_t cut = path.find('\\', at);
         if (cut == std::string_view::npos) cut = path.size();
         auto name = UnescapeName(path.substr(at, cut - at));
-        if (!name || name->empty()) return std::nullopt;
+        if (!name || name->empty() || name->size() > kMaxRegistryKeyName || ++depth > kMaxRegistryDepth)
+          return std::nullopt;
         current = Child(*current, *name);
         at = cut + 1;
         if (cut == path.size() - 1) return std::nullopt;  // trailing separator

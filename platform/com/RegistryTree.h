@@ -21,6 +21,10 @@
 
 namespace sealrun::platform::com {
 
+// Windows' limits: keys nest at most 512 levels and a key name has at most 255 units.
+inline constexpr size_t kMaxRegistryDepth = 512;
+inline constexpr size_t kMaxRegistryKeyName = 255;
+
 struct RegistryValue {
   std::u16string name;  // as written; empty for the default value
   DWORD type = 0;

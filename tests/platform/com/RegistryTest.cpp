@@ -131,6 +131,21 @@ TEST_F(RegistryTest, DeletingAndEnumeratingKeys) {
   EXPECT_EQ(values, 0u);
 }
 
+TEST_F(RegistryTest, KeysBeyondWindowsLimitsAreRefused) {
+  std::u16string deep;
+  for (int i = 0; i < 513; ++i) deep += u"k\\";
+  RegKey key;
+  EXPECT_EQ(key.Create(HKEY_CURRENT_USER, deep), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(key.Create(HKEY_CURRENT_USER, std::u16string(256, u'n')), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(key.Create(HKEY_CURRENT_USER, std::u16string(255, u'n')), ERROR_SUCCESS);
+  // A file nesting deeper than Windows allows is malformed, not a stack overflow.
+  std::string file = "sealrun-registry 1\n[";
+  for (int i = 0; i < 100000; ++i) file += i ? "\\k" : "k";
+  file += "]\nend\n";
+  sealrun::testing::WriteFileBytes(UserHiveFile(), file);
+  EXPECT_EQ(key.Open(HKEY_CURRENT_USER, u"k"), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryTest, ClassesRootMergesUserClassesOverMachineClasses) {
   {
     RegKey machine;
