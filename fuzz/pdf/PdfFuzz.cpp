@@ -1,0 +1,129 @@
+// Opens arbitrary bytes as a PDF and walks what a caller walks: pages, boxes, annotations, the
+// objects under each page (bounded), stream data, the text layer of the first page, the form
+// fields and their signatures. Nothing may crash, hang or leak; every failure is a result code.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "external/qp.h"
+
+namespace {
+
+qp_engine Engine() {
+  static qp_engine engine = [] {
+    qp_engine created = nullptr;
+    qp_startup(&created, 0x20000000, 0, 0, 0);
+    return created;
+  }();
+  return engine;
+}
+
+void Walk(qp_cos object, int depth, int& budget) {
+  if (object == nullptr || depth > 6 || --budget < 0) return;
+  qp_cos_is_indirect(object);
+  qp_cos_obj_num(object);
+  qp_cos_to_double(object);
+  qp_cos_string_is_hex(object);
+  qp_cos_to_string_len(object);
+  qp_cos_to_name(object);
+  if (qp_cos_is_stream(object)) {
+    size_t length = 0;
+    if (qp_cos_stream_raw_to_buffer(object, nullptr, &length) == QP_OK && length < (1u << 20)) {
+      std::string data(length, '\0');
+      qp_cos_stream_raw_to_buffer(object, data.data(), &length);
+    }
+    length = 0;
+    if (qp_cos_stream_to_buffer(object, nullptr, &length) == QP_OK && length < (1u << 20)) {
+      std::string data(length, '\0');
+      qp_cos_stream_to_buffer(object, data.data(), &length);
+    }
+  }
+  if (qp_cos_is_dict(object)) {
+    const int length = qp_cos_dict_len(object);
+    for (int i = 0; i < length && i < 32; ++i) {
+      qp_cos_dict_get_key(object, i);
+      qp_cos value = qp_cos_dict_get_val(object, i);
+      // References are followed only for page-level entries, as the fingerprint does.
+      if (!qp_cos_is_indirect(value) || depth == 0) Walk(value, depth + 1, budget);
+      qp_cos_delete(value);
+    }
+  } else if (qp_cos_is_array(object)) {
+    const int length = qp_cos_array_len(object);
+    for (int i = 0; i < length && i < 32; ++i) {
+      qp_cos value = qp_cos_array_get(object, i);
+      Walk(value, depth + 1, budget);
+      qp_cos_delete(value);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string path = "/tmp/sealrun-fuzz-pdf-" + std::to_string(::getpid()) + ".pdf";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return 0;
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+
+  qp_document document = nullptr;
+  if (qp_document_open(Engine(), &document, path.c_str()) == QP_OK) {
+    const int pages = qp_page_count(document);
+    qp_document_crypt_revision(document);
+    qp_document_has_permissions(document, 256);
+    for (int i = 0; i < pages && i < 4; ++i) {
+      qp_page page = nullptr;
+      if (qp_load_page(document, i, &page) != QP_OK) continue;
+      double box[4];
+      int degrees = 0;
+      qp_page_box(page, QP_BOX_CROP, box);
+      qp_page_get_box(document, i, QP_BOX_MEDIA, box);
+      qp_page_rotate(page, &degrees);
+      int budget = 400;
+      Walk(qp_page_object(page), 0, budget);
+      for (qp_annot annot = qp_page_load_annots(page); annot != nullptr; annot = qp_annot_next(annot)) {
+        qp_annot_get_subtype(annot);
+        int annotBudget = 50;
+        Walk(qp_annot_get_cosobject(annot), 1, annotBudget);
+      }
+      if (i == 0) {
+        qp_text text = nullptr;
+        if (qp_page_load_text(page, &text, nullptr, 0) == QP_OK) {
+          qp_search search = nullptr;
+          qp_document_search(document, &search);
+          qp_search_set_option(search, QP_SEARCH_OPTION_TEXT, u"the");
+          qp_search_first(search, text);
+          int first = 0;
+          int count = 0;
+          qp_search_result(search, &first, &count);
+          qp_char_info chars[8];
+          if (count > 0 && count <= 8) qp_page_text_char(text, first, count, chars);
+          qp_search_free(search);
+          qp_page_close_text(text);
+        }
+      }
+      qp_free_page(page);
+    }
+    int fields = 0;
+    for (qp_field field = qp_load_acroform_field(document); field != nullptr && fields < 16;
+         field = qp_field_next(field), ++fields) {
+      qp_field_get_page_num(field);
+      char buffer[64];
+      int length = sizeof buffer;
+      qp_field_get_private_data(field, "QPX", buffer, &length);
+      qp_signature signature = qp_field_get_signature(field);
+      if (signature != nullptr) {
+        int changed = 0;
+        qp_signature_get_obj_num(signature);
+        qp_signature_verify(signature, nullptr);
+        qp_signature_verify_page_contents(signature, &changed);
+        qp_field_free_signature(signature);
+      }
+    }
+  }
+  qp_document_close(document);
+  return 0;
+}
