@@ -179,6 +179,11 @@ TEST_F(XmlDocumentFile, BadFilesLoadAsFalseWithTheirReason) {
   EXPECT_TRUE(document.DocumentText().empty());
   EXPECT_FALSE(document.LoadFile(dir_.Path()));
   EXPECT_NE(document.ResultText().find(u"file_error"), std::u16string::npos);
+  // A file too large to hold is refused before it is read (a sparse file costs no disk).
+  WriteFileBytes(file_, "<r/>");
+  std::filesystem::resize_file(file_, XmlDocument::kMaxFileBytes + 1);
+  EXPECT_FALSE(document.LoadFile(file_));
+  EXPECT_NE(document.ResultText().find(u"<file_error type=\"read\" msg=\"file too large\""), std::u16string::npos);
 }
 
 TEST(XmlUtf8, FastReaderAgreesWithTheGeneralConverterAndRejectsWhatItCannotReadExactly) {
