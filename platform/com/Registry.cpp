@@ -53,9 +53,9 @@ struct HiveFile {
 // Holds an advisory lock on the registry folder so that two processes do not lose each other's changes.
 class FolderLock {
  public:
-  FolderLock(const std::filesystem::path& dir, bool exclusive) {
+  explicit FolderLock(const std::filesystem::path& dir) {
     fd_ = ::open((dir / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ >= 0) ::flock(fd_, exclusive ? LOCK_EX : LOCK_SH);
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
   }
   ~FolderLock() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
@@ -209,15 +209,18 @@ class Store {
       dir_ = dir;
       for (auto& hive : hives_) hive.loaded = false;
     }
-    std::error_code error;
-    if (write) std::filesystem::create_directories(dir_, error);
-    const bool dirExists = std::filesystem::is_directory(dir_, error);
-    if (write && !dirExists) {
-      Trace("cannot create " + dir_.string());
-      return ERROR_CANTWRITE;
+    if (write) {
+      std::error_code error;
+      std::filesystem::create_directories(dir_, error);
+      if (!std::filesystem::is_directory(dir_, error)) {
+        Trace("cannot create " + dir_.string());
+        return ERROR_CANTWRITE;
+      }
     }
+    // Writers serialise their read-modify-write; readers need no lock, since every file they can see was
+    // put in place whole by an atomic rename.
     std::optional<FolderLock> folderLock;
-    if (dirExists) folderLock.emplace(dir_, write);
+    if (write) folderLock.emplace(dir_);
     for (auto& hive : hives_) Refresh(hive);
     Trees trees{{&hives_[0].root, &hives_[1].root}};
     const LSTATUS status = op(trees);
@@ -241,7 +244,11 @@ class Store {
     if (it == handles_.end()) return std::nullopt;
     return it->second;
   }
-  bool RemoveHandle(HKEY key) { return handles_.erase(reinterpret_cast<uintptr_t>(key)) > 0; }
+  // Closing touches no file.
+  bool RemoveHandle(HKEY key) {
+    std::lock_guard lock(mutex_);
+    return handles_.erase(reinterpret_cast<uintptr_t>(key)) > 0;
+  }
 
  private:
   std::filesystem::path FileOf(const HiveFile& hive) const { return dir_ / hive.fileName; }
@@ -340,8 +347,7 @@ LSTATUS RegCreateKeyEx(HKEY key, const OLECHAR* subKey, DWORD /*reserved*/, OLEC
 
 LSTATUS RegCloseKey(HKEY key) {
   if (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
-  Store& store = Store::Instance();
-  return store.Run(false, [&](Trees&) -> LSTATUS { return store.RemoveHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; });
+  return Store::Instance().RemoveHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LSTATUS RegSetValueEx(HKEY key, const OLECHAR* name, DWORD /*reserved*/, DWORD type, const BYTE* data, DWORD size) {
