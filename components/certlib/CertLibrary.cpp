@@ -6,7 +6,6 @@
 #include "components/certlib/CertValidation.h"
 #include "components/certlib/MessageSigner.h"
 #include "platform/fs/DebugTrace.h"
-#include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Utf.h"
 
@@ -74,8 +73,7 @@ std::optional<CertLibrary::Container> CertLibrary::OpenContainer() const {
     Trace("CertLibrary: the inserted key belongs to another provider");
     return std::nullopt;
   }
-  if (key->signerCertificate.empty()) return std::nullopt;
-  const auto pem = platform::fs::ReadFile(key->signerCertificate);
+  const auto pem = ReadKeyFile(key->signerCertificate);
   if (!pem) return std::nullopt;
   auto signer = platform::crypto::Certificate::FromBytes(platform::crypto::AsBytes(*pem));
   if (!signer) {

@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "components/certlib/OpenSslHolders.h"
-#include "platform/fs/Files.h"
+#include "components/certlib/SoftKey.h"
 
 namespace sealrun::components::certlib {
 namespace {
@@ -38,7 +38,7 @@ SignedMessage Failed(SignFailure failure) {
 
 SignedMessage SignAttached(const std::filesystem::path& pkcs12Path, std::string_view pin,
                            const platform::crypto::Certificate& signer, ByteView data) {
-  auto content = platform::fs::ReadFile(pkcs12Path);
+  auto content = ReadKeyFile(pkcs12Path);
   if (!content || content->empty() || content->size() > static_cast<std::size_t>(LONG_MAX))
     return Failed(SignFailure::NoKeyFile);
   const SecretBytes fileBytes(std::move(*content));

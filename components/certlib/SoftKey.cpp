@@ -2,6 +2,9 @@
 
 #include <pugixml.hpp>
 
+#include <system_error>
+
+#include "platform/fs/Files.h"
 #include "platform/fs/KnownFolders.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Utf.h"
@@ -42,6 +45,15 @@ std::filesystem::path KeyFilePath(const std::filesystem::path& folder, std::u16s
   for (const auto& part : relative)
     if (part == "..") return {};
   return folder / relative;
+}
+
+std::optional<std::string> ReadKeyFile(const std::filesystem::path& path) {
+  constexpr std::uintmax_t kLargestKeyFile = 1024 * 1024;
+  std::error_code error;
+  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size > kLargestKeyFile) return std::nullopt;
+  return platform::fs::ReadFile(path);
 }
 
 std::optional<SoftKey> ReadSoftKey(const std::filesystem::path& folder) {

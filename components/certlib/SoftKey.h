@@ -30,4 +30,9 @@ std::optional<SoftKey> ReadInsertedKey();
 // key cannot point the library at files outside its own folder. Empty when the name is unusable.
 std::filesystem::path KeyFilePath(const std::filesystem::path& folder, std::u16string_view name);
 
+// The bytes of a key file (certificate, PKCS#12), or nullopt when it is missing, not a regular file or
+// larger than a key file can sensibly be (1 MiB), so a damaged key cannot make the library read without
+// bound.
+std::optional<std::string> ReadKeyFile(const std::filesystem::path& path);
+
 }  // namespace sealrun::components::certlib

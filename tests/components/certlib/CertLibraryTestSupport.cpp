@@ -91,73 +91,35 @@ com::ComPtr<com::IDispatch> CertLibraryTest::Create() {
   return library;
 }
 
-void CertLibraryTest::PutCspName(com::IDispatch* library, std::u16string_view name) {
-  EXPECT_EQ(com::InvokeByName(library, u"CSPName", com::DISPATCH_PROPERTYPUT, {Variant(name)}, nullptr), com::S_OK);
-}
-
-// The callers keep the low 16 bits of these answers.
-static std::int16_t Low16(const Variant& result) {
-  return static_cast<std::int16_t>(result.AsInt().value_or(0) & 0xFFFF);
-}
-
-std::int16_t CertLibraryTest::GetContainer(com::IDispatch* library) {
+com::Variant CertLibraryTest::Call(com::IDispatch* library, std::u16string_view name, com::WORD flags,
+                                  std::initializer_list<com::Variant> args) {
   Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"GetContainer", com::DISPATCH_METHOD, {}, result.Out()), com::S_OK);
-  return Low16(result);
-}
-
-std::u16string CertLibraryTest::CertContext(com::IDispatch* library) {
-  Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"CertContext", com::DISPATCH_PROPERTYGET, {}, result.Out()), com::S_OK);
-  EXPECT_EQ(result.Type(), com::VT_BSTR);
-  return result.AsString().value_or(u"<none>");
+  EXPECT_EQ(com::InvokeByName(library, name, flags, args, result.Out()), com::S_OK) << Utf8(name);
+  return result;
 }
 
 std::int32_t CertLibraryTest::VerifyCertValidity2(com::IDispatch* library, std::u16string_view certificate,
                                                   std::u16string_view rootPath, std::u16string_view listPath,
                                                   std::int32_t mode) {
-  Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"VerifyCertValidity2", com::DISPATCH_METHOD,
-                              {Variant(certificate), Variant(rootPath), Variant(listPath), Variant(mode)},
-                              result.Out()),
-            com::S_OK);
+  const Variant result = Call(library, u"VerifyCertValidity2", com::DISPATCH_METHOD,
+                              {Variant(certificate), Variant(rootPath), Variant(listPath), Variant(mode)});
   EXPECT_EQ(result.Type(), com::VT_I4);
   return result.AsInt().value_or(-100);
 }
 
 void CertLibraryTest::SetParams(com::IDispatch* library, std::u16string_view keySerial,
                                 std::u16string_view sealSerial) {
-  Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"SetParams", com::DISPATCH_METHOD,
-                              {Variant(keySerial), Variant(sealSerial), Variant(), Variant(), Variant(), Variant(),
-                               Variant(), Variant(), Variant(), Variant(), Variant(), Variant(0)},
-                              result.Out()),
-            com::S_OK);
+  Call(library, u"SetParams", com::DISPATCH_METHOD,
+       {Variant(keySerial), Variant(sealSerial), Variant(), Variant(), Variant(), Variant(), Variant(), Variant(),
+        Variant(), Variant(), Variant(), Variant(0)});
 }
 
-void CertLibraryTest::PutCardPin(com::IDispatch* library, std::u16string_view pin) {
-  EXPECT_EQ(com::InvokeByName(library, u"CardPin", com::DISPATCH_PROPERTYPUT, {Variant(pin)}, nullptr), com::S_OK);
+std::int16_t Low16(const com::Variant& result) {
+  return static_cast<std::int16_t>(result.AsInt().value_or(0) & 0xFFFF);
 }
 
-void CertLibraryTest::GetCertificate(com::IDispatch* library, std::u16string_view certificate) {
-  Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"GetCertificate", com::DISPATCH_METHOD, {Variant(certificate)}, result.Out()),
-            com::S_OK);
-}
-
-std::int16_t CertLibraryTest::CrySignMessage(com::IDispatch* library, std::u16string_view data, std::int32_t length) {
-  Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"CrySignMessage", com::DISPATCH_METHOD, {Variant(data), Variant(length)},
-                              result.Out()),
-            com::S_OK);
-  return Low16(result);
-}
-
-std::u16string CertLibraryTest::SignMessage(com::IDispatch* library) {
-  Variant result;
-  EXPECT_EQ(com::InvokeByName(library, u"SignMessage", com::DISPATCH_PROPERTYGET, {}, result.Out()), com::S_OK);
-  EXPECT_EQ(result.Type(), com::VT_BSTR);
-  return result.AsString().value_or(u"<none>");
+std::u16string Text(const com::Variant& result) {
+  return result.Type() == com::VT_BSTR ? result.AsString().value_or(u"") : u"<not text>";
 }
 
 std::string Utf8(std::u16string_view text) { return platform::text::Utf16ToUtf8(text); }

@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "platform/com/ComPtr.h"
 #include "platform/com/Interfaces.h"
+#include "platform/com/Variant.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/TestCertificates.h"
 
@@ -31,6 +33,12 @@ struct TestPki {
 };
 const TestPki& Pki();
 
+std::string Utf8(std::u16string_view text);
+std::int16_t Low16(const com::Variant& result);
+// A BSTR result as text ("<not text>" for any other type).
+std::u16string Text(const com::Variant& result);
+std::vector<std::uint8_t> DecodeBase64(std::u16string_view text);
+
 class CertLibraryTest : public ::testing::Test {
  protected:
   CertLibraryTest();
@@ -49,18 +57,34 @@ class CertLibraryTest : public ::testing::Test {
   // CoCreateInstance by class id with class context 0x17 asking for IUnknown, then IDispatch.
   com::ComPtr<com::IDispatch> Create();
 
-  // The calls the system makes, with its argument types.
-  static void PutCspName(com::IDispatch* library, std::u16string_view name);
-  static std::int16_t GetContainer(com::IDispatch* library);
-  static std::u16string CertContext(com::IDispatch* library);
+  // The calls the system makes, with its argument types; 16-bit answers are read as the low 16 bits.
+  static com::Variant Call(com::IDispatch* library, std::u16string_view name, com::WORD flags,
+                           std::initializer_list<com::Variant> args = {});
+  static void PutCspName(com::IDispatch* library, std::u16string_view name) {
+    Call(library, u"CSPName", com::DISPATCH_PROPERTYPUT, {com::Variant(name)});
+  }
+  static std::int16_t GetContainer(com::IDispatch* library) {
+    return Low16(Call(library, u"GetContainer", com::DISPATCH_METHOD));
+  }
+  static std::u16string CertContext(com::IDispatch* library) {
+    return Text(Call(library, u"CertContext", com::DISPATCH_PROPERTYGET));
+  }
   static std::int32_t VerifyCertValidity2(com::IDispatch* library, std::u16string_view certificate,
                                           std::u16string_view rootPath, std::u16string_view listPath,
                                           std::int32_t mode = 1);
   static void SetParams(com::IDispatch* library, std::u16string_view keySerial, std::u16string_view sealSerial);
-  static void PutCardPin(com::IDispatch* library, std::u16string_view pin);
-  static void GetCertificate(com::IDispatch* library, std::u16string_view certificate);
-  static std::int16_t CrySignMessage(com::IDispatch* library, std::u16string_view data, std::int32_t length);
-  static std::u16string SignMessage(com::IDispatch* library);
+  static void PutCardPin(com::IDispatch* library, std::u16string_view pin) {
+    Call(library, u"CardPin", com::DISPATCH_PROPERTYPUT, {com::Variant(pin)});
+  }
+  static void GetCertificate(com::IDispatch* library, std::u16string_view certificate) {
+    Call(library, u"GetCertificate", com::DISPATCH_METHOD, {com::Variant(certificate)});
+  }
+  static std::int16_t CrySignMessage(com::IDispatch* library, std::u16string_view data, std::int32_t length) {
+    return Low16(Call(library, u"CrySignMessage", com::DISPATCH_METHOD, {com::Variant(data), com::Variant(length)}));
+  }
+  static std::u16string SignMessage(com::IDispatch* library) {
+    return Text(Call(library, u"SignMessage", com::DISPATCH_PROPERTYGET));
+  }
 
  private:
   sealrun::testing::TempDir temp_;
@@ -71,7 +95,6 @@ class CertLibraryTest : public ::testing::Test {
   sealrun::testing::ScopedEnv config_;
 };
 
-std::string Utf8(std::u16string_view text);
-std::vector<std::uint8_t> DecodeBase64(std::u16string_view text);
+
 
 }  // namespace sealrun::components::certlib::testing
