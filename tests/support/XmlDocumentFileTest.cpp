@@ -69,6 +69,20 @@ TEST_F(XmlDocumentFile, Utf8KeepsItsByteOrderMarkOrItsAbsence) {
   EXPECT_NE(document.ResultText().find(u"<write encoding=\"utf-8\""), std::u16string::npos);
 }
 
+TEST_F(XmlDocumentFile, AFileWithoutTheSectionIsSavedByteForByteUnchanged) {
+  const std::string initial =
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n<Brasmoor>\r\n\t<QuoralPDFXML>\r\n"
+      "\t<Enabled>0</Enabled>\r\n\t<FontName>Batang</FontName>\r\n\t<FontSize>20</FontSize>\r\n"
+      "\t<FontColor>#000000</FontColor>\r\n\t<PostitonLefe>0</PostitonLefe>\r\n\t<PostitonTop>0</PostitonTop>\r\n"
+      "\t<DateTimeIndex>1</DateTimeIndex>\r\n\t<bAutoZoom>0</bAutoZoom>\r\n</QuoralPDFXML>\r\n</Brasmoor>\r\n";
+  WriteFileBytes(file_, initial);
+  XmlDocument document;
+  ASSERT_TRUE(document.LoadFile(file_)) << Narrow(document.ResultText());
+  EXPECT_FALSE(SetKey(document, u"HandPenColor", u"255"));
+  ASSERT_TRUE(document.SaveFile(file_));
+  EXPECT_EQ(ReadFileBytes(file_), initial);
+}
+
 TEST_F(XmlDocumentFile, Utf16InEitherByteOrderIsReadDirectlyAndWrittenBackTheSameWay) {
   const std::u16string text = u"<Brasmoor><HANDWRITE><HandFontName>宋体</HandFontName></HANDWRITE></Brasmoor>";
   const std::u16string edited = u"<Brasmoor><HANDWRITE><HandFontName>黑体</HandFontName></HANDWRITE></Brasmoor>";
