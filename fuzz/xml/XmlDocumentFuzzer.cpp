@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "platform/text/Utf.h"
 #include "support/XmlDocument.h"
@@ -95,8 +96,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     utf16[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   Exercise(document, utf16, mode);
 
-  static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("sealrun-fuzz-xml-" + std::to_string(::getpid()) + ".xml");
+  // One scratch file per process, removed when the run ends.
+  struct ScratchFile {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("sealrun-fuzz-xml-" + std::to_string(::getpid()) + ".xml");
+    ~ScratchFile() {
+      std::error_code ignored;
+      std::filesystem::remove(path, ignored);
+    }
+  };
+  static const ScratchFile scratch;
+  const std::filesystem::path& file = scratch.path;
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
