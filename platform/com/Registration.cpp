@@ -85,6 +85,57 @@ HRESULT UnregisterServer(const ServerRegistration& server, RegistrationScope sco
   return ok ? S_OK : SELFREG_E_CLASS;
 }
 
+HRESULT RegisterTypeLibrary(const TypeLibraryRegistration& library, RegistrationScope scope) {
+  RegKey root;
+  if (OpenClassesRoot(scope, true, root) != ERROR_SUCCESS) return SELFREG_E_TYPELIB;
+  const std::u16string libid = FormatGuid(library.libid);
+  const std::u16string versionPath = u"TypeLib\\" + libid + u"\\" + library.version;
+  const std::u16string helpDir =
+      library.helpDir.empty() ? std::u16string(fs::FolderOf(library.path)) : library.helpDir;
+  const std::u16string flags = u"0";
+  bool ok = WriteKey(root.Get(), versionPath, &library.name) == ERROR_SUCCESS &&
+            WriteKey(root.Get(), versionPath + u"\\0\\win32", &library.path) == ERROR_SUCCESS &&
+            WriteKey(root.Get(), versionPath + u"\\FLAGS", &flags) == ERROR_SUCCESS &&
+            WriteKey(root.Get(), versionPath + u"\\HELPDIR", &helpDir) == ERROR_SUCCESS;
+  const std::u16string proxyStub = FormatGuid(kAutomationProxyStub);
+  for (const auto& [iid, name] : library.interfaces) {
+    if (!ok) break;
+    const std::u16string interfacePath = u"Interface\\" + FormatGuid(iid);
+    RegKey typeLib;
+    ok = WriteKey(root.Get(), interfacePath, &name) == ERROR_SUCCESS &&
+         WriteKey(root.Get(), interfacePath + u"\\ProxyStubClsid32", &proxyStub) == ERROR_SUCCESS &&
+         typeLib.Create(root.Get(), interfacePath + u"\\TypeLib") == ERROR_SUCCESS &&
+         typeLib.SetString({}, libid) == ERROR_SUCCESS && typeLib.SetString(u"Version", library.version) == ERROR_SUCCESS;
+  }
+  return ok ? S_OK : SELFREG_E_TYPELIB;
+}
+
+HRESULT UnregisterTypeLibrary(const TypeLibraryRegistration& library, RegistrationScope scope) {
+  RegKey root;
+  if (const LSTATUS status = OpenClassesRoot(scope, false, root); status != ERROR_SUCCESS)
+    return status == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_TYPELIB;
+  const std::u16string libid = FormatGuid(library.libid);
+  bool ok = RemoveTree(root.Get(), u"TypeLib\\" + libid + u"\\" + library.version) == ERROR_SUCCESS;
+  {
+    RegKey libraryKey;
+    if (ok && libraryKey.Open(root.Get(), u"TypeLib\\" + libid) == ERROR_SUCCESS && libraryKey.SubKeyNames().empty()) {
+      libraryKey.Close();
+      ok = RemoveTree(root.Get(), u"TypeLib\\" + libid) == ERROR_SUCCESS;
+    }
+  }
+  for (const auto& [iid, name] : library.interfaces) {
+    const std::u16string interfacePath = u"Interface\\" + FormatGuid(iid);
+    RegKey typeLib;
+    if (typeLib.Open(root.Get(), interfacePath + u"\\TypeLib") == ERROR_SUCCESS) {
+      const auto owner = typeLib.QueryString();
+      typeLib.Close();
+      if (owner && !text::EqualsIgnoreAsciiCase(*owner, libid)) continue;  // another library's now
+    }
+    ok = ok && RemoveTree(root.Get(), interfacePath) == ERROR_SUCCESS;
+  }
+  return ok ? S_OK : SELFREG_E_TYPELIB;
+}
+
 std::u16string ModulePathOf(const void* address) { return fs::PathToUtf16(fs::ModulePath(address)); }
 
 }  // namespace sealrun::platform::com

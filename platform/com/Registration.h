@@ -3,6 +3,8 @@
 // DllInstall write and remove them.
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/com/Guid.h"
 #include "platform/com/RegKey.h"
@@ -34,6 +36,26 @@ HRESULT RegisterServer(const ServerRegistration& server, RegistrationScope scope
 // Removes CLSID\{clsid} and the ProgID keys that name this class (another class's ProgID stays). Missing
 // keys are not an error.
 HRESULT UnregisterServer(const ServerRegistration& server, RegistrationScope scope);
+
+// A type library and the automation interfaces it describes, as RegisterTypeLib records them.
+struct TypeLibraryRegistration {
+  GUID libid{};
+  std::u16string version = u"1.0";
+  std::u16string name;      // default value of TypeLib\{libid}\{version}
+  std::u16string path;      // the file holding the library (the module itself)
+  std::u16string helpDir;   // HELPDIR; empty: the folder of `path`
+  std::vector<std::pair<IID, std::u16string>> interfaces;  // dual and dispatch interfaces with their names
+};
+
+// The automation marshaller's class, the proxy-stub of every dual interface.
+inline constexpr CLSID kAutomationProxyStub{0x00020424, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Writes TypeLib\{libid}\{version} (name, 0\win32, FLAGS, HELPDIR) and Interface\{iid} (name,
+// ProxyStubClsid32, TypeLib with Version). SELFREG_E_TYPELIB when a key cannot be written.
+HRESULT RegisterTypeLibrary(const TypeLibraryRegistration& library, RegistrationScope scope);
+// Removes the version's key (and the library's key when no other version remains) and the interfaces'
+// keys that still point to this library.
+HRESULT UnregisterTypeLibrary(const TypeLibraryRegistration& library, RegistrationScope scope);
 
 // The full path of the module that contains `address` (pass the address of one of its functions).
 std::u16string ModulePathOf(const void* address);

@@ -356,8 +356,13 @@ LSTATUS RegSetValueEx(HKEY key, const OLECHAR* name, DWORD /*reserved*/, DWORD t
   return store.Run(true, [&](Trees& trees) -> LSTATUS {
     const auto open = store.Resolve(key);
     if (!open) return ERROR_INVALID_HANDLE;
-    const auto found = Locate(trees, open->view, open->path);
-    if (found.empty()) return ERROR_KEY_DELETED;
+    auto found = Locate(trees, open->view, open->path);
+    if (found.empty()) {
+      if (!open->path.empty()) return ERROR_KEY_DELETED;
+      // HKCR's own values live in the machine's Software\Classes, which may not exist yet.
+      const Hive hive = CreationHive(trees, open->view, open->path);
+      found.push_back({hive, MakeNode(trees.Of(hive), HivePath(open->view, open->path))});
+    }
     RegistryValue value{NameOf(name), type, std::string(reinterpret_cast<const char*>(data), size)};
     found.front().node->values[RegistryNameKey(value.name)] = std::move(value);
     trees.Touch(found.front().hive);

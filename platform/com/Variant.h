@@ -89,6 +89,7 @@ struct VARIANT {
   };
 };
 using VARIANTARG = VARIANT;
+static_assert(sizeof(VARIANT) == 8 + 2 * sizeof(void*), "VARIANT keeps its Windows size");
 
 // Flags of VariantChangeType.
 inline constexpr WORD VARIANT_NOVALUEPROP = 0x01;

@@ -292,6 +292,30 @@ TEST_F(ComRuntimeTest, UnregisteringLeavesAnotherClassesProgId) {
   EXPECT_EQ(UnregisterServer(CounterRegistration(), RegistrationScope::User), S_OK) << "nothing to remove is fine";
 }
 
+TEST_F(ComRuntimeTest, TypeLibraryRegistrationWritesAndRemovesItsKeys) {
+  TypeLibraryRegistration library;
+  library.libid = *ParseGuid(u"{15C5E40C-7602-4625-9548-41B466CAD265}");
+  library.name = u"SealrunPDFLib";
+  library.path = u"/opt/sealrun/Velmarch.SealrunPDF.qpi";
+  const IID dual = *ParseGuid(u"{9CF6D3F4-7838-47E9-9F05-1FE53C05A304}");
+  library.interfaces = {{dual, u"ICSealrunPDF"}};
+  ASSERT_EQ(RegisterTypeLibrary(library, RegistrationScope::User), S_OK);
+  RegKey key;
+  ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, u"TypeLib\\{15C5E40C-7602-4625-9548-41B466CAD265}\\1.0\\0\\win32"), ERROR_SUCCESS);
+  EXPECT_EQ(key.QueryString(), library.path);
+  ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, u"TypeLib\\{15C5E40C-7602-4625-9548-41B466CAD265}\\1.0\\HELPDIR"), ERROR_SUCCESS);
+  EXPECT_EQ(key.QueryString(), u"/opt/sealrun");
+  ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, u"Interface\\" + FormatGuid(dual) + u"\\TypeLib"), ERROR_SUCCESS);
+  EXPECT_EQ(key.QueryString(), FormatGuid(library.libid));
+  EXPECT_EQ(key.QueryString(u"Version"), u"1.0");
+  ASSERT_EQ(key.Open(HKEY_CLASSES_ROOT, u"Interface\\" + FormatGuid(dual) + u"\\ProxyStubClsid32"), ERROR_SUCCESS);
+  EXPECT_EQ(key.QueryString(), u"{00020424-0000-0000-C000-000000000046}");
+
+  ASSERT_EQ(UnregisterTypeLibrary(library, RegistrationScope::User), S_OK);
+  EXPECT_EQ(key.Open(HKEY_CLASSES_ROOT, u"TypeLib\\{15C5E40C-7602-4625-9548-41B466CAD265}"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(key.Open(HKEY_CLASSES_ROOT, u"Interface\\" + FormatGuid(dual)), ERROR_FILE_NOT_FOUND);
+}
+
 TEST(ComInitializeTest, InitialisationIsCountedAndExtraUninitialiseIsHarmless) {
   EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
   EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
