@@ -41,3 +41,13 @@ function(sealrun_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "SEALRUN_CORPUS=${SEALRUN_CORPUS_DIR};SEALRUN_SOURCE_DIR=${SEALRUN_ROOT}")
 endfunction()
+
+# Adds every subfolder of the current folder that has a CMakeLists.txt (folders whose parts come and go).
+function(sealrun_add_subfolders)
+  file(GLOB _children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(_child ${_children})
+    if(IS_DIRECTORY ${_child} AND EXISTS ${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endfunction()
