@@ -104,5 +104,29 @@ TEST_F(PinTest, CorruptPkcs12AcceptsThePinButUnlocksNoCertificate) {
   EXPECT_EQ(platform::crypto::KeyStore::Instance().Size(), 0u);
 }
 
+TEST_F(PinTest, TracesAndErrorTextsNeverCarryThePin) {
+  const sealrun::testing::ScopedEnv debug("SEALRUN_DEBUG", "1");
+  ::testing::internal::CaptureStderr();
+  ComPtr<IDispatch> key = CreateKey();
+  Method(key, u"VerifyPin", {Variant(u"987654")});
+  Method(key, u"VerifyPin", {Variant(kDemoPin)});
+  EXCEPINFO error{};
+  Variant result(0);
+  EXPECT_TRUE(FAILED(
+      InvokeByName(key.Get(), u"WebWritePin", DISPATCH_METHOD, {Variant(u"987654")}, result.Out(), &error)));
+  const Bstr description = Bstr::Attach(error.bstrDescription);
+  SysFreeString(error.bstrSource);
+  SysFreeString(error.bstrHelpFile);
+  ASSERT_EQ(RememberPin(key, kDemoPin), S_OK);
+  EXPECT_EQ(RecallPin(key), kDemoPin);
+  const std::string traces = ::testing::internal::GetCapturedStderr();
+
+  EXPECT_NE(traces.find("PIN refused"), std::string::npos) << "the refusal is traced: " << traces;
+  EXPECT_EQ(traces.find("987654"), std::string::npos) << traces;
+  EXPECT_EQ(traces.find("123456"), std::string::npos) << traces;
+  EXPECT_FALSE(description.View().empty());
+  EXPECT_EQ(description.View().find(u"987654"), std::u16string_view::npos);
+}
+
 }  // namespace
 }  // namespace sealrun::components::sealkey::testing
