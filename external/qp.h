@@ -18,7 +18,8 @@
 //     deletes the PDF object itself.
 //   * qp_text: qp_page_load_text / qp_page_close_text. qp_search: qp_document_search / qp_search_free.
 //   * qp_image: qp_image_free. qp_string: qp_string_delete. qp_certificate: qp_certificate_free.
-//   Release functions accept null.
+//   Release functions accept null. Release a document's pages, texts, searches, images and
+//   signatures before closing it.
 // - Coordinates: PDF points. Boxes and character boxes are in PDF user space (as the page dictionary
 //   states them, origin wherever the file puts it, y up), x0 <= x1 and y0 <= y1.
 //   Annotation rectangles given to qp_annot_set_rect are in the displayed frame: the page's MediaBox
@@ -296,7 +297,9 @@ int qp_field_get_private_data(qp_field field, const char* key, void* buffer, int
 // Puts the field onto the page with its widget (the field is its own widget) and into /AcroForm
 // /Fields (setting /SigFlags 3). Returns the widget, owned by the page.
 qp_annot qp_page_add_form_field(qp_page page, qp_field field);
-// The widget's appearance: the image, turned so that it is upright on a page with this /Rotate.
+// The widget's appearance: the image turned by the rotation given to qp_annot_set_rotate (or by
+// pageRotation when none was given), so that it is upright on a page with this /Rotate; /MK /R
+// records the page rotation for viewers.
 int qp_annot_set_signature_field_appearance(qp_annot widget, qp_image image, int pageRotation);
 // Removes the field from /AcroForm /Fields (and its parent's /Kids) and its widgets from their pages.
 int qp_field_delete(qp_field field);

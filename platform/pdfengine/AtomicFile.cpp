@@ -43,6 +43,12 @@ std::string TempPathBeside(const std::string& path) {
   return path + suffix;
 }
 
+bool IsWritable(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  return (info.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
 void RemoveQuietly(const std::string& path) { ::unlink(path.c_str()); }
 
 bool CommitReplacement(const std::string& temp, const std::string& original) {

@@ -12,6 +12,10 @@ std::string TempPathBeside(const std::string& path);
 // the folder. On failure `temp` is removed and `original` is untouched; returns false.
 bool CommitReplacement(const std::string& temp, const std::string& original);
 
+// Whether the file may be replaced: it exists and may be written (a read-only file is refused even
+// for a user who could rename over it).
+bool IsWritable(const std::string& path);
+
 // Removes a leftover copy (ignores errors).
 void RemoveQuietly(const std::string& path);
 

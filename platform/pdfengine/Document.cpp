@@ -116,6 +116,7 @@ extern "C" int qp_document_save(qp_document document) {
     fz_context* ctx = document->ctx;
     pdf_document* doc = document->doc;
     if (Mu(ctx, [&] { return pdf_has_unsaved_changes(ctx, doc); }) == 0) return QP_OK;
+    if (!IsWritable(document->path)) Fail(QP_ERR_SAVE, "the file is read-only");
     const bool repaired = document->repaired || Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
     pdf_write_options options = pdf_default_write_options;
     // A rebuilt cross-reference cannot be continued; such a file is written out whole.

@@ -294,6 +294,7 @@ extern "C" int qp_signature_merge_signature(qp_signature signature, const void* 
     qp_document document = signature->document;
     int64_t range[4];
     if (qp_signature_get_byte_range(signature, range) != QP_OK) Fail(QP_ERR_NOT_FOUND, "not saved with a signature");
+    if (!IsWritable(document->path)) Fail(QP_ERR_SAVE, "the file is read-only");
     std::string file;
     if (!ReadWholeFile(document->path, file)) Fail(QP_ERR_SAVE, "the file cannot be read");
     const SignedRevision revision = CheckByteRange(file, range);

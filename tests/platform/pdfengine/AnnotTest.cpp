@@ -39,6 +39,7 @@ TEST_F(AnnotTest, StampAppearsUprightInItsRectangleOnEveryPageRotation) {
     SCOPED_TRACE(rotation);
     const auto path = temp_ / ("rotated-" + std::to_string(rotation) + ".pdf");
     std::filesystem::copy_file(source, path);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     // 120 x 80 points, 40 from the displayed left edge and 60 from the displayed bottom edge.
     Stamp(path, pageIndex, 40, 60, 160, 140, rotation);
     const Rendering shown = RenderPage(path, pageIndex);

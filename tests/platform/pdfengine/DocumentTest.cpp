@@ -77,16 +77,27 @@ TEST_F(DocumentTest, SaveAppendsOneUpdateWithNewObjectsAboveTheOldOnes) {
   }
 }
 
-TEST_F(DocumentTest, SavingWithoutChangesLeavesTheFileIdentical) {
-  const auto path = CopyCorpus("pypdf-crazyones.pdf");
-  const std::string before = ReadFileBytes(path);
-  {
-    DocumentPtr document = Open(path);
-    ASSERT_TRUE(document);
-    PagePtr page = LoadPage(document.get(), 0);
-    ASSERT_EQ(qp_document_save(document.get()), QP_OK);
+TEST_F(DocumentTest, ReadingAndSavingWithoutChangesLeavesTheFileIdentical) {
+  // Pages with widgets and annotations whose appearances a viewer would synthesize.
+  for (const char* name : {"pypdf-crazyones.pdf", "pdfjs-160F-2019.pdf", "qpdf-overlay-copy-annotations.pdf"}) {
+    SCOPED_TRACE(name);
+    const auto path = CopyCorpus(name);
+    const std::string before = ReadFileBytes(path);
+    {
+      DocumentPtr document = Open(path);
+      ASSERT_TRUE(document);
+      for (int i = 0; i < qp_page_count(document.get()) && i < 4; ++i) {
+        PagePtr page = LoadPage(document.get(), i);
+        qp_text text = nullptr;
+        ASSERT_EQ(qp_page_load_text(page.get(), &text, nullptr, 0), QP_OK);
+        qp_page_close_text(text);
+        for (qp_annot a = qp_page_load_annots(page.get()); a != nullptr; a = qp_annot_next(a)) qp_annot_get_subtype(a);
+        ASSERT_EQ(qp_document_update_page(document.get(), i, 1), QP_OK);
+      }
+      ASSERT_EQ(qp_document_save(document.get()), QP_OK);
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
   }
-  EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(DocumentTest, BadInputFailsWithACodeAndChangesNothing) {
@@ -240,6 +251,18 @@ TEST_F(DocumentTest, SaveKeepsTheFileModeAndLeavesNoCopyBehind) {
   int files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp_.Path())) ++files;
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(DocumentTest, AReadOnlyFileIsNotReplaced) {
+  const auto path = CopyCorpus("qpdf-minimal.pdf");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  const std::string before = ReadFileBytes(path);
+  DocumentPtr document = Open(path);
+  PagePtr page = LoadPage(document.get(), 0);
+  qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
+  ASSERT_EQ(qp_annot_set_rect(annot, 10, 10, 50, 50), QP_OK);
+  EXPECT_EQ(qp_document_save(document.get()), QP_ERR_SAVE);
+  EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(DocumentTest, ASaveKilledAtAnyMomentLeavesTheOldFileOrTheNewOne) {

@@ -54,6 +54,9 @@ std::filesystem::path EngineTest::CopyCorpus(const std::string& name) {
   EXPECT_TRUE(std::filesystem::exists(source)) << "corpus file missing: " << source;
   const std::filesystem::path target = temp_ / name;
   std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+  // The corpus is read-only; the copy is the test's to change.
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   return target;
 }
 

@@ -327,6 +327,32 @@ TEST_F(SignatureTest, SignatureFieldIsRemovedFromPageAndForm) {
   EXPECT_EQ(Count(judged, "Signature is Valid"), 1) << judged;
 }
 
+TEST_F(SignatureTest, WidgetImageIsUprightOnARotatedPage) {
+  const auto path = CopyCorpus("pdfjs-issue5747.pdf");  // /Rotate 270
+  {
+    DocumentPtr document = Open(path);
+    PagePtr page = LoadPage(document.get(), 0);
+    int rotation = -1;
+    ASSERT_EQ(qp_page_rotate(page.get(), &rotation), QP_OK);
+    ASSERT_EQ(rotation, 270);
+    qp_field field = qp_acroform_create_form_field(document.get(), QP_FIELD_SIGNATURE);
+    qp_annot widget = qp_page_add_form_field(page.get(), field);
+    ASSERT_NE(widget, nullptr);
+    ASSERT_EQ(qp_annot_set_rect(widget, 50, 60, 170, 140), QP_OK);
+    ASSERT_EQ(qp_annot_set_rotate(widget, rotation), QP_OK);
+    ImagePtr image = TwoToneImage(document.get(), 30, 30);
+    ASSERT_EQ(qp_annot_set_image_appearance_from_handle(widget, image.get()), QP_OK);
+    ASSERT_EQ(qp_annot_set_signature_field_appearance(widget, image.get(), rotation), QP_OK);
+    page.reset();
+    ASSERT_EQ(qp_document_save(document.get()), QP_OK);
+  }
+  const Rendering shown = RenderPage(path, 0);
+  auto red = [](const unsigned char* p) { return p[0] > 180 && p[1] < 90 && p[2] < 90; };
+  auto blue = [](const unsigned char* p) { return p[2] > 180 && p[0] < 90 && p[1] < 90; };
+  EXPECT_TRUE(red(shown.At(110, shown.height - 130))) << "top of the image at the top of the screen";
+  EXPECT_TRUE(blue(shown.At(110, shown.height - 70)));
+}
+
 TEST_F(SignatureTest, SigningWithoutAKeyFailsAndLeavesTheFile) {
   const auto path = CopyCorpus("qpdf-minimal.pdf");
   const std::string before = ReadFileBytes(path);
