@@ -100,7 +100,9 @@ HRESULT CertLibrary::VerifyCertValidity2(DispatchCall& call) {
   request.certificatePem = pem;
   request.rootPath = platform::fs::PathFromUtf16(ArgText(call, 1));
   request.revocationListPath = platform::fs::PathFromUtf16(ArgText(call, 2));
-  request.mode = Variant(call.Arg(3)).AsInt().value_or(1);
+  // Only an explicit 0 leaves the revocation list out.
+  const bool modeGiven = call.Arg(3).vt != com::VT_EMPTY && !call.IsMissing(3);
+  request.mode = modeGiven ? Variant(call.Arg(3)).AsInt().value_or(1) : 1;
   request.at = std::time(nullptr);
   const ValidationCode code = ValidateSigner(request);
   Trace("CertLibrary: certificate validation code " + std::to_string(static_cast<int>(code)));
@@ -116,7 +118,8 @@ HRESULT CertLibrary::SetParams(DispatchCall& call) {
 HRESULT CertLibrary::PutCardPin(DispatchCall& call) {
   std::u16string pin;
   if (const HRESULT hr = call.PutString(pin); com::FAILED(hr)) return hr;
-  pin_.Assign(platform::text::Utf16ToUtf8(pin));
+  std::string utf8 = platform::text::Utf16ToUtf8(pin);
+  pin_.Assign(utf8);
   std::fill(pin.begin(), pin.end(), u'\0');
   return com::S_OK;
 }

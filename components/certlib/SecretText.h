@@ -14,10 +14,12 @@ class SecretText {
   SecretText(const SecretText&) = delete;
   SecretText& operator=(const SecretText&) = delete;
 
-  void Assign(std::string text) {
+  // Copies (a move could leave the bytes in the source's small buffer) and wipes the source.
+  void Assign(std::string& text) {
     Wipe();
-    text_ = std::move(text);
+    text_ = text;
     OPENSSL_cleanse(text.data(), text.size());
+    text.clear();
   }
   void Wipe() {
     OPENSSL_cleanse(text_.data(), text_.size());

@@ -136,11 +136,17 @@ TEST_F(ValidationTest, RevocationListDecidesRevokedAndForeignLists) {
   EXPECT_EQ(Verify(signer), 0) << "other serials on the list";
 }
 
-TEST_F(ValidationTest, CertificateOfAnotherTypeIsNoCertificate) {
+TEST_F(ValidationTest, ArgumentsOfOtherTypesAreAnsweredNotFailed) {
   const com::Variant result =
       Call(library_.Get(), u"VerifyCertValidity2", com::DISPATCH_METHOD,
            {com::Variant(42), com::Variant(RootPath()), com::Variant(ListPath()), com::Variant(1)});
-  EXPECT_EQ(result.AsInt(), 6);
+  EXPECT_EQ(result.AsInt(), 6) << "a certificate that is no text is no certificate";
+
+  std::filesystem::remove(ModuleDir() / "ZQ_Crl.crl");
+  const com::Variant emptyMode =
+      Call(library_.Get(), u"VerifyCertValidity2", com::DISPATCH_METHOD,
+           {com::Variant(Pem(Pki().signer)), com::Variant(RootPath()), com::Variant(ListPath()), com::Variant()});
+  EXPECT_EQ(emptyMode.AsInt(), 5) << "only an explicit mode 0 leaves the list out";
 }
 
 }  // namespace
