@@ -78,6 +78,13 @@ UINT SysStringByteLen(BSTR text) {
 
 UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
 
+HRESULT MakeBstr(std::u16string_view text, BSTR* target) {
+  if (target == nullptr) return E_POINTER;
+  *target = text.size() > kMaxBytes / sizeof(OLECHAR) ? nullptr
+                                                      : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  return *target == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
 Bstr::Bstr(std::u16string_view text) {
   if (FAILED(Assign(text))) throw std::bad_alloc();
 }

@@ -25,6 +25,10 @@ void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 UINT SysStringByteLen(BSTR text);
 
+// A new BSTR holding `text` for an out parameter (a property getter's answer): E_POINTER for a null target,
+// E_OUTOFMEMORY (and a null *target) when memory runs out.
+HRESULT MakeBstr(std::u16string_view text, BSTR* target);
+
 // Owns one BSTR.
 class Bstr {
  public:

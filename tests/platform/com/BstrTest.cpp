@@ -101,6 +101,11 @@ TEST(BstrTest, HolderOutParameterAndOwnershipTransfer) {
   BSTR detached = holder.Detach();
   EXPECT_TRUE(holder.IsNull());
   SysFreeString(detached);
+  BSTR answer = nullptr;
+  ASSERT_EQ(MakeBstr(u"", &answer), S_OK);
+  EXPECT_NE(answer, nullptr) << "an empty answer is an empty BSTR, not a null one";
+  SysFreeString(answer);
+  EXPECT_EQ(MakeBstr(u"x", nullptr), E_POINTER);
   Bstr moved(u"x");
   Bstr target = std::move(moved);
   EXPECT_TRUE(moved.IsNull());  // NOLINT(bugprone-use-after-move): moving leaves the holder null
