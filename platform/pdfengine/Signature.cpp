@@ -81,6 +81,8 @@ int CreateDigest(fz_context* ctx, pdf_pkcs7_signer* base, fz_stream* in, unsigne
   try {
     std::string data;
     std::vector<std::size_t> lengths;
+    // Any return of 0 makes MuPDF abandon the save; the caller learns it was the signing that failed.
+    signer.failed = true;
     if (!ReadRanges(ctx, signer, in, data, lengths)) return 0;
     std::string signature;
     if (signer.certificate) {
@@ -121,6 +123,7 @@ int CreateDigest(fz_context* ctx, pdf_pkcs7_signer* base, fz_stream* in, unsigne
     }
     if (signature.empty() || signature.size() > digestLength) return 0;
     std::memcpy(digest, signature.data(), signature.size());
+    signer.failed = false;
     return static_cast<int>(signature.size());
   } catch (...) {
     return 0;

@@ -293,6 +293,27 @@ TEST_F(SignatureTest, DeferredSignatureIsMergedIntoTheReservedRoom) {
   EXPECT_EQ(Count(judged, "Signature is Valid"), 1) << judged;
 }
 
+int RefusingCallback(qp_sign_request* request) {
+  if (request->phase == QP_SIGN_PHASE_SIZE) {
+    request->size = 4096;
+    return 0;
+  }
+  return 1;  // the signing service said no
+}
+
+TEST_F(SignatureTest, ACallbackThatRefusesLeavesTheFileAsItWas) {
+  const auto path = CopyCorpus("qpdf-minimal.pdf");
+  const std::string before = ReadFileBytes(path);
+  DocumentPtr document = Open(path);
+  SignaturePtr signature = AddSignatureField(document.get(), "x");
+  const qp_sign_callback_desc descriptor{RefusingCallback, nullptr};
+  EXPECT_EQ(qp_signature_save_pkcs1(signature.get(), nullptr, nullptr, &descriptor), QP_ERR_SIGN);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp_.Path())) ++files;
+  EXPECT_EQ(files, 1);
+}
+
 TEST_F(SignatureTest, SignatureFieldIsRemovedFromPageAndForm) {
   const auto path = CopyCorpus("qpdf-digitally-signed.pdf");
   ASSERT_EQ(EngineSign(path), QP_OK);
