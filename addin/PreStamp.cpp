@@ -1,0 +1,209 @@
+#include "addin/PreStamp.h"
+
+#include <filesystem>
+#include <string>
+
+#include "addin/AddinState.h"
+#include "addin/HostCalls.h"
+#include "addin/Resources.h"
+#include "platform/com/Bstr.h"
+#include "platform/com/Variant.h"
+#include "platform/fs/Files.h"
+#include "platform/fs/KnownFolders.h"
+#include "platform/fs/Paths.h"
+#include "platform/imaging/ImageCodec.h"
+#include "platform/text/Utf.h"
+
+namespace sealrun::addin {
+
+using namespace platform::com;
+
+int32_t PixelsToPoints(int32_t pixels) { return pixels * 72 / 96; }
+
+int32_t EffectiveRotation(int32_t viewRotation, int32_t pageRotation) {
+  int32_t r = viewRotation + pageRotation;
+  if (r > 360) r -= 360;
+  if (r == 0) r = pageRotation;
+  return r;
+}
+
+std::u16string PreStampNameFromImagePath(std::u16string_view path) {
+  const std::u16string_view stem = path.size() >= 4 ? path.substr(0, path.size() - 4) : std::u16string_view();
+  // Windows writes "\"; paths chosen here may also use "/".
+  const size_t cut = stem.find_last_of(u"\\/");
+  return std::u16string(cut == std::u16string_view::npos ? stem : stem.substr(cut + 1));
+}
+
+namespace {
+
+ComPtr<host::IHostPages> PagesOf(host::IHostDocument* document) {
+  ComPtr<host::IHostPages> pages;
+  if (document != nullptr && FAILED(document->get_Pages(pages.Out()))) pages.Reset();
+  return pages;
+}
+
+ComPtr<host::IHostAnnotations> AnnotationsOf(host::IHostPage* page) {
+  ComPtr<host::IHostAnnotations> annotations;
+  if (page != nullptr && FAILED(page->get_Annotations(annotations.Out()))) annotations.Reset();
+  return annotations;
+}
+
+// Calls `visit(pageIndex, page, annotation)` for every annotation of the document, page by page.
+template <typename Visit>
+void ForEachAnnotation(host::IHostDocument* document, Visit&& visit) {
+  const auto pages = PagesOf(document);
+  if (!pages) return;
+  LONG pageCount = 0;
+  if (FAILED(pages->get_Count(&pageCount))) return;
+  for (LONG i = 0; i < pageCount; ++i) {
+    ComPtr<host::IHostPage> page;
+    if (FAILED(pages->Item(i, page.Out())) || !page) continue;
+    const auto annotations = AnnotationsOf(page.Get());
+    if (!annotations) continue;
+    LONG count = 0;
+    if (FAILED(annotations->get_Count(&count))) continue;
+    for (LONG k = 0; k < count; ++k) {
+      ComPtr<host::IHostAnnotation> annotation;
+      if (FAILED(annotations->Item(k, annotation.Out())) || !annotation) continue;
+      visit(i, page.Get(), annotation.Get());
+    }
+  }
+}
+
+bool IsPreStamp(host::IHostAnnotation* annotation) {
+  return CustomProperty(annotation, kPreStampMarkerName) == kPreStampMarker;
+}
+
+std::u16string DefaultPreStampName(host::IHostDocument* document) {
+  int count = 0;
+  ForEachAnnotation(document, [&](LONG, host::IHostPage*, host::IHostAnnotation* annotation) {
+    if (IsPreStamp(annotation)) ++count;
+  });
+  return kDefaultPreStampName + platform::text::Widen(std::to_string(count + 1));
+}
+
+// The default seal written as a JPEG file for the host to read; removed again when this goes.
+class DefaultImageFile {
+ public:
+  DefaultImageFile() {
+    const auto seal = LoadImageResource(kDefaultSealBitmap);
+    if (!seal) return;
+    const auto jpeg = platform::imaging::EncodeJpeg(*seal, 90);
+    if (!jpeg) return;
+    const std::filesystem::path path = platform::fs::TempDir() / platform::fs::PathFromUtf16(kDefaultImageFileName);
+    if (platform::fs::ReplaceFileAtomically(path, *jpeg)) path_ = path;
+  }
+  ~DefaultImageFile() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove(path_, ignored);
+  }
+  DefaultImageFile(const DefaultImageFile&) = delete;
+  DefaultImageFile& operator=(const DefaultImageFile&) = delete;
+
+  std::u16string Path() const { return path_.empty() ? std::u16string() : platform::fs::PathToUtf16(path_); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+HRESULT SetImage(host::IHostAnnotation* annotation, std::u16string_view path) {
+  Variant value(path);
+  LONG result = 0;
+  return annotation->SetImageFile(*value.Get(), &result);
+}
+
+}  // namespace
+
+HRESULT PlacePreStamp(const PreStampSettings& settings, ULONGLONG l) {
+  double x = host::HostEventX(l);
+  double y = host::HostEventY(l);
+  const auto document = ActiveDocument();
+  const auto pageView = PageViewOf(document.Get());
+  if (!document || !pageView) return S_FALSE;
+
+  const std::u16string name = settings.sealImagePath.empty() ? DefaultPreStampName(document.Get())
+                                                             : PreStampNameFromImagePath(settings.sealImagePath);
+  LONG pageIndex = -1;
+  if (FAILED(pageView->PointToPage(&x, &y, &pageIndex))) return S_FALSE;
+  ComPtr<host::IHostPage> page;
+  const auto pages = PagesOf(document.Get());
+  if (!pages || FAILED(pages->Item(pageIndex, page.Out())) || !page) return S_FALSE;
+  const auto annotations = AnnotationsOf(page.Get());
+  ComPtr<host::IHostAnnotation> annotation;
+  if (!annotations) return S_FALSE;
+  if (HRESULT hr = annotations->Add(host::kHostAnnotationImage, annotation.Out()); FAILED(hr) || !annotation)
+    return FAILED(hr) ? hr : E_UNEXPECTED;
+
+  const double w = PixelsToPoints(settings.sealImageWidth);
+  const double h = PixelsToPoints(settings.sealImageHeight);
+  LONG viewRotation = 0;
+  LONG pageRotation = 0;
+  pageView->get_Rotation(&viewRotation);
+  page->get_Rotation(&pageRotation);
+  const LONG r = EffectiveRotation(viewRotation, pageRotation);
+  if (r == 90 || r == 270)
+    annotation->SetRect(x - h / 2, y - w / 2, x + h / 2, y + w / 2);
+  else
+    annotation->SetRect(x - w / 2, y - h / 2, x + w / 2, y + h / 2);
+  annotation->put_Rotation(r);
+
+  if (!settings.sealImagePath.empty()) {
+    SetImage(annotation.Get(), settings.sealImagePath);
+  } else {
+    const DefaultImageFile file;
+    SetImage(annotation.Get(), file.Path());
+  }
+
+  annotation->put_Rotation(r);
+  const Bstr multiply(u"Multiply");
+  annotation->put_BlendMode(multiply.Get());
+  annotation->UpdateAppearance();
+  const Bstr markerName(kPreStampMarkerName);
+  const Bstr marker(kPreStampMarker);
+  annotation->SetCustomProperty(markerName.Get(), marker.Get());
+  LONG viewRotationNow = 0;
+  pageView->get_Rotation(&viewRotationNow);
+  const Bstr rotationName(kImageRotationName);
+  const Bstr rotationText(platform::text::Widen(std::to_string(viewRotationNow)));
+  annotation->SetCustomProperty(rotationName.Get(), rotationText.Get());
+  Bstr nameText;
+  if (FAILED(nameText.Assign(name))) return E_OUTOFMEMORY;
+  annotation->put_Name(nameText.Get());
+  pageView->Redraw();
+  return S_OK;
+}
+
+int ReadBackTemplates() {
+  AddinState& state = State();
+  state.templates.clear();
+  const auto document = ActiveDocument();
+  if (!document) return -1;
+  int answer = 0;
+  ForEachAnnotation(document.Get(), [&](LONG pageIndex, host::IHostPage* page, host::IHostAnnotation* annotation) {
+    if (!IsPreStamp(annotation)) return;
+    SealTemplate record;
+    double width = 0;
+    double height = 0;
+    annotation->get_Left(&record.left);
+    annotation->get_Top(&record.top);
+    annotation->get_Width(&width);
+    annotation->get_Height(&height);
+    record.right = record.left + width;
+    record.bottom = record.top + height;
+    record.pageIndex = pageIndex;
+    LONG pageRotation = 0;
+    page->get_Rotation(&pageRotation);
+    record.pageRotation = pageRotation;
+    Bstr name;
+    if (SUCCEEDED(annotation->get_Name(name.Out()))) record.name = name.ToU16String();
+    record.imageRotation = ImageRotationFromText(CustomProperty(annotation, kImageRotationName));
+    page->get_Width(&record.pageWidth);
+    page->get_Height(&record.pageHeight);
+    ComputeCornerOffsets(record);
+    state.templates.push_back(std::move(record));
+    answer = 1;
+  });
+  return answer;
+}
+
+}  // namespace sealrun::addin

@@ -1,0 +1,43 @@
+// The module's entry points: the class objects of the add-in and of the pane, and self-registration
+// (DllInstall "user" writes the per-user hive).
+#include "addin/AddinIds.h"
+#include "addin/ModuleRegistration.h"
+#include "addin/SealrunPdf.h"
+#include "platform/com/Registration.h"
+#include "platform/com/ServerModule.h"
+#include "workbench/QPXBatchPane.h"
+
+using namespace sealrun::platform::com;
+
+namespace {
+
+const ServerClass kClasses[] = {
+    ServedClass<sealrun::addin::CSealrunPDF>(sealrun::addin::kSealrunPdfClsid),
+    ServedClass<sealrun::workbench::CQPXBatchPane>(sealrun::addin::kBatchPaneClsid),
+};
+
+std::u16string ThisModulePath() { return ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)); }
+
+}  // namespace
+
+HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  return GetServerClassObject(kClasses, clsid, iid, object);
+}
+
+HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
+
+HRESULT DllRegisterServer() {
+  return GuardEntry([] { return sealrun::addin::RegisterModule(ThisModulePath(), RegistrationScope::Machine); });
+}
+
+HRESULT DllUnregisterServer() {
+  return GuardEntry([] { return sealrun::addin::UnregisterModule(ThisModulePath(), RegistrationScope::Machine); });
+}
+
+HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
+  return GuardEntry([&] {
+    const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
+    if (!install) return sealrun::addin::UnregisterModule(ThisModulePath(), scope);
+    return sealrun::addin::RegisterModule(ThisModulePath(), scope);
+  });
+}
