@@ -1,0 +1,65 @@
+#pragma once
+// The information record stored with every seal: who stamped it, with which key and seal, from which
+// computer and when. CR LF separated key=value lines, stored in one of two encodings.
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace sealrun::signing {
+
+// Record flag 0: the seal annotation's /BaseInfo (SealInfoAlphabet over UTF-16LE).
+// Record flag 1: the signature field's private data (standard alphabet over the ANSI code page).
+enum class RecordForm { SealOnly = 0, SignatureField = 1 };
+
+// The selected seal as its catalogue record describes it.
+struct SealRecordFields {
+  std::u16string signName;
+  std::u16string unitName;
+  std::u16string userName;
+  std::u16string serialNumber;
+};
+
+struct SignatureInfoInput {
+  int sealIndex = -1;      // the stamping operations always pass -1
+  int signatureType = 1;   // 1 seal image, 5 handwritten signature
+  std::u16string fingerprint;
+  RecordForm form = RecordForm::SealOnly;
+  // The record of the seal list's current text; nullopt when the text names no record.
+  std::optional<SealRecordFields> seal;
+  std::u16string keySerial;
+  std::u16string ipAddress;  // dotted IPv4, empty when the host name did not resolve
+  std::chrono::system_clock::time_point createTime;
+  std::u16string signatureMode;  // the SignatureMode setting; "0" adds the protection lines
+};
+
+enum class SignatureInfoError { None, UnknownSeal };
+
+struct SignatureInfo {
+  SignatureInfoError error = SignatureInfoError::None;
+  std::u16string text;  // the record
+  std::string encoded;  // the record in the encoding of its form
+};
+
+// Builds the record and its encoded form. A seal that names no record builds nothing (error UnknownSeal):
+// the caller counts the file as failed.
+SignatureInfo BuildSignatureInfo(const SignatureInfoInput& input);
+
+// "%Y-%m-%d %X" of the local time, as the "CreateTime=" line writes it.
+std::u16string FormatCreateTime(std::chrono::system_clock::time_point time);
+
+std::string EncodeSignatureInfo(std::u16string_view text, RecordForm form);
+// The record text back from its encoded form. The seal-only form's pad symbols read back as zero bytes,
+// which are dropped with an odd trailing byte.
+std::u16string DecodeSignatureInfo(std::string_view encoded, RecordForm form);
+
+// The record's lines as (key, value) pairs in order: "key=value" lines split at the first "=", and the
+// "SignatureKeySN:value;" line as key "SignatureKeySN". Lines of neither form are skipped.
+using SignatureInfoFields = std::vector<std::pair<std::u16string, std::u16string>>;
+SignatureInfoFields ParseSignatureInfo(std::u16string_view text);
+// The value of the first line with that key, or nullopt.
+std::optional<std::u16string> FindSignatureInfoValue(const SignatureInfoFields& fields, std::u16string_view key);
+
+}  // namespace sealrun::signing
