@@ -268,7 +268,8 @@ class IHostAnnotation : public com::IDispatch {
   virtual com::HRESULT put_BlendMode(com::BSTR mode) = 0;
   // Rebuilds the appearance after the rectangle, rotation or blend mode changed.
   virtual com::HRESULT UpdateAppearance() = 0;
-  // Degrees clockwise on screen; 360 is kept as given and means the same as 0.
+  // Degrees as image stamps take them: a rotation equal to the page's /Rotate shows the picture upright
+  // on screen, each further 90 turns it a quarter counter-clockwise; 360 means 0 (read back as 0).
   virtual com::HRESULT put_Rotation(com::LONG degrees) = 0;
   virtual com::HRESULT get_Rotation(com::LONG* degrees) = 0;
   // Named texts stored in the annotation itself, so they survive saving and reopening.
