@@ -60,10 +60,17 @@ void Walk(qp_cos object, int depth, int& budget) {
   }
 }
 
+// The engine opens files by path: each input is written to one scratch file, removed at exit.
+struct ScratchFile {
+  std::string path = "/tmp/sealrun-fuzz-pdf-" + std::to_string(::getpid()) + ".pdf";
+  ~ScratchFile() { std::remove(path.c_str()); }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/sealrun-fuzz-pdf-" + std::to_string(::getpid()) + ".pdf";
+  static const ScratchFile scratch;
+  const std::string& path = scratch.path;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return 0;
   std::fwrite(data, 1, size, file);
