@@ -1,4 +1,6 @@
 // Signature fields and digital signatures, cross-checked with poppler's pdfsig and qpdf.
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/crypto/Certificate.h"
@@ -214,6 +216,46 @@ TEST_F(SignatureTest, TamperedBytesMakeTheSignatureInvalid) {
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].first, QP_ERR_VERIFY);
   EXPECT_EQ(Count(Pdfsig(path), "Signature is Valid"), 0);
+}
+
+TEST_F(SignatureTest, ASignatureThatLeavesPartOfItsRevisionUnsignedIsRefused) {
+  const auto path = CopyCorpus("qpdf-minimal.pdf");
+  ASSERT_EQ(EngineSign(path), QP_OK);
+  // Shorten the second range by ten bytes (the revision's "%%EOF" line falls outside it) and sign
+  // exactly those ranges: the CMS is sound, the coverage is not.
+  std::string bytes = ReadFileBytes(path);
+  const auto at = bytes.find("/ByteRange[");
+  ASSERT_NE(at, std::string::npos);
+  const auto end = bytes.find(']', at);
+  int64_t range[4];
+  ASSERT_EQ(std::sscanf(bytes.c_str() + at + 11, "%" SCNd64 " %" SCNd64 " %" SCNd64 " %" SCNd64, &range[0], &range[1], &range[2], &range[3]), 4);
+  range[3] -= 10;
+  std::string shorter = "/ByteRange[" + std::to_string(range[0]) + " " + std::to_string(range[1]) + " " +
+                        std::to_string(range[2]) + " " + std::to_string(range[3]) + "]";
+  shorter.resize(end + 1 - at, ' ');
+  bytes.replace(at, shorter.size(), shorter);
+  WriteFileBytes(path, bytes);
+  const auto cert = crypto::Certificate::FromDer(certificate_);
+  ASSERT_TRUE(cert.Ok());
+  const crypto::ByteView whole = crypto::AsBytes(bytes);
+  const std::vector<crypto::ByteView> ranges = {whole.subspan(0, static_cast<std::size_t>(range[1])),
+                                                whole.subspan(static_cast<std::size_t>(range[2]),
+                                                              static_cast<std::size_t>(range[3]))};
+  const auto cms = crypto::CmsSign(*cert, ranges);
+  ASSERT_TRUE(cms.Ok());
+  {
+    DocumentPtr document = Open(path);
+    SignaturePtr signature(qp_field_get_signature(qp_load_acroform_field(document.get())));
+    ASSERT_TRUE(signature);
+    ASSERT_EQ(qp_signature_merge_signature(signature.get(), cms->data(), static_cast<int>(cms->size())), QP_OK);
+    EXPECT_EQ(qp_signature_verify(signature.get(), nullptr), QP_ERR_VERIFY);
+    int changed = 0;
+    EXPECT_EQ(qp_signature_verify_page_contents(signature.get(), &changed), QP_ERR_VERIFY);
+  }
+  // Poppler checks the digest only and calls it valid, noting the gap.
+  const std::string judged = Pdfsig(path);
+  EXPECT_EQ(Count(judged, "Signature is Valid"), 1) << judged;
+  EXPECT_NE(judged.find("Not total document signed"), std::string::npos);
 }
 
 struct DeferredContext {
