@@ -3,7 +3,9 @@
 // context 0x17 asking for IUnknown, then queried for IDispatch; both references are released with the
 // object. Members are called by name (locale 0x400, arguments in reverse order in the call). A name that
 // does not resolve skips the call and leaves the result as the caller initialised it. An object that could
-// not be created calls nothing: every call answers E_POINTER and leaves the result alone.
+// not be created calls nothing: every call answers E_POINTER and leaves the result alone. Out of memory
+// while making a BSTR argument throws std::bad_alloc, which the module's entry points answer with
+// E_OUTOFMEMORY.
 #include <initializer_list>
 #include <string_view>
 

@@ -3,6 +3,7 @@
 
 #include "platform/text/Utf.h"
 #include "platform/ui/Messages.h"
+#include "support/Base64.h"
 #include "seal/CertificateValidation.h"
 #include "seal/SealMessage.h"
 #include "seal/SignerCertificate.h"
@@ -106,15 +107,8 @@ TEST_F(CertificateTest, NoContainerRetriesWithTheConfiguredProvider) {
 }
 
 TEST_F(CertificateTest, CertificateTextWithoutArmourGivesNoCertificate) {
-  std::string pem = sealrun::testing::SharedTestIdentity().certificatePem;
-  std::string body;
-  for (size_t line = pem.find('\n') + 1; line < pem.size();) {
-    const size_t end = pem.find('\n', line);
-    const std::string text = pem.substr(line, end - line);
-    if (text.find("-----") == std::string::npos) body += text;
-    line = end + 1;
-  }
-  UseCertificateText(body);
+  const auto& der = sealrun::testing::SharedTestIdentity().certificateDer;
+  UseCertificateText(support::Base64Encode(std::span<const uint8_t>(der)));
   EXPECT_FALSE(GetSignerCertificate(u"", u"").has_value()) << "valid Base64 without BEGIN";
   UseCertificateText("-----BEGIN CERTIFICATE-----\nnot a certificate\n-----END CERTIFICATE-----\n");
   EXPECT_FALSE(GetSignerCertificate(u"", u"").has_value());
