@@ -2,7 +2,8 @@
 // library class ids. What it answers is read from "config.txt" in the folder named by SEALRUN_FAKEKEY_DIR
 // (read when an instance is created); every call it receives is appended to "calls.log" there, one line
 // per call: "Class.Member kind TYPE:value ...", arguments in the caller's order. A name looked up but
-// refused is logged as "Class.?Member".
+// refused is logged as "Class.?Member"; a lookup or call with another IID than the null one or another
+// locale than 0x400 is marked in the log.
 //
 // config.txt, one "key=value" a line:
 //   unknown=A,B        members whose names do not resolve
@@ -157,8 +158,10 @@ class FakeDispatch : public ComObject<Derived, IDispatch> {
     *info = nullptr;
     return DISP_E_BADINDEX;
   }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+  HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
     if (count != 1) return DISP_E_UNKNOWNNAME;
+    // The system looks names up with the null IID and the system default locale; anything else shows.
+    if (!(iid == IID_NULL) || locale != 0x400) Log("unexpected lookup locale or IID");
     const std::u16string name(names[0]);
     const auto& members = Derived::Members();
     const auto it = std::find(members.begin(), members.end(), name);
@@ -170,7 +173,7 @@ class FakeDispatch : public ComObject<Derived, IDispatch> {
     ids[0] = static_cast<DISPID>(it - members.begin()) + 1;
     return S_OK;
   }
-  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+  HRESULT Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                  UINT*) override {
     const auto& members = Derived::Members();
     if (id < 1 || static_cast<size_t>(id) > members.size()) return DISP_E_MEMBERNOTFOUND;
@@ -179,6 +182,7 @@ class FakeDispatch : public ComObject<Derived, IDispatch> {
     for (UINT i = params->cArgs; i > 0; --i) args.push_back(&params->rgvarg[i - 1]);
     const char* kind = flags & DISPATCH_PROPERTYPUT ? "put" : flags & DISPATCH_PROPERTYGET ? "get" : "method";
     std::string line = std::string(Derived::kClassName) + "." + Utf16ToUtf8(name) + " " + kind;
+    if (!(iid == IID_NULL) || locale != 0x400) line += " UNEXPECTED-LOCALE-OR-IID";
     for (const VARIANT* arg : args) line += " " + Describe(*arg);
     Log(line);
     if (config_.InList("fail", Utf16ToUtf8(name))) return DISP_E_EXCEPTION;
