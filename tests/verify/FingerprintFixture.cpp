@@ -1,0 +1,75 @@
+#include "tests/verify/FingerprintFixture.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "verify/DocumentFingerprint.h"
+
+namespace sealrun::verify::testing {
+namespace {
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::filesystem::path ScriptPath() {
+  if (const char* root = std::getenv("SEALRUN_SOURCE_DIR"); root != nullptr) {
+    return std::filesystem::path(root) / "tests/verify/make_fingerprint_fixture.py";
+  }
+  return std::filesystem::path(__FILE__).parent_path() / "make_fingerprint_fixture.py";
+}
+
+}  // namespace
+
+void FingerprintTest::SetUp() { ASSERT_EQ(qp_startup(&engine_, 0x20000000, 0, 0, 0), QP_OK); }
+
+void FingerprintTest::TearDown() { qp_cleanup(engine_); }
+
+std::filesystem::path FingerprintTest::Make(const std::string& name, const std::vector<std::string>& arguments) {
+  // The system interpreter: pikepdf comes from the distribution (scripts/setup).
+  std::string command = "/usr/bin/python3 " + Quote(ScriptPath().string());
+  for (const std::string& argument : arguments) command += " " + Quote(argument);
+  command += " 2>&1";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(status, 0) << command;
+  const std::filesystem::path path = dir_ / name;
+  EXPECT_TRUE(std::filesystem::exists(path)) << command;
+  return path;
+}
+
+std::filesystem::path FingerprintTest::Base(const std::string& name, const std::vector<std::string>& flags) {
+  std::vector<std::string> arguments{"base", (dir_ / name).string()};
+  arguments.insert(arguments.end(), flags.begin(), flags.end());
+  return Make(name, arguments);
+}
+
+std::filesystem::path FingerprintTest::Edit(const std::string& edit, const std::filesystem::path& source) {
+  const std::string name = source.stem().string() + "-" + edit + ".pdf";
+  return Make(name, {edit, source.string(), (dir_ / name).string()});
+}
+
+DocumentPtr FingerprintTest::Open(const std::filesystem::path& path) {
+  qp_document document = nullptr;
+  const int opened = qp_document_open(engine_, &document, path.string().c_str());
+  DocumentPtr holder(document);
+  EXPECT_EQ(opened, QP_OK) << path;
+  return holder;
+}
+
+std::u16string FingerprintTest::FingerprintOf(const std::filesystem::path& path) {
+  const DocumentPtr document = Open(path);
+  DocumentFingerprint fingerprint;
+  const std::optional<std::u16string> text = fingerprint.ComputeDocumentFingerprint(document.get());
+  EXPECT_TRUE(text.has_value()) << path;
+  return text.value_or(u"");
+}
+
+}  // namespace sealrun::verify::testing
