@@ -33,6 +33,10 @@ struct FontFileRef {
   std::string family;
 };
 
+bool IsSongFace(std::u16string_view faceName) {
+  return faceName == u"宋体" || faceName == u"SimSun" || faceName == u"新宋体" || faceName == u"NSimSun";
+}
+
 const FcChar8* FcText(const std::string& text) { return reinterpret_cast<const FcChar8*>(text.c_str()); }
 
 // "宋体" is SimSun's own name; on a machine without it the Song (Ming) faces of the distribution stand in.
@@ -43,7 +47,7 @@ std::optional<FontFileRef> ResolveFace(std::u16string_view faceName) {
   if (pattern == nullptr) return std::nullopt;
   const std::string family = text::Utf16ToUtf8(faceName);
   FcPatternAddString(pattern.get(), FC_FAMILY, FcText(family));
-  if (faceName == u"宋体" || faceName == u"SimSun" || faceName == u"新宋体" || faceName == u"NSimSun") {
+  if (IsSongFace(faceName)) {
     for (const std::string alias : {"SimSun", "NSimSun", "AR PL UMing CN", "AR PL SungtiL GB", "Noto Serif CJK SC"}) {
       FcPatternAddString(pattern.get(), FC_FAMILY, FcText(alias));
     }
@@ -112,8 +116,11 @@ std::optional<TextRenderer> TextRenderer::Create(std::u16string_view faceName, i
   if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) return std::nullopt;
 
   // A positive font height asks for the cell height: the Windows ascent plus descent of the face (OS/2
-  // usWinAscent + usWinDescent, hhea when the table is missing) is scaled to cellHeight pixels. For the
-  // Song faces the cell is one em, so the face is set to 12 pixels per em for a 12-pixel cell.
+  // usWinAscent + usWinDescent, hhea when the table is missing) is scaled to cellHeight pixels. SimSun's cell
+  // is exactly its em (a 12-pixel 宋体 has 12-pixel ideographs and 6-pixel digits, so a date is 84 pixels
+  // wide); its stand-ins such as AR PL UMing declare a taller cell, which would shrink every glyph by a
+  // pixel. For 宋体 the face is therefore set to cellHeight pixels per em, with the ascent taken in the
+  // proportion of the face's own cell.
   long cellAscent = face->ascender;
   long cellDescent = -face->descender;
   if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -122,12 +129,12 @@ std::optional<TextRenderer> TextRenderer::Create(std::u16string_view faceName, i
     cellDescent = os2->usWinDescent;
   }
   if (cellAscent + cellDescent <= 0) return std::nullopt;
-  const double pixelsPerUnit = static_cast<double>(cellHeight) / static_cast<double>(cellAscent + cellDescent);
-  const double pixelsPerEm = pixelsPerUnit * face->units_per_EM;
+  const double cellUnits = static_cast<double>(cellAscent + cellDescent);
+  const double pixelsPerEm = IsSongFace(faceName) ? cellHeight : cellHeight * face->units_per_EM / cellUnits;
   const auto size26Dot6 = static_cast<FT_F26Dot6>(std::lround(pixelsPerEm * 64));
   if (FT_Set_Char_Size(face, 0, size26Dot6, 72, 72) != 0) return std::nullopt;
   impl->cellHeight = cellHeight;
-  impl->ascent = std::clamp(static_cast<int>(std::lround(cellAscent * pixelsPerUnit)), 0, cellHeight);
+  impl->ascent = std::clamp(static_cast<int>(std::lround(cellAscent * cellHeight / cellUnits)), 0, cellHeight);
   impl->file = ref->file;
   impl->family = ref->family;
   return TextRenderer(std::move(impl));
