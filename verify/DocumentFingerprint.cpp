@@ -18,6 +18,7 @@ struct PageDeleter {
 using PageHandle = std::unique_ptr<qp_page_s, PageDeleter>;
 
 constexpr std::size_t kPendingLimit = 4096;
+constexpr std::size_t kInitialStreamCapacity = 256 * 1024;
 
 enum class Kind { Indirect, Bool, Int, Real, String, Name, Null, Dict, Array, Other };
 
@@ -108,18 +109,23 @@ std::string DocumentFingerprint::TakeDigestText() {
   return std::string(reinterpret_cast<const char*>(text), 28);
 }
 
-// The stored bytes, read whole once into a buffer kept across streams and fed as they are.
+// The stored bytes, read whole into a buffer kept across streams and fed as they are. The engine reads a
+// stream in full even to tell its length, so the first call already offers the buffer; only a stream larger
+// than any before it is read a second time, into a buffer grown to its length.
 bool DocumentFingerprint::WriteRawStream(qp_cos stream) {
-  std::size_t length = 0;
-  if (qp_cos_stream_raw_to_buffer(stream, nullptr, &length) != QP_OK) return false;
-  if (length == 0) return true;
-  if (length > streamCapacity_) {
+  if (streamCapacity_ == 0) {
+    streamCapacity_ = kInitialStreamCapacity;
+    streamBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(streamCapacity_);
+  }
+  std::size_t length = streamCapacity_;
+  int result = qp_cos_stream_raw_to_buffer(stream, streamBuffer_.get(), &length);
+  if (result == QP_ERR_BUFFER) {
     streamBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(length);
     streamCapacity_ = length;
+    result = qp_cos_stream_raw_to_buffer(stream, streamBuffer_.get(), &length);
   }
-  std::size_t read = length;
-  if (qp_cos_stream_raw_to_buffer(stream, streamBuffer_.get(), &read) != QP_OK) return false;
-  WriteBulk(streamBuffer_.get(), read);
+  if (result != QP_OK) return false;
+  if (length != 0) WriteBulk(streamBuffer_.get(), length);
   return true;
 }
 
