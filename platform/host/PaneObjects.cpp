@@ -23,7 +23,8 @@ com::HRESULT PaneObject::AttachControl(const com::CLSID& clsid) {
   com::ComPtr<external::IHostedControl> hosted;
   if (const com::HRESULT hr = control.As(hosted); FAILED(hr)) return hr;
   external::HostWindowHandle handle = 0;
-  if (const com::HRESULT hr = hosted->CreateControlWindow(window_->Handle(), &handle); FAILED(hr)) return hr;
+  if (Window() == nullptr) return com::E_UNEXPECTED;
+  if (const com::HRESULT hr = hosted->CreateControlWindow(window_, &handle); FAILED(hr)) return hr;
   ui::Window* created = ui::FromHandle(handle);
   if (created == nullptr) return com::E_FAIL;
   created->Move(kPaneClient);
@@ -39,14 +40,16 @@ com::HRESULT PaneObject::get_Visible(com::VARIANT_BOOL* visible) {
 }
 
 com::HRESULT PaneObject::put_Visible(com::VARIANT_BOOL visible) {
+  ui::Window* window = Window();
+  if (window == nullptr) return com::E_UNEXPECTED;
   visible_ = visible != 0;
-  window_->Show(visible_);
+  window->Show(visible_);
   return com::S_OK;
 }
 
 com::HRESULT PaneObject::put_Caption(com::BSTR caption) {
   caption_ = Text(caption);
-  window_->SetText(caption_);
+  if (ui::Window* window = Window()) window->SetText(caption_);
   return com::S_OK;
 }
 
@@ -82,8 +85,8 @@ com::HRESULT PanesObject::Add(com::BSTR name, com::BSTR caption, com::BSTR progI
   window->Show(false);
   ui::Window* paneWindow = state->frame->AddChild(std::move(window));
   com::ComPtr<PaneObject> created;
-  if (const com::HRESULT hr = PaneObject::Create(created, paneName, Text(caption), classText, paneWindow); FAILED(hr))
-    return hr;
+  const com::HRESULT made = PaneObject::Create(created, paneName, Text(caption), classText, paneWindow->Handle());
+  if (FAILED(made)) return made;
   if (const com::HRESULT hr = created->AttachControl(clsid); FAILED(hr)) return hr;
   state->panes.push_back(created);
   return GiveOut(created, pane);

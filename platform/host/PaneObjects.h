@@ -14,15 +14,16 @@ struct HostState;
 
 class PaneObject final : public HostObject<PaneObject, external::IHostPane> {
  public:
-  PaneObject(std::u16string name, std::u16string caption, std::u16string progId, ui::Window* window)
+  PaneObject(std::u16string name, std::u16string caption, std::u16string progId, ui::WindowHandle window)
       : name_(std::move(name)), caption_(std::move(caption)), progId_(std::move(progId)), window_(window) {}
 
   const std::u16string& Name() const { return name_; }
   const std::u16string& Caption() const { return caption_; }
   const std::u16string& ProgId() const { return progId_; }
   bool IsVisible() const { return visible_; }
-  // The pane's own window (owned by the host's frame) and the control's window inside it.
-  ui::Window* Window() const { return window_; }
+  // The pane's own window (owned by the host's frame; null once the host is gone) and the control's
+  // window inside it.
+  ui::Window* Window() const { return ui::FromHandle(window_); }
   ui::WindowHandle ControlWindow() const { return controlWindow_; }
   const com::ComPtr<com::IUnknown>& Control() const { return control_; }
 
@@ -40,7 +41,7 @@ class PaneObject final : public HostObject<PaneObject, external::IHostPane> {
   std::u16string name_;
   std::u16string caption_;
   std::u16string progId_;
-  ui::Window* window_;
+  ui::WindowHandle window_;
   com::ComPtr<com::IUnknown> control_;
   ui::WindowHandle controlWindow_ = 0;
   bool visible_ = false;

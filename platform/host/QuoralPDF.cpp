@@ -11,6 +11,7 @@ namespace sealrun::platform::host {
 
 com::HRESULT QuoralPDF::Start(const HostOptions& options) {
   if (state_) return com::E_UNEXPECTED;
+  addIns_.clear();
   comInitialised_ = SUCCEEDED(com::CoInitializeEx(nullptr, com::COINIT_APARTMENTTHREADED));
   auto state = std::make_shared<HostState>();
   qp_engine engine = nullptr;
@@ -66,6 +67,10 @@ void QuoralPDF::Shutdown() {
   if (application_) application_->DisconnectSinks();
   HostState& state = *state_;
   state.popup.reset();
+  // Windows first (a pane control's window may be of the control module's own class), then the controls,
+  // which reach their windows by handle only.
+  if (ui::ActiveWindow() == state.frame.get()) ui::SetActiveWindow(nullptr);
+  state.frame.reset();
   for (const auto& pane : state.panes) pane->ReleaseControl();
   state.panes.clear();
   state.commandBars.clear();
@@ -73,8 +78,6 @@ void QuoralPDF::Shutdown() {
   for (const auto& document : state.documents) document->Core()->Close();
   state.documents.clear();
   state.engine.reset();
-  if (ui::ActiveWindow() == state.frame.get()) ui::SetActiveWindow(nullptr);
-  state.frame.reset();
   application_.Reset();
   state_.reset();
   if (comInitialised_) com::CoUninitialize();

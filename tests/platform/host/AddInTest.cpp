@@ -248,6 +248,28 @@ TEST_F(AddInTest, PaneWithUnknownProgIdIsNotCreated) {
             com::E_NOINTERFACE);
 }
 
+TEST_F(AddInTest, ObjectsKeptPastShutdownRefuseWork) {
+  ASSERT_EQ(driver.OpenDocument(U16(CopyCorpus("qpdf-minimal.pdf"))), com::S_OK);
+  ComPtr<external::IHostPanes> panes;
+  driver.Host().Application()->get_Panes(panes.Out());
+  ComPtr<external::IHostPane> pane;
+  ASSERT_EQ(panes->Item(*com::Variant(testaddin::kPaneName).Get(), pane.Out()), com::S_OK);
+  ComPtr<external::IHostDocuments> documents;
+  driver.Host().Application()->get_Documents(documents.Out());
+  ComPtr<external::IHostDocument> document;
+  documents->get_ActiveDocument(document.Out());
+  ComPtr<external::IHostPages> pages;
+  document->get_Pages(pages.Out());
+  driver.Shutdown();
+  // The pane's window and the engine document are gone; the objects say so instead of touching them.
+  EXPECT_EQ(pane->put_Visible(com::VARIANT_TRUE), com::E_UNEXPECTED);
+  ComPtr<external::IHostDocument> active;
+  EXPECT_EQ(documents->get_ActiveDocument(active.Out()), com::E_UNEXPECTED);
+  ComPtr<external::IHostPage> page;
+  EXPECT_EQ(pages->Item(0, page.Out()), com::E_UNEXPECTED);
+  EXPECT_EQ(document->Save(), com::E_UNEXPECTED);
+}
+
 class AddInSettingsTest : public HostTest {};
 
 TEST_F(AddInSettingsTest, AddInsThatDoNotLoadAreRecordedAndSkipped) {
