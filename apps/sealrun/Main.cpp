@@ -1,0 +1,71 @@
+// sealrun: the terminal front end of the batch seal add-in.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apps/sealrun/Commands.h"
+#include "platform/ui/TerminalBackend.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: sealrun COMMAND [ARGUMENTS]\n"
+    "\n"
+    "commands:\n"
+    "  prestamp TEMPLATE.pdf --page N --at X,Y [--image FILE] [--view-rotation 0|90|180|270]\n"
+    "            pre-stamp the seal on a template and save it\n"
+    "  templates TEMPLATE.pdf\n"
+    "            list the pre-stamps of a template, one tab-separated record a line\n"
+    "\n"
+    "sealrun COMMAND --help tells more. Exit codes: 0 done, 2 refused (the reason is printed).\n";
+
+constexpr char kPrestampHelp[] =
+    "usage: sealrun prestamp TEMPLATE.pdf --page N --at X,Y [--image FILE] [--view-rotation 0|90|180|270]\n"
+    "\n"
+    "Opens TEMPLATE.pdf in the reader, picks \"预盖印章\" (pre-stamp) from the add-in's popup, clicks at\n"
+    "X,Y on page N (from 1; points from the page's top-left corner as displayed, y downward) and saves the\n"
+    "template. --image FILE first chooses the seal picture through \"自选印章\" (the choice is remembered in\n"
+    "the user's settings); without it the last chosen picture, or the built-in seal, is used.\n"
+    "--view-rotation turns the view before the click.\n";
+
+constexpr char kTemplatesHelp[] =
+    "usage: sealrun templates TEMPLATE.pdf\n"
+    "\n"
+    "Prints each pre-stamp of the template as the signing run reads it: left, top, right, bottom, page\n"
+    "index, page rotation, name, image rotation, page width, page height, then the corner offsets\n"
+    "(top-left, top-right, bottom-left, bottom-right, each horizontal and vertical), separated by tabs.\n";
+
+bool WantsHelp(const std::vector<std::string>& arguments) {
+  for (const auto& argument : arguments)
+    if (argument == "--help" || argument == "-h") return true;
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace sealrun::apps;
+  const std::vector<std::string> all(argv + 1, argv + argc);
+  if (all.empty()) {
+    std::fputs(kUsage, stderr);
+    return kExitRefused;
+  }
+  const std::string command = all.front();
+  const std::vector<std::string> arguments(all.begin() + 1, all.end());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitDone;
+  }
+  if (command != "prestamp" && command != "templates") {
+    std::fprintf(stderr, "sealrun: unknown command %s\n\n%s", command.c_str(), kUsage);
+    return kExitRefused;
+  }
+  if (WantsHelp(arguments)) {
+    std::fputs(command == "prestamp" ? kPrestampHelp : kTemplatesHelp, stdout);
+    return kExitDone;
+  }
+  sealrun::platform::ui::ScopedBackend backend(std::make_unique<sealrun::platform::ui::TerminalBackend>());
+  return command == "prestamp" ? RunPrestamp(arguments) : RunTemplates(arguments);
+}

@@ -1,0 +1,104 @@
+#include "apps/sealrun/Session.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "addin/AddinIds.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/com/ServerModule.h"
+#include "platform/fs/KnownFolders.h"
+#include "platform/fs/Paths.h"
+#include "platform/host/HostSettings.h"
+
+namespace sealrun::apps {
+
+namespace com = platform::com;
+
+namespace {
+
+std::string HexResult(com::HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+
+struct LibraryCloser {
+  void operator()(void* library) const {
+    if (library != nullptr) dlclose(library);
+  }
+};
+
+}  // namespace
+
+std::filesystem::path AddinModulePath() {
+  if (const char* path = std::getenv("SEALRUN_ADDIN_MODULE"); path != nullptr && *path != '\0') return path;
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const auto beside = self.parent_path() / platform::fs::PathFromUtf16(addin::kModuleFileName);
+    if (std::filesystem::exists(beside, error)) return beside;
+  }
+  return SEALRUN_BUILT_ADDIN_MODULE;
+}
+
+std::optional<Refusal> EnsureAddinRegistered() {
+  com::CLSID clsid{};
+  if (com::SUCCEEDED(com::CLSIDFromProgID(addin::kSealrunPdfIndependentProgId, &clsid))) return std::nullopt;
+  const std::filesystem::path module = AddinModulePath();
+  const std::unique_ptr<void, LibraryCloser> library(dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!library) {
+    const char* reason = dlerror();
+    return Refusal{"the add-in module " + module.string() + " cannot be loaded: " + (reason ? reason : "unknown reason")};
+  }
+  const auto install = reinterpret_cast<com::DllInstallFunction>(dlsym(library.get(), "DllInstall"));
+  if (install == nullptr) return Refusal{"the add-in module " + module.string() + " has no DllInstall"};
+  const com::HRESULT hr = install(1, u"user");
+  if (com::FAILED(hr))
+    return Refusal{"the add-in could not be registered for the current user in the registry at " +
+                   platform::fs::RegistryDir().string() + " (" + HexResult(hr) + ")"};
+  return std::nullopt;
+}
+
+Session::~Session() {
+  driver_.Shutdown();
+  std::error_code ignored;
+  if (!settingsFile_.empty()) std::filesystem::remove(settingsFile_, ignored);
+}
+
+std::optional<Refusal> Session::Start() {
+  if (auto refusal = EnsureAddinRegistered()) return refusal;
+  // The user's host settings, with the add-in added when they do not list it; the user's file is not
+  // changed, the host reads a private copy for this run.
+  const char* named = std::getenv("SEALRUN_HOST_SETTINGS");
+  const std::filesystem::path userSettings =
+      named != nullptr && *named != '\0' ? std::filesystem::path(named) : platform::host::DefaultHostSettingsPath();
+  platform::host::HostSettings settings = platform::host::ReadHostSettings(userSettings);
+  bool listed = false;
+  for (const auto& progId : settings.addIns)
+    listed = listed || progId == addin::kSealrunPdfIndependentProgId || progId == addin::kSealrunPdfProgId;
+  platform::host::HostOptions options;
+  if (listed) {
+    options.settingsPath = userSettings;
+  } else {
+    settings.addIns.push_back(addin::kSealrunPdfIndependentProgId);
+    settingsFile_ = platform::fs::TempDir() / ("sealrun-host-" + std::to_string(getpid()) + ".conf");
+    if (!platform::host::WriteHostSettings(settingsFile_, settings))
+      return Refusal{"cannot write the host's settings to " + settingsFile_.string()};
+    options.settingsPath = settingsFile_;
+  }
+  if (const com::HRESULT hr = driver_.Start(options); com::FAILED(hr))
+    return Refusal{"the host reader did not start (" + HexResult(hr) + ")"};
+  for (const auto& loaded : driver_.Host().AddIns()) {
+    if (loaded.progId != addin::kSealrunPdfIndependentProgId && loaded.progId != addin::kSealrunPdfProgId) continue;
+    if (com::SUCCEEDED(loaded.result)) return std::nullopt;
+    return Refusal{"the add-in did not load into the host (" + HexResult(loaded.result) +
+                   "); check its registration in " + platform::fs::RegistryDir().string()};
+  }
+  return Refusal{"the host did not load the add-in"};
+}
+
+}  // namespace sealrun::apps

@@ -1,0 +1,176 @@
+// The terminal front end end to end: pre-stamping a real template and listing its pre-stamps, with the
+// add-in registered on first use, and the refusals a user can meet.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/imaging/ImageCodec.h"
+#include "tests/testsupport/TempDir.h"
+
+namespace sealrun::apps {
+namespace {
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;  // standard output and error together
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class FrontEnd : public ::testing::Test {
+ protected:
+  FrontEnd()
+      : config_("XDG_CONFIG_HOME", (temp_ / "config").string()),
+        registry_("SEALRUN_REGISTRY", (temp_ / "registry").string()),
+        hostSettings_("SEALRUN_HOST_SETTINGS", (temp_ / "host.conf").string()),
+        tmp_("TMPDIR", temp_.Path().string()),
+        module_("SEALRUN_ADDIN_MODULE", std::nullopt),
+        moduleDir_("SEALRUN_MODULE_DIR", (temp_ / "module").string()) {}
+
+  ProgramRun Sealrun(const std::vector<std::string>& arguments) {
+    std::string command = Quote(SEALRUN_PROGRAM);
+    for (const auto& argument : arguments) command += " " + Quote(argument);
+    command += " 2>&1";
+    ProgramRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    size_t read = 0;
+    while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, read);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+
+  std::filesystem::path Template(const std::string& corpusName) {
+    const auto source = sealrun::testing::CorpusDir() / corpusName;
+    if (!std::filesystem::exists(source)) return {};
+    const auto target = temp_ / "template.pdf";
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    return target;
+  }
+
+  static std::vector<std::vector<std::string>> Records(const std::string& output) {
+    std::vector<std::vector<std::string>> records;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+      std::vector<std::string> fields;
+      std::istringstream cells(line);
+      std::string cell;
+      while (std::getline(cells, cell, '\t')) fields.push_back(cell);
+      records.push_back(fields);
+    }
+    return records;
+  }
+
+  sealrun::testing::TempDir temp_;
+  sealrun::testing::ScopedEnv config_;
+  sealrun::testing::ScopedEnv registry_;
+  sealrun::testing::ScopedEnv hostSettings_;
+  sealrun::testing::ScopedEnv tmp_;
+  sealrun::testing::ScopedEnv module_;
+  sealrun::testing::ScopedEnv moduleDir_;
+};
+
+TEST_F(FrontEnd, PrestampThenTemplatesReadsTheSavedRecordsBack) {
+  const auto path = Template("pdfjs-sizes.pdf");
+  if (path.empty()) GTEST_SKIP() << "corpus missing";
+  const ProgramRun placed = Sealrun({"prestamp", path.string(), "--page", "1", "--at", "300,400"});
+  ASSERT_EQ(placed.exitCode, 0) << placed.output;
+  EXPECT_NE(placed.output.find("预盖位置1"), std::string::npos) << placed.output;
+  EXPECT_TRUE(std::filesystem::exists(temp_ / "registry")) << "registered for the user on first use";
+
+  auto image = platform::imaging::Image::Create(200, 100, 24);
+  sealrun::testing::WriteFileBytes(temp_ / "Oval.png", *platform::imaging::EncodePng(*image));
+  const ProgramRun second = Sealrun({"prestamp", path.string(), "--page", "3", "--at", "100,100", "--image",
+                              (temp_ / "Oval.png").string(), "--view-rotation", "90"});
+  ASSERT_EQ(second.exitCode, 0) << second.output;
+
+  const ProgramRun listed = Sealrun({"templates", path.string()});
+  ASSERT_EQ(listed.exitCode, 0) << listed.output;
+  const auto records = Records(listed.output);
+  ASSERT_EQ(records.size(), 2u) << listed.output;
+  ASSERT_EQ(records[0].size(), 18u);
+  const auto number = [](const std::string& text) { return std::stod(text); };
+  // 150 pixels are 112 points, centred on 300,400 of page 1 (612 x 792); the click passes through whole
+  // view pixels, so the centre may move by a fraction of a point.
+  EXPECT_NEAR(number(records[0][0]), 244, 1);
+  EXPECT_NEAR(number(records[0][1]), 344, 1);
+  EXPECT_EQ(number(records[0][2]) - number(records[0][0]), 112);
+  EXPECT_EQ(number(records[0][3]) - number(records[0][1]), 112);
+  EXPECT_EQ(records[0][4], "0");
+  EXPECT_EQ(records[0][5], "0");
+  EXPECT_EQ(records[0][6], "预盖位置1");
+  EXPECT_EQ(records[0][7], "0");
+  EXPECT_EQ(records[0][8], "612");
+  EXPECT_EQ(records[0][9], "792");
+  EXPECT_EQ(number(records[0][10]), number(records[0][0])) << "top-left horizontal: left";
+  EXPECT_EQ(number(records[0][16]), 612 - number(records[0][2])) << "bottom-right horizontal";
+  EXPECT_EQ(number(records[0][17]), 792 - number(records[0][3])) << "bottom-right vertical";
+  // The chosen picture, turned by the view: 75 wide and 150 high around 100,100 on page 3.
+  EXPECT_EQ(records[1][4], "2");
+  EXPECT_EQ(records[1][6], "Oval");
+  EXPECT_EQ(records[1][7], "90");
+  EXPECT_EQ(number(records[1][2]) - number(records[1][0]), 75);
+  EXPECT_EQ(number(records[1][3]) - number(records[1][1]), 150);
+  EXPECT_NEAR(number(records[1][0]), 62.5, 1);
+}
+
+TEST_F(FrontEnd, RefusalsSayWhatIsWrong) {
+  sealrun::testing::WriteFileBytes(temp_ / "notes.pdf", "just some text, not a PDF");
+  ProgramRun run = Sealrun({"templates", (temp_ / "notes.pdf").string()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.output.find("not a PDF"), std::string::npos) << run.output;
+
+  const auto path = Template("pdfjs-sizes.pdf");
+  if (path.empty()) GTEST_SKIP() << "corpus missing";
+  sealrun::testing::WriteFileBytes(temp_ / "seal.png", "\x89PNG broken");
+  run = Sealrun({"prestamp", path.string(), "--page", "1", "--at", "10,10", "--image", (temp_ / "seal.png").string()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.output.find("does not decode"), std::string::npos) << run.output;
+
+  run = Sealrun({"prestamp", path.string(), "--page", "9", "--at", "10,10"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.output.find("no page 9"), std::string::npos) << run.output;
+
+  run = Sealrun({"prestamp", path.string(), "--page", "1"});
+  EXPECT_EQ(run.exitCode, 2);
+
+  // A template that cannot be written: the pre-stamp is placed but saving is refused.
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read,
+                               std::filesystem::perm_options::replace);
+  run = Sealrun({"prestamp", path.string(), "--page", "1", "--at", "300,300"});
+  if (geteuid() != 0) {
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("cannot be saved"), std::string::npos) << run.output;
+  }
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+
+  EXPECT_EQ(Sealrun({"prestamp", "--help"}).exitCode, 0);
+  EXPECT_EQ(Sealrun({"templates", "--help"}).exitCode, 0);
+  EXPECT_EQ(Sealrun({"frobnicate"}).exitCode, 2);
+}
+
+TEST_F(FrontEnd, AModuleThatCannotBeLoadedIsReported) {
+  const auto path = Template("pdfjs-sizes.pdf");
+  if (path.empty()) GTEST_SKIP() << "corpus missing";
+  sealrun::testing::WriteFileBytes(temp_ / "broken.qpi", "not a shared object");
+  sealrun::testing::ScopedEnv module("SEALRUN_ADDIN_MODULE", (temp_ / "broken.qpi").string());
+  const ProgramRun run = Sealrun({"templates", path.string()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.output.find("cannot be loaded"), std::string::npos) << run.output;
+}
+
+}  // namespace
+}  // namespace sealrun::apps
