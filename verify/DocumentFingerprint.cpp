@@ -19,6 +19,8 @@ using PageHandle = std::unique_ptr<qp_page_s, PageDeleter>;
 
 constexpr std::size_t kPendingLimit = 4096;
 constexpr std::size_t kInitialStreamCapacity = 256 * 1024;
+// Direct objects nest as deep as a file says; deeper than this is no real document and must not exhaust the stack.
+constexpr int kMaxNesting = 256;
 
 enum class Kind { Indirect, Bool, Int, Real, String, Name, Null, Dict, Array, Other };
 
@@ -81,6 +83,14 @@ bool IsOutsideContent(qp_cos target) {
 bool IsBackPointer(std::string_view key) {
   return key == "P" || key == "Parent" || key == "Popup" || key == "IRT";
 }
+
+struct NestingScope {
+  explicit NestingScope(int& depth) : depth_(depth) { ++depth_; }
+  ~NestingScope() { --depth_; }
+  NestingScope(const NestingScope&) = delete;
+  NestingScope& operator=(const NestingScope&) = delete;
+  int& depth_;
+};
 
 }  // namespace
 
@@ -243,7 +253,8 @@ void DocumentFingerprint::WriteArray(qp_cos array) {
 }
 
 void DocumentFingerprint::DigestCosValue(qp_cos value, CosLevel level) {
-  if (value == nullptr) return;
+  if (value == nullptr || nesting_ >= kMaxNesting) return;
+  const NestingScope scope(nesting_);
   switch (KindOf(value, level)) {
     case Kind::Indirect:
       break;
@@ -298,19 +309,23 @@ std::optional<std::u16string> DocumentFingerprint::GetPageIdentifier(int pageInd
   if (loaded != QP_OK || page == nullptr) return std::nullopt;
   const CosHandle pageDict(qp_page_object(page.get()));
   if (pageDict == nullptr) return std::nullopt;
-  if (const CosHandle id(qp_cos_dict_gets(pageDict.get(), "ID")); id != nullptr) {
+  return PageIdentifierOf(pageDict.get());
+}
+
+std::optional<std::u16string> DocumentFingerprint::PageIdentifierOf(qp_cos pageDict) {
+  if (const CosHandle id(qp_cos_dict_gets(pageDict, "ID")); id != nullptr) {
     // An identifier that is not a string is left as it is and reads as empty.
     const char* bytes = qp_cos_to_string(id.get());
     if (bytes == nullptr) return std::u16string();
     const auto length = static_cast<std::size_t>(qp_cos_to_string_len(id.get()));
     return platform::text::ToUtf16(std::string_view(bytes, length), platform::text::kCpAcp);
   }
-  const std::string identifier = support::Md5Text(std::to_string(qp_cos_obj_num(pageDict.get())));
+  const std::string identifier = support::Md5Text(std::to_string(qp_cos_obj_num(pageDict)));
   {
     const CosHandle text(qp_cos_new_string(document_, identifier.data(), static_cast<int>(identifier.size()), 0));
-    if (text == nullptr || qp_cos_dict_puts(pageDict.get(), "ID", text.get()) != QP_OK) return std::nullopt;
+    if (text == nullptr || qp_cos_dict_puts(pageDict, "ID", text.get()) != QP_OK) return std::nullopt;
   }
-  qp_cos_set_modify(document_, pageDict.get(), 1);
+  qp_cos_set_modify(document_, pageDict, 1);
   return std::u16string(identifier.begin(), identifier.end());
 }
 
@@ -386,19 +401,20 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
     pending_.clear();
     followQueue_.clear();
     followed_.clear();
+    nesting_ = 0;
     const int pageCount = qp_page_count(document_);
     if (pageCount < 0) return std::nullopt;
     std::u16string text;
     std::vector<std::u16string> used;
     for (int pageIndex = 0; pageIndex < pageCount; ++pageIndex) {
-      std::optional<std::u16string> identifier = GetPageIdentifier(pageIndex);
-      if (!identifier) return std::nullopt;
       qp_page rawPage = nullptr;
       const int loaded = qp_load_page(document_, pageIndex, &rawPage);
       const PageHandle page(rawPage);
       if (loaded != QP_OK || page == nullptr) return std::nullopt;
       const CosHandle pageDict(qp_page_object(page.get()));
       if (pageDict == nullptr) return std::nullopt;
+      std::optional<std::u16string> identifier = PageIdentifierOf(pageDict.get());
+      if (!identifier) return std::nullopt;
       DigestContents(pageDict.get());
       DigestAnnotations(page.get());
       DigestResources(pageDict.get());

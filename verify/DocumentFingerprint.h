@@ -69,6 +69,7 @@ class DocumentFingerprint {
   void WriteDictionary(qp_cos dict);
   void WriteArray(qp_cos array);
   void QueueReference(CosHandle reference, std::string_view key);
+  std::optional<std::u16string> PageIdentifierOf(qp_cos pageDict);
   void DigestContents(qp_cos pageDict);
   void DigestAnnotations(qp_page page);
   void DigestResources(qp_cos pageDict);
@@ -81,6 +82,7 @@ class DocumentFingerprint {
   std::vector<CosHandle> followQueue_;
   std::unordered_set<int> followed_;
   std::uint64_t fedBytes_ = 0;
+  int nesting_ = 0;
 };
 
 }  // namespace sealrun::verify

@@ -180,6 +180,17 @@ TEST_F(CosTextTest, ReferencesWriteNothingBelowTheTopLevelAndTheirTargetsOnce) {
   ExpectText(qp_cos_dict_gets(dict, "D"), "<</K 1>>", CosLevel::Top);
 }
 
+TEST_F(CosTextTest, DeepNestingStopsInsteadOfExhaustingTheStack) {
+  qp_cos inner = qp_cos_new_array(document_.get(), 1, 0);
+  ASSERT_EQ(qp_cos_array_push(inner, Int(1)), QP_OK);
+  for (int level = 1; level < 1000; ++level) {
+    qp_cos outer = qp_cos_new_array(document_.get(), 1, 0);
+    ASSERT_EQ(qp_cos_array_push(outer, inner), QP_OK);
+    inner = outer;
+  }
+  ExpectText(inner, std::string(256, '[') + std::string(256, ']'));
+}
+
 TEST_F(CosTextTest, StreamsWriteTheirDictionaryAndStoredBytes) {
   qp_cos stream = qp_cos_new_stream(document_.get(), "q 1 0 0 1 0 0 cm Q", 18, 0, nullptr, 0, 1);
   ASSERT_NE(stream, nullptr);
