@@ -2,6 +2,7 @@
 // given a picture, custom properties and a name, saved as an incremental update, checked by qpdf, seen by
 // poppler where the host frame says, and read back after reopening.
 #include "platform/com/Bstr.h"
+#include "platform/imaging/ImageCodec.h"
 #include "tests/platform/host/HostTestSupport.h"
 
 namespace sealrun::platform::host::testing {
@@ -186,6 +187,34 @@ TEST_F(AnnotationTest, AnnotationsStayUsableAfterSaveAndCanBeDeleted) {
   EXPECT_EQ(annotation->get_TypeName(type.Out()), com::E_UNEXPECTED);
   ASSERT_EQ(driver.SaveActiveDocument(), com::S_OK);
   EXPECT_EQ(RunTool("qpdf --check " + Quote(path)).exitCode, 0);
+}
+
+TEST_F(AnnotationTest, PictureFormatIsFoundFromTheBytesNotTheName) {
+  const auto path = CopyCorpus("qpdf-minimal.pdf");
+  ASSERT_EQ(driver.OpenDocument(U16(path)), com::S_OK);
+  // A JPEG under a name that says nothing about it, as a temporary seal file may be.
+  std::optional<imaging::Image> image = imaging::Image::Create(40, 40, 24);
+  ASSERT_TRUE(image);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) image->SetPixel(x, y, {230, 0, 0, 255});
+  const std::optional<std::string> jpeg = imaging::EncodeJpeg(*image, 90);
+  ASSERT_TRUE(jpeg);
+  const auto file = Dir() / "SigModel.cmp";
+  sealrun::testing::WriteFileBytes(file, *jpeg);
+  ComPtr<external::IHostAnnotation> annotation;
+  ASSERT_EQ(Annotations(0)->Add(external::kHostAnnotationImage, annotation.Out()), com::S_OK);
+  ASSERT_EQ(annotation->SetRect(50, 60, 90, 100), com::S_OK);
+  com::LONG set = 0;
+  ASSERT_EQ(annotation->SetImageFile(*com::Variant(U16(file)).Get(), &set), com::S_OK);
+  EXPECT_EQ(set, 1);
+  // The file may go at once: the picture is in the document.
+  std::filesystem::remove(file);
+  ASSERT_EQ(driver.SaveActiveDocument(), com::S_OK);
+  EXPECT_EQ(RunTool("qpdf --check " + Quote(path)).exitCode, 0);
+  const auto rendering = RenderPage(path, 0, Dir());
+  ASSERT_TRUE(rendering);
+  EXPECT_TRUE(IsRed(rendering->At(70, 80))) << std::hex << rendering->At(70, 80);
+  EXPECT_FALSE(IsRed(rendering->At(45, 80)));
 }
 
 TEST_F(AnnotationTest, BadInputsAreRefused) {

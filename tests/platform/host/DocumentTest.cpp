@@ -182,6 +182,10 @@ TEST_F(DocumentTest, ExistingAnnotationsAreListedAndHitTested) {
   ComPtr<com::IDispatch> object;
   EXPECT_EQ(pageView->ObjectAt(pixel->x, pixel->y, object.Out()), com::S_OK);
   EXPECT_TRUE(object);
+  const auto core = driver.Host().ActiveDocument()->Core();
+  const int redraws = core->redrawCount;
+  EXPECT_EQ(pageView->Redraw(), com::S_OK);
+  EXPECT_EQ(core->redrawCount, redraws + 1);
   // Outside every page nothing is hit.
   EXPECT_EQ(pageView->AnnotationAt(1, 1, hit.Out()), com::S_FALSE);
   EXPECT_FALSE(hit);
