@@ -22,9 +22,11 @@ std::u16string StringValue(qp_cos object) {
   return DecodeTextString(std::string_view(bytes, static_cast<size_t>(length)));
 }
 
-qp_cos NewTextString(qp_document document, std::u16string_view text) {
+// A new string object; the handle is released once the string is put into its container (the engine keeps
+// the object itself), so repeated edits do not pile up handles until the document closes.
+CosHandle NewTextString(qp_document document, std::u16string_view text) {
   const std::string bytes = EncodeTextString(text);
-  return qp_cos_new_string(document, bytes.data(), static_cast<int>(bytes.size()), 0);
+  return CosHandle(qp_cos_new_string(document, bytes.data(), static_cast<int>(bytes.size()), 0));
 }
 
 std::vector<std::pair<std::u16string, std::u16string>> ReadProperties(qp_cos dict) {
@@ -119,7 +121,8 @@ std::u16string AnnotationName(qp_annot annotation) {
 
 bool SetAnnotationName(qp_document document, qp_annot annotation, std::u16string_view name) {
   const CosHandle dict = Dictionary(annotation);
-  return dict && qp_cos_dict_puts(dict.get(), "NM", NewTextString(document, name)) == QP_OK;
+  const CosHandle value = NewTextString(document, name);
+  return dict && value && qp_cos_dict_puts(dict.get(), "NM", value.get()) == QP_OK;
 }
 
 std::optional<Box> AnnotationHostRect(qp_annot annotation, const PageGeometry& geometry) {
@@ -150,7 +153,10 @@ int AnnotationRotation(qp_annot annotation) {
 bool IsAnnotationHidden(qp_annot annotation) {
   const CosHandle dict = Dictionary(annotation);
   const CosHandle flags(qp_cos_dict_gets(dict.get(), "F"));
-  return flags && (qp_cos_to_int(flags.get()) & 2) != 0;
+  if (flags && (qp_cos_to_int(flags.get()) & 2) != 0) return true;
+  if (AnnotationType(annotation) != u"Popup") return false;
+  const CosHandle open(qp_cos_dict_gets(dict.get(), "Open"));
+  return !open || qp_cos_to_bool(open.get()) == 0;
 }
 
 std::optional<std::u16string> GetCustomProperty(qp_annot annotation, std::u16string_view name) {
@@ -175,14 +181,16 @@ bool SetCustomProperty(qp_document document, qp_annot annotation, std::u16string
   }
   if (!replaced) properties.emplace_back(name, value);
   // A fresh array each time: the engine offers no element replacement.
-  qp_cos array = qp_cos_new_array(document, static_cast<int>(properties.size() * 2), 0);
-  if (array == nullptr) return false;
+  const CosHandle array(qp_cos_new_array(document, static_cast<int>(properties.size() * 2), 0));
+  if (!array) return false;
   for (const auto& [key, stored] : properties) {
-    if (qp_cos_array_push(array, NewTextString(document, key)) != QP_OK ||
-        qp_cos_array_push(array, NewTextString(document, stored)) != QP_OK)
+    const CosHandle keyText = NewTextString(document, key);
+    const CosHandle valueText = NewTextString(document, stored);
+    if (!keyText || !valueText || qp_cos_array_push(array.get(), keyText.get()) != QP_OK ||
+        qp_cos_array_push(array.get(), valueText.get()) != QP_OK)
       return false;
   }
-  return qp_cos_dict_puts(dict.get(), kCustomPropertiesKey, array) == QP_OK;
+  return qp_cos_dict_puts(dict.get(), kCustomPropertiesKey, array.get()) == QP_OK;
 }
 
 bool SetAnnotationImageFile(qp_document document, qp_annot annotation, const std::u16string& path) {

@@ -21,7 +21,7 @@ std::optional<Box> AnnotationHostRect(qp_annot annotation, const PageGeometry& g
 bool SetAnnotationHostRect(qp_annot annotation, const PageGeometry& geometry, Box host);
 // /Rotate of the annotation (0 when absent).
 int AnnotationRotation(qp_annot annotation);
-// /F bit 2 (hidden).
+// Not shown on the page: /F bit 2 (hidden), or a popup that is not open.
 bool IsAnnotationHidden(qp_annot annotation);
 
 std::optional<std::u16string> GetCustomProperty(qp_annot annotation, std::u16string_view name);
