@@ -4,6 +4,9 @@
 // slot after IDispatch's seven, returns an HRESULT and gives its answers through out parameters; objects
 // come back AddRef'd (the caller releases them), BSTRs come back owned by the caller. A missing object is
 // answered with S_FALSE (or S_OK) and a null pointer, never with a failure the caller must tell apart.
+// Objects kept after the host shut down (or after their document closed) answer E_UNEXPECTED.
+// The IDispatch half of each interface answers the members reached by a dispatch id given below
+// (kDispidDocumentInteraction); member names are not published, so by-name calls find nothing.
 //
 // Coordinates
 // - View pixels: the page view's client area, origin at its top-left corner, y downward. The host events
@@ -306,10 +309,10 @@ class IHostCommandBar : public com::IDispatch {
   static constexpr com::IID kIid = IID_IHostCommandBar;
 
   virtual com::HRESULT get_Controls(IHostControls** controls) = 0;
-  // Called once the controls are added: the bar is laid out and shown.
+  // Called once the controls are added: the bar is laid out and shown, and its controls can be clicked.
   virtual com::HRESULT Finish() = 0;
-  // Shows a popup bar at view pixels (x, y as numbers); both missing: at the pointer. The user's choice
-  // (if any) arrives as a command event.
+  // Shows a popup bar at view pixels (x, y as numbers); both missing: at the pointer. Returns at once; the
+  // user's choice (if any) arrives later as a command event. Only popup bars show (E_FAIL otherwise).
   virtual com::HRESULT ShowPopup(com::VARIANT x, com::VARIANT y) = 0;
   virtual com::HRESULT get_Name(com::BSTR* name) = 0;
 
@@ -368,8 +371,9 @@ class IHostPanes : public com::IDispatch {
 
   // By name (VT_BSTR); null (S_FALSE) when there is none.
   virtual com::HRESULT Item(com::VARIANT name, IHostPane** pane) = 0;
-  // Creates the pane with an instance of the control registered under progId (which gives the pane its
-  // window through IHostedControl). A name already in use answers the existing pane.
+  // Creates the pane, hidden, with an instance of the control registered under progId (which gives the
+  // pane its window through IHostedControl). A name already in use answers the existing pane. An unknown
+  // ProgID fails with CO_E_CLASSSTRING, a class that is no pane control with E_NOINTERFACE; no pane is made.
   virtual com::HRESULT Add(com::BSTR name, com::BSTR caption, com::BSTR progId, com::LONG placement,
                            IHostPane** pane) = 0;
 
