@@ -41,8 +41,25 @@ const FcChar8* FcText(const std::string& text) { return reinterpret_cast<const F
 
 // "宋体" is SimSun's own name; on a machine without it the Song (Ming) faces of the distribution stand in.
 // The Chinese language tag makes fontconfig prefer a face that covers the date's characters.
+// Fontconfig's configuration and its caches live for the process; they are released at exit so that nothing
+// allocated here outlives it.
+class FontconfigSession {
+ public:
+  FontconfigSession() : ready_(FcInit() == FcTrue) {}
+  ~FontconfigSession() {
+    if (ready_) FcFini();
+  }
+  FontconfigSession(const FontconfigSession&) = delete;
+  FontconfigSession& operator=(const FontconfigSession&) = delete;
+  bool Ready() const { return ready_; }
+
+ private:
+  bool ready_;
+};
+
 std::optional<FontFileRef> ResolveFace(std::u16string_view faceName) {
-  if (FcInit() == FcFalse) return std::nullopt;
+  static const FontconfigSession session;
+  if (!session.Ready()) return std::nullopt;
   const PatternHandle pattern(FcPatternCreate());
   if (pattern == nullptr) return std::nullopt;
   const std::string family = text::Utf16ToUtf8(faceName);
