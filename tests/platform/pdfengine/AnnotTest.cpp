@@ -2,7 +2,7 @@
 #include <map>
 
 #include "tests/platform/pdfengine/EngineFixture.h"
-#include "tests/platform/pdfengine/UpdateInspection.h"
+#include "tests/platform/pdfengine/AppendedUpdate.h"
 
 namespace sealrun::platform::pdfengine::testing {
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "tests/platform/pdfengine/EngineFixture.h"
-#include "tests/platform/pdfengine/UpdateInspection.h"
+#include "tests/platform/pdfengine/AppendedUpdate.h"
 
 namespace sealrun::platform::pdfengine::testing {
 namespace {

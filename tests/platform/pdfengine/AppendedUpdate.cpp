@@ -1,4 +1,4 @@
-#include "tests/platform/pdfengine/UpdateInspection.h"
+#include "tests/platform/pdfengine/AppendedUpdate.h"
 
 #include <regex>
 
