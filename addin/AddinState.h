@@ -1,48 +1,15 @@
 #pragma once
-// The module-wide state the add-in object, the pane, the batch runs and the signing engine share. One
-// instance lives as long as the module; everything runs on the host's user-interface thread, so it takes
-// no lock.
-#include <cstdint>
-#include <string>
-#include <vector>
-
+// The module-wide state lives with the pane, below the add-in object; the add-in names it here.
 #include "addin/SealTemplate.h"
-#include "config/PublicSettings.h"
-#include "external/qp.h"
-#include "platform/com/ComPtr.h"
-#include "platform/com/Interfaces.h"
+#include "workbench/AddinState.h"
 
 namespace sealrun::addin {
 
-// What the pane's run and result buttons do.
-enum class PaneMode { Sign, Verify, Remove };
-
-// pageSetting before the automation client ever set a page.
-inline constexpr int32_t kPageSettingUnset = -100;
-
-struct AddinState {
-  platform::com::ComPtr<platform::com::IDispatch> host;  // the host's application object, held while connected
-  qp_engine engine = nullptr;                            // context filled by qp_startup
-  std::vector<std::u16string> fileList;
-  std::u16string searchText;
-  int32_t pageSetting = kPageSettingUnset;
-  platform::com::VARIANT_BOOL addDate = 0;
-  platform::com::VARIANT_BOOL textPosLocked = 0;
-  std::u16string signatureMode = u"1";
-  PaneMode paneMode = PaneMode::Sign;
-  std::u16string resultSummary;
-  std::vector<SealTemplate> templates;
-  config::PublicSettings publicSettings;
-};
-
-// The one instance.
-AddinState& State();
-
-// Zero-based row indices of the files that failed in the current run, in the order they failed. Emptied
-// when a run starts; its length is the run's failure count.
-std::vector<int>& FailedItemList();
-
-// True for signature fields: exactly "1"; any other text selects seal annotations.
-inline bool UsesSignatureFields(const AddinState& state) { return state.signatureMode == u"1"; }
+using workbench::AddinState;
+using workbench::FailedItemList;
+using workbench::kPageSettingUnset;
+using workbench::PaneMode;
+using workbench::State;
+using workbench::UsesSignatureFields;
 
 }  // namespace sealrun::addin

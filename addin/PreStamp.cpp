@@ -5,6 +5,7 @@
 
 #include "addin/AddinState.h"
 #include "addin/HostCalls.h"
+#include "workbench/TemplateReadBack.h"
 #include "addin/Resources.h"
 #include "platform/com/Bstr.h"
 #include "platform/com/Variant.h"
@@ -17,6 +18,10 @@
 namespace sealrun::addin {
 
 using namespace platform::com;
+using workbench::ForEachAnnotation;
+using workbench::AnnotationsOf;
+using workbench::IsPreStamp;
+using workbench::PagesOf;
 
 int32_t PixelsToPoints(int32_t pixels) { return pixels * 72 / 96; }
 
@@ -35,44 +40,6 @@ std::u16string PreStampNameFromImagePath(std::u16string_view path) {
 }
 
 namespace {
-
-ComPtr<host::IHostPages> PagesOf(host::IHostDocument* document) {
-  ComPtr<host::IHostPages> pages;
-  if (document != nullptr && FAILED(document->get_Pages(pages.Out()))) pages.Reset();
-  return pages;
-}
-
-ComPtr<host::IHostAnnotations> AnnotationsOf(host::IHostPage* page) {
-  ComPtr<host::IHostAnnotations> annotations;
-  if (page != nullptr && FAILED(page->get_Annotations(annotations.Out()))) annotations.Reset();
-  return annotations;
-}
-
-// Calls `visit(pageIndex, page, annotation)` for every annotation of the document, page by page.
-template <typename Visit>
-void ForEachAnnotation(host::IHostDocument* document, Visit&& visit) {
-  const auto pages = PagesOf(document);
-  if (!pages) return;
-  LONG pageCount = 0;
-  if (FAILED(pages->get_Count(&pageCount))) return;
-  for (LONG i = 0; i < pageCount; ++i) {
-    ComPtr<host::IHostPage> page;
-    if (FAILED(pages->Item(i, page.Out())) || !page) continue;
-    const auto annotations = AnnotationsOf(page.Get());
-    if (!annotations) continue;
-    LONG count = 0;
-    if (FAILED(annotations->get_Count(&count))) continue;
-    for (LONG k = 0; k < count; ++k) {
-      ComPtr<host::IHostAnnotation> annotation;
-      if (FAILED(annotations->Item(k, annotation.Out())) || !annotation) continue;
-      visit(i, page.Get(), annotation.Get());
-    }
-  }
-}
-
-bool IsPreStamp(host::IHostAnnotation* annotation) {
-  return CustomProperty(annotation, kPreStampMarkerName) == kPreStampMarker;
-}
 
 std::u16string DefaultPreStampName(host::IHostDocument* document) {
   int count = 0;
@@ -171,39 +138,6 @@ HRESULT PlacePreStamp(const PreStampSettings& settings, ULONGLONG l) {
   annotation->put_Name(nameText.Get());
   pageView->Redraw();
   return S_OK;
-}
-
-int ReadBackTemplates() {
-  AddinState& state = State();
-  state.templates.clear();
-  const auto document = ActiveDocument();
-  if (!document) return -1;
-  int answer = 0;
-  ForEachAnnotation(document.Get(), [&](LONG pageIndex, host::IHostPage* page, host::IHostAnnotation* annotation) {
-    if (!IsPreStamp(annotation)) return;
-    SealTemplate record;
-    double width = 0;
-    double height = 0;
-    annotation->get_Left(&record.left);
-    annotation->get_Top(&record.top);
-    annotation->get_Width(&width);
-    annotation->get_Height(&height);
-    record.right = record.left + width;
-    record.bottom = record.top + height;
-    record.pageIndex = pageIndex;
-    LONG pageRotation = 0;
-    page->get_Rotation(&pageRotation);
-    record.pageRotation = pageRotation;
-    Bstr name;
-    if (SUCCEEDED(annotation->get_Name(name.Out()))) record.name = name.ToU16String();
-    record.imageRotation = ImageRotationFromText(CustomProperty(annotation, kImageRotationName));
-    page->get_Width(&record.pageWidth);
-    page->get_Height(&record.pageHeight);
-    ComputeCornerOffsets(record);
-    state.templates.push_back(std::move(record));
-    answer = 1;
-  });
-  return answer;
 }
 
 }  // namespace sealrun::addin

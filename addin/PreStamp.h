@@ -7,12 +7,15 @@
 
 #include "platform/com/HResult.h"
 #include "platform/com/Types.h"
+#include "workbench/TemplateReadBack.h"
 
 namespace sealrun::addin {
 
-inline constexpr char16_t kPreStampMarkerName[] = u"CType";
-inline constexpr char16_t kPreStampMarker[] = u"SigModel";
-inline constexpr char16_t kImageRotationName[] = u"ImageRoate";
+using workbench::kImageRotationName;
+using workbench::kPreStampMarker;
+using workbench::kPreStampMarkerName;
+using workbench::ReadBackTemplates;
+
 inline constexpr char16_t kDefaultPreStampName[] = u"预盖位置";
 // The default seal picture is handed to the host through this file in the temporary folder.
 inline constexpr char16_t kDefaultImageFileName[] = u"SigModel.cmp";
@@ -36,8 +39,5 @@ std::u16string PreStampNameFromImagePath(std::u16string_view path);
 // S_OK after a placement, S_FALSE when the click hit no page (or no document is open).
 platform::com::HRESULT PlacePreStamp(const PreStampSettings& settings, platform::com::ULONGLONG l);
 
-// Refills AddinState.templates from the active document: -1 no document is open, 0 no pre-stamp, 1 at
-// least one record.
-int ReadBackTemplates();
 
 }  // namespace sealrun::addin

@@ -6,6 +6,7 @@
 
 #include "signing/PlacementCorners.h"
 #include "signing/SealTemplate.h"
+#include "workbench/TemplateReadBack.h"
 
 namespace sealrun::addin {
 
@@ -14,7 +15,6 @@ using signing::Corner;
 using signing::CornerOffset;
 using signing::SealTemplate;
 
-// The image rotation stored as text with a pre-stamp: "0", "90", "180" or "270"; anything else is 0.
-int32_t ImageRotationFromText(std::u16string_view text);
+using workbench::ImageRotationFromText;
 
 }  // namespace sealrun::addin

@@ -1,7 +1,7 @@
 #include "workbench/BatchPaneWindow.h"
 
-#include "addin/HostCalls.h"
-#include "addin/PreStamp.h"
+#include "workbench/HostCalls.h"
+#include "workbench/TemplateReadBack.h"
 #include "seal/CertificateValidation.h"
 #include "workbench/ResultLog.h"
 #include "workbench/RunDialogs.h"
@@ -10,7 +10,6 @@
 namespace sealrun::workbench {
 
 namespace ui = platform::ui;
-using addin::PaneMode;
 
 namespace {
 
@@ -85,7 +84,7 @@ ui::LResult BatchPaneWindow::HandleMessage(uint32_t message, ui::WParam wParam, 
         case kRunCommand: Run(); return 0;
         case kClearCommand: Clear(); return 0;
         case kResultsCommand:
-          if (list_ != nullptr) ShowResults(addin::State().paneMode, *list_);
+          if (list_ != nullptr) ShowResults(State().paneMode, *list_);
           return 0;
         default: break;
       }
@@ -152,22 +151,22 @@ void BatchPaneWindow::AddFiles() {
 
 void BatchPaneWindow::Clear() {
   if (list_ != nullptr) list_->DeleteAllRows();
-  addin::State().fileList.clear();
-  addin::State().resultSummary.clear();
+  State().fileList.clear();
+  State().resultSummary.clear();
 }
 
 void BatchPaneWindow::OpenSelected() {
   if (list_ == nullptr) return;
   const int row = list_->NextItem(-1, ui::kLvisSelected);
-  addin::OpenDocumentInHost(list_->ItemText(row, kPathColumn));
+  OpenDocumentInHost(list_->ItemText(row, kPathColumn));
 }
 
 void BatchPaneWindow::RefreshForFocus() {
   if (toolbar_ == nullptr || list_ == nullptr) return;
-  const PaneMode mode = addin::State().paneMode;
+  const PaneMode mode = State().paneMode;
   toolbar_->SetTooltip(kRunCommand, RunTooltip(mode));
   toolbar_->SetTooltip(kResultsCommand, ResultsTooltip(mode));
-  const auto& files = addin::State().fileList;
+  const auto& files = State().fileList;
   if (files.empty() || list_->RowCount() != 0) return;
   for (size_t i = 0; i < files.size(); ++i) {
     const int row = list_->InsertRow(static_cast<int>(i), FileNameOfPath(files[i]));
@@ -180,14 +179,14 @@ RunOutcome BatchPaneWindow::Run() {
     ui::MessageBox(ui::ActiveWindow(), kNoFilesMessage, kNoticeCaption, ui::kMbIconInformation);
     return RunOutcome::NoFiles;
   }
-  addin::AddinState& state = addin::State();
+  AddinState& state = State();
   state.fileList.clear();
   for (int row = 0; row < list_->RowCount(); ++row) state.fileList.push_back(list_->ItemText(row, kPathColumn));
 
   const PaneMode mode = state.paneMode;
   if (mode == PaneMode::Sign) {
-    const int templates = addin::ReadBackTemplates();
-    const bool keywordPreset = !state.searchText.empty() && state.pageSetting != addin::kPageSettingUnset;
+    const int templates = ReadBackTemplates();
+    const bool keywordPreset = !state.searchText.empty() && state.pageSetting != kPageSettingUnset;
     if (!keywordPreset && templates <= 0) {
       ui::MessageBox(ui::ActiveWindow(), templates < 0 ? kOpenTemplateFirst : kPreStampFirst, kNoticeCaption,
                      ui::kMbIconInformation);
@@ -213,7 +212,7 @@ RunOutcome BatchPaneWindow::Run() {
 }
 
 void BatchPaneWindow::MarkFailedRows() {
-  for (const int row : addin::FailedItemList()) list_->SetItemState(row, ui::kLvisDropHilited, ui::kLvisDropHilited);
+  for (const int row : FailedItemList()) list_->SetItemState(row, ui::kLvisDropHilited, ui::kLvisDropHilited);
 }
 
 }  // namespace sealrun::workbench

@@ -4,7 +4,7 @@
 // the results.
 #include <string>
 
-#include "addin/AddinState.h"
+#include "workbench/AddinState.h"
 #include "platform/ui/ListView.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
@@ -26,8 +26,8 @@ inline constexpr char16_t kPreStampFirst[] = u"请先进行预盖章！";
 inline constexpr size_t kAddFilesBufferUnits = 208000;
 
 // Tooltips of the run and results buttons in a mode.
-std::u16string RunTooltip(addin::PaneMode mode);
-std::u16string ResultsTooltip(addin::PaneMode mode);
+std::u16string RunTooltip(PaneMode mode);
+std::u16string ResultsTooltip(PaneMode mode);
 
 // What the run command did.
 enum class RunOutcome { NoFiles, NoTemplateDocument, NoPreStamp, CertificateRefused, NoDialog, DialogEnded };

@@ -5,7 +5,7 @@ namespace sealrun::workbench {
 using namespace platform::com;
 namespace ui = platform::ui;
 
-CQPXBatchPane::CQPXBatchPane() : events_(this, addin::kBatchPaneEventsIid) {}
+CQPXBatchPane::CQPXBatchPane() : events_(this, kBatchPaneEventsIid) {}
 
 const DispatchTable<CQPXBatchPane>& CQPXBatchPane::DispatchMembers() {
   static const DispatchTable<CQPXBatchPane> table{{}};

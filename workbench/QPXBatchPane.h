@@ -2,7 +2,7 @@
 // The pane control the host creates by ProgID ("Sealrun.Pane") and places in its docking pane: it makes
 // its window when the host asks for it and reaches it by handle from then on, so a pane the host has
 // destroyed is never touched.
-#include "addin/AddinIds.h"
+#include "workbench/PaneIds.h"
 #include "external/HostViewer.h"
 #include "platform/com/ConnectionPoint.h"
 #include "platform/com/Dispatch.h"
@@ -16,7 +16,7 @@ namespace com = platform::com;
 class IQPXBatchPane : public com::IDispatch {
  public:
   using Base = com::IDispatch;
-  static constexpr com::IID kIid = addin::kIQPXBatchPaneIid;
+  static constexpr com::IID kIid = kIQPXBatchPaneIid;
 
  protected:
   ~IQPXBatchPane() = default;

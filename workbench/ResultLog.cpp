@@ -70,14 +70,14 @@ ExportResult ExportLog(const ui::ListView& list) {
   return ExportResult::Written;
 }
 
-void ShowResults(addin::PaneMode mode, const ui::ListView& list) {
-  if (mode == addin::PaneMode::Verify) {
+void ShowResults(PaneMode mode, const ui::ListView& list) {
+  if (mode == PaneMode::Verify) {
     ExportLog(list);
     return;
   }
-  const std::u16string& summary = addin::State().resultSummary;
+  const std::u16string& summary = State().resultSummary;
   std::u16string text = summary;
-  if (summary.empty()) text = mode == addin::PaneMode::Sign ? kNoSigningResults : kNoRemovalResults;
+  if (summary.empty()) text = mode == PaneMode::Sign ? kNoSigningResults : kNoRemovalResults;
   ui::MessageBox(ui::ActiveWindow(), std::move(text), kStatisticsCaption, ui::kMbIconInformation);
 }
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "addin/AddinState.h"
+#include "workbench/AddinState.h"
 #include "platform/ui/ListView.h"
 
 namespace sealrun::workbench {
@@ -36,6 +36,6 @@ enum class ExportResult { Written, NoResults, Cancelled, WriteFailed };
 ExportResult ExportLog(const platform::ui::ListView& list);
 
 // The pane's results button for the current pane mode.
-void ShowResults(addin::PaneMode mode, const platform::ui::ListView& list);
+void ShowResults(PaneMode mode, const platform::ui::ListView& list);
 
 }  // namespace sealrun::workbench

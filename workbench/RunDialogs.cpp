@@ -11,15 +11,15 @@ std::array<RunDialogFactory, 3>& Factories() {
   return factories;
 }
 
-size_t Slot(addin::PaneMode mode) { return static_cast<size_t>(mode); }
+size_t Slot(PaneMode mode) { return static_cast<size_t>(mode); }
 
 }  // namespace
 
-void RegisterRunDialog(addin::PaneMode mode, RunDialogFactory factory) { Factories()[Slot(mode)] = std::move(factory); }
+void RegisterRunDialog(PaneMode mode, RunDialogFactory factory) { Factories()[Slot(mode)] = std::move(factory); }
 
-bool HasRunDialog(addin::PaneMode mode) { return static_cast<bool>(Factories()[Slot(mode)]); }
+bool HasRunDialog(PaneMode mode) { return static_cast<bool>(Factories()[Slot(mode)]); }
 
-std::optional<int> OpenRunDialog(addin::PaneMode mode, RunDialogContext& context) {
+std::optional<int> OpenRunDialog(PaneMode mode, RunDialogContext& context) {
   // A copy, so a dialog that re-registers its mode does not destroy the running factory.
   const RunDialogFactory factory = Factories()[Slot(mode)];
   if (!factory) return std::nullopt;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-#include "addin/AddinState.h"
+#include "workbench/AddinState.h"
 #include "platform/ui/ListView.h"
 
 namespace sealrun::workbench {
@@ -18,9 +18,9 @@ struct RunDialogContext {
 using RunDialogFactory = std::function<int(RunDialogContext& context)>;
 
 // Registers (or, with an empty factory, removes) the dialog of a mode.
-void RegisterRunDialog(addin::PaneMode mode, RunDialogFactory factory);
-bool HasRunDialog(addin::PaneMode mode);
+void RegisterRunDialog(PaneMode mode, RunDialogFactory factory);
+bool HasRunDialog(PaneMode mode);
 // How the dialog ended, or nullopt when no dialog is registered for the mode.
-std::optional<int> OpenRunDialog(addin::PaneMode mode, RunDialogContext& context);
+std::optional<int> OpenRunDialog(PaneMode mode, RunDialogContext& context);
 
 }  // namespace sealrun::workbench

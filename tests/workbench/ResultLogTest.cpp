@@ -2,7 +2,7 @@
 // the dialog of its mode.
 #include <gtest/gtest.h>
 
-#include "addin/AddinState.h"
+#include "workbench/AddinState.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/CodePage.h"
 #include "platform/ui/HeadlessBackend.h"
@@ -25,9 +25,9 @@ class ResultLogTest : public ::testing::Test {
     for (const auto& column : {u"文件名称", u"路径", u"备注"}) list_.InsertColumn(99, {column, 100});
   }
   ~ResultLogTest() override {
-    addin::State() = addin::AddinState{};
-    addin::FailedItemList().clear();
-    for (const auto mode : {addin::PaneMode::Sign, addin::PaneMode::Verify, addin::PaneMode::Remove})
+    workbench::State() = workbench::AddinState{};
+    workbench::FailedItemList().clear();
+    for (const auto mode : {workbench::PaneMode::Sign, workbench::PaneMode::Verify, workbench::PaneMode::Remove})
       RegisterRunDialog(mode, nullptr);
   }
   void AddRow(std::u16string name, std::u16string path, std::u16string remark) {
@@ -93,11 +93,11 @@ TEST_F(ResultLogTest, AnUnwritableTargetIsReportedAndNothingIsLeftBehind) {
 }
 
 TEST_F(ResultLogTest, ResultsShowTheSummaryBySignOrRemoveMode) {
-  addin::State().resultSummary = RemovalSummary(2, 0);
-  ShowResults(addin::PaneMode::Remove, list_);
-  ShowResults(addin::PaneMode::Sign, list_);
-  addin::State().resultSummary.clear();
-  ShowResults(addin::PaneMode::Sign, list_);
+  workbench::State().resultSummary = RemovalSummary(2, 0);
+  ShowResults(workbench::PaneMode::Remove, list_);
+  ShowResults(workbench::PaneMode::Sign, list_);
+  workbench::State().resultSummary.clear();
+  ShowResults(workbench::PaneMode::Sign, list_);
   ASSERT_EQ(backend_->MessageBoxes().size(), 3u);
   EXPECT_EQ(backend_->MessageBoxes()[0].text, RemovalSummary(2, 0));
   EXPECT_EQ(backend_->MessageBoxes()[1].text, RemovalSummary(2, 0)) << "the summary survives a mode switch";
@@ -113,8 +113,8 @@ TEST_F(ResultLogTest, TheRunHandsTheRowsToTheDialogOfItsModeAndMarksFailedRows) 
     rows.SetItemText(row, kPathColumn, path);
   }
   rows.SetItemState(0, ui::kLvisDropHilited, ui::kLvisDropHilited);  // failed in an earlier run
-  addin::AddinState& state = addin::State();
-  state.paneMode = addin::PaneMode::Sign;
+  workbench::AddinState& state = workbench::State();
+  state.paneMode = workbench::PaneMode::Sign;
   state.searchText = u"甲方";
   state.pageSetting = 0;
 
@@ -123,11 +123,11 @@ TEST_F(ResultLogTest, TheRunHandsTheRowsToTheDialogOfItsModeAndMarksFailedRows) 
   EXPECT_EQ(state.fileList, (std::vector<std::u16string>{u"/in/a.pdf", u"/in/b.pdf", u"/in/c.pdf"}));
 
   std::vector<std::u16string> seen;
-  RegisterRunDialog(addin::PaneMode::Sign, [&](RunDialogContext& context) {
-    seen = addin::State().fileList;
+  RegisterRunDialog(workbench::PaneMode::Sign, [&](RunDialogContext& context) {
+    seen = workbench::State().fileList;
     EXPECT_EQ(&context.list, &rows);
-    addin::FailedItemList() = {2};
-    addin::State().resultSummary = SigningSummary(3, 1, 1500);
+    workbench::FailedItemList() = {2};
+    workbench::State().resultSummary = SigningSummary(3, 1, 1500);
     return ui::kIdOk;
   });
   EXPECT_EQ(pane.Run(), RunOutcome::DialogEnded);

@@ -1,11 +1,11 @@
-#include "addin/HostCalls.h"
+#include "workbench/HostCalls.h"
 
-#include "addin/AddinIds.h"
-#include "addin/AddinState.h"
+#include "workbench/PaneIds.h"
+#include "workbench/AddinState.h"
 #include "platform/com/Bstr.h"
 #include "platform/com/Variant.h"
 
-namespace sealrun::addin {
+namespace sealrun::workbench {
 
 using namespace platform::com;
 
@@ -87,4 +87,4 @@ std::u16string CustomProperty(host::IHostAnnotation* annotation, std::u16string_
   return value.ToU16String();
 }
 
-}  // namespace sealrun::addin
+}  // namespace sealrun::workbench

@@ -1,6 +1,6 @@
-#include "addin/AddinState.h"
+#include "workbench/AddinState.h"
 
-namespace sealrun::addin {
+namespace sealrun::workbench {
 
 AddinState& State() {
   static AddinState state;
@@ -12,4 +12,4 @@ std::vector<int>& FailedItemList() {
   return rows;
 }
 
-}  // namespace sealrun::addin
+}  // namespace sealrun::workbench
