@@ -108,7 +108,9 @@ HRESULT PlacePreStamp(const PreStampSettings& settings, ULONGLONG l) {
   pageView->get_Rotation(&viewRotation);
   page->get_Rotation(&pageRotation);
   const LONG r = EffectiveRotation(viewRotation, pageRotation);
-  if (r == 90 || r == 270)
+  // The host's page frame already shows the page turned by its /Rotate, so only a turned view stands the
+  // seal's width along the page's height; swapping for the page's own rotation too would squash the seal.
+  if (viewRotation == 90 || viewRotation == 270)
     annotation->SetRect(x - h / 2, y - w / 2, x + h / 2, y + w / 2);
   else
     annotation->SetRect(x - w / 2, y - h / 2, x + w / 2, y + h / 2);

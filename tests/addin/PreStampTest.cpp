@@ -152,8 +152,9 @@ TEST_F(PreStamp, RecordsSurviveSavingAndReopeningInPageOrderOnARotatedPage) {
   const auto turned = Templates();
   ASSERT_EQ(turned.size(), 1u);
   EXPECT_EQ(turned[0].pageRotation, 90);
-  EXPECT_NEAR(turned[0].right - turned[0].left, 75, 0.01);
-  EXPECT_NEAR(turned[0].bottom - turned[0].top, 150, 0.01);
+  // The page frame is the page as displayed: the upright seal keeps its shape, 150 wide and 75 high.
+  EXPECT_NEAR(turned[0].right - turned[0].left, 150, 0.01);
+  EXPECT_NEAR(turned[0].bottom - turned[0].top, 75, 0.01);
   EXPECT_NEAR(turned[0].Offset(Corner::TopLeft).horizontal, turned[0].left, 1e-9);
   EXPECT_NEAR(turned[0].Offset(Corner::BottomRight).vertical, turned[0].pageHeight - turned[0].bottom, 1e-9);
 }
