@@ -1,5 +1,6 @@
 #include "apps/sealrun/Commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -151,16 +152,25 @@ int RunPrestamp(const std::vector<std::string>& arguments) {
   }
   if (!ChoosePopupItem(driver, pageIndex, point, u"预盖印章"))
     return Refuse("the add-in offered no popup at that point (is something else under it?)");
-  const size_t before = ReadTemplates(driver).value_or(std::vector<addin::SealTemplate>{}).size();
+  const auto before = ReadTemplates(driver).value_or(std::vector<addin::SealTemplate>{});
   const auto click = driver.Click(pageIndex, point);
   if (!click.onPage) return Refuse("the point lies outside page " + std::to_string(options->page));
   const auto templates = ReadTemplates(driver).value_or(std::vector<addin::SealTemplate>{});
-  if (templates.size() != before + 1) return Refuse("no pre-stamp was placed");
+  if (templates.size() != before.size() + 1) return Refuse("no pre-stamp was placed");
+  // The records come back in page order; the new one is the one that was not there before.
+  auto isOld = [&before](const addin::SealTemplate& record) {
+    for (const auto& old : before)
+      if (old.pageIndex == record.pageIndex && old.name == record.name && old.left == record.left && old.top == record.top)
+        return true;
+    return false;
+  };
+  const auto placed = std::find_if_not(templates.begin(), templates.end(), isOld);
   if (platform::com::FAILED(driver.SaveActiveDocument()))
     return Refuse("the template " + options->templatePath.string() + " cannot be saved");
 
   std::printf("pre-stamp \"%s\" placed on page %d; template saved\n",
-              platform::text::Utf16ToUtf8(templates.back().name).c_str(), options->page);
+              platform::text::Utf16ToUtf8(placed != templates.end() ? placed->name : templates.back().name).c_str(),
+              options->page);
   return kExitDone;
 }
 
