@@ -11,6 +11,8 @@ int AnnotationObjectNumber(qp_annot annotation) {
   return object ? qp_cos_obj_num(object.get()) : 0;
 }
 
+DocumentCore::DocumentCore(ConstructionKey) {}
+
 std::shared_ptr<DocumentCore> DocumentCore::Open(qp_engine engine, const std::u16string& path, int& result) {
   qp_document raw = nullptr;
   result = qp_document_open(engine, &raw, text::Utf16ToUtf8(path).c_str());
@@ -21,7 +23,7 @@ std::shared_ptr<DocumentCore> DocumentCore::Open(qp_engine engine, const std::u1
     result = QP_ERR_OPEN;
     return nullptr;
   }
-  std::shared_ptr<DocumentCore> core(new DocumentCore());
+  auto core = std::make_shared<DocumentCore>(ConstructionKey{});
   core->path_ = path;
   std::vector<Point> sizes;
   for (int i = 0; i < count; ++i) {

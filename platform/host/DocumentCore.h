@@ -25,9 +25,15 @@ struct AnnotationRef {
 };
 
 class DocumentCore {
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
   // The document, or null with the engine's result in `result`.
   static std::shared_ptr<DocumentCore> Open(qp_engine engine, const std::u16string& path, int& result);
+  // Made only by Open: the key type is private.
+  explicit DocumentCore(ConstructionKey);
   ~DocumentCore() { Close(); }
   DocumentCore(const DocumentCore&) = delete;
   DocumentCore& operator=(const DocumentCore&) = delete;
@@ -69,7 +75,6 @@ class DocumentCore {
     std::vector<int> objectNumbers;
   };
 
-  DocumentCore() = default;
   PageSlot* LoadedSlot(int pageIndex);
   void LoadAnnots(PageSlot& slot);
 

@@ -52,8 +52,9 @@ class AddinWorld : public ::testing::Test {
     std::filesystem::create_directories(temp_ / "config");
     std::filesystem::create_directories(temp_ / "tmp");
     std::filesystem::create_directories(temp_ / "module" / "Velmarch.SealrunPDF");
-    backend_ = new ui::HeadlessBackend();
-    scopedBackend_ = std::make_unique<ui::ScopedBackend>(std::unique_ptr<ui::Backend>(backend_));
+    auto backend = std::make_unique<ui::HeadlessBackend>();
+    backend_ = backend.get();
+    scopedBackend_ = std::make_unique<ui::ScopedBackend>(std::move(backend));
   }
 
   // A corpus PDF copied into the temporary folder; skips the test when the corpus is missing.

@@ -19,8 +19,9 @@ namespace ui = platform::ui;
 class ResultLogTest : public ::testing::Test {
  protected:
   ResultLogTest() : list_(1) {
-    backend_ = new ui::HeadlessBackend();
-    scoped_ = std::make_unique<ui::ScopedBackend>(std::unique_ptr<ui::Backend>(backend_));
+    auto backend = std::make_unique<ui::HeadlessBackend>();
+    backend_ = backend.get();
+    scoped_ = std::make_unique<ui::ScopedBackend>(std::move(backend));
     platform::text::SetAnsiCodePage(936);
     for (const auto& column : {u"文件名称", u"路径", u"备注"}) list_.InsertColumn(99, {column, 100});
   }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "tests/testsupport/TestCertificates.h"
 
 namespace sealrun::platform::crypto {
@@ -28,21 +30,21 @@ Certificate Parse(const TestIdentity& identity) { return Certificate::FromDer(id
 class ChainCheckTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ca = new TestIdentity(MakeCa("Sealrun Root"));
+    ca = std::make_unique<TestIdentity>(MakeCa("Sealrun Root"));
     TestCertificateOptions leafOptions;
     leafOptions.serial = 0x2001;
     leafOptions.notAfterOffset = 30LL * 24 * 3600;
-    leaf = new TestIdentity(MakeIssuedForTesting(*ca, leafOptions));
+    leaf = std::make_unique<TestIdentity>(MakeIssuedForTesting(*ca, leafOptions));
   }
   static void TearDownTestSuite() {
-    delete ca;
-    delete leaf;
+    ca.reset();
+    leaf.reset();
   }
-  static TestIdentity* ca;
-  static TestIdentity* leaf;
+  static std::unique_ptr<TestIdentity> ca;
+  static std::unique_ptr<TestIdentity> leaf;
 };
-TestIdentity* ChainCheckTest::ca = nullptr;
-TestIdentity* ChainCheckTest::leaf = nullptr;
+std::unique_ptr<TestIdentity> ChainCheckTest::ca;
+std::unique_ptr<TestIdentity> ChainCheckTest::leaf;
 
 TEST_F(ChainCheckTest, LeafChainsToItsRootOnly) {
   const Certificate root = Parse(*ca);
