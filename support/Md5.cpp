@@ -6,6 +6,7 @@
 
 #include "support/Alphabets.h"
 #include "support/Base64.h"
+#include "support/DigestBlocks.h"
 
 namespace sealrun::support {
 namespace {
@@ -134,22 +135,8 @@ void Md5::Reset() {
 }
 
 void Md5::Update(std::span<const std::uint8_t> bytes) {
-  if (bytes.empty()) return;
-  const std::uint8_t* in = bytes.data();
-  std::size_t length = bytes.size();
-  const std::size_t held = byteCount_ % 64;
-  byteCount_ += length;
-  if (held != 0) {
-    const std::size_t take = std::min(length, 64 - held);
-    std::memcpy(block_.data() + held, in, take);
-    in += take;
-    length -= take;
-    if (held + take < 64) return;
-    Compress(state_, block_.data(), 1);
-  }
-  Compress(state_, in, length / 64);
-  in += length / 64 * 64;
-  if (length % 64 != 0) std::memcpy(block_.data(), in, length % 64);
+  FeedBlocks(block_, byteCount_, bytes,
+             [this](const std::uint8_t* blocks, std::size_t count) { Compress(state_, blocks, count); });
 }
 
 void Md5::Update(std::string_view bytes) {
@@ -157,12 +144,8 @@ void Md5::Update(std::string_view bytes) {
 }
 
 Md5::Digest Md5::Finish() {
-  const std::uint64_t bitCount = byteCount_ * 8;
-  std::uint8_t tail[128] = {0x80};
-  const std::size_t held = byteCount_ % 64;
-  const std::size_t padLength = (held < 56 ? 56 : 120) - held;
-  for (int i = 0; i < 8; ++i) tail[padLength + i] = static_cast<std::uint8_t>(bitCount >> (8 * i));
-  Update(std::span<const std::uint8_t>(tail, padLength + 8));
+  std::array<std::uint8_t, 128> tail;
+  Update(std::span<const std::uint8_t>(tail.data(), FinalPadding(byteCount_, LengthOrder::LittleEndian, tail)));
   Digest digest;
   for (int i = 0; i < 4; ++i) StoreLe32(digest.data() + 4 * i, state_[i]);
   Reset();

@@ -5,6 +5,7 @@
 
 #include "support/Alphabets.h"
 #include "support/Base64.h"
+#include "support/DigestBlocks.h"
 #include "support/Sha1Compress.h"
 
 namespace sealrun::support {
@@ -25,22 +26,8 @@ void Sha1::Reset() {
 }
 
 void Sha1::Update(std::span<const std::uint8_t> bytes) {
-  if (bytes.empty()) return;
-  const std::uint8_t* in = bytes.data();
-  std::size_t length = bytes.size();
-  const std::size_t held = byteCount_ % 64;
-  byteCount_ += length;
-  if (held != 0) {
-    const std::size_t take = std::min(length, 64 - held);
-    std::memcpy(block_.data() + held, in, take);
-    in += take;
-    length -= take;
-    if (held + take < 64) return;
-    Sha1Compress(state_, block_.data(), 1);
-  }
-  Sha1Compress(state_, in, length / 64);
-  in += length / 64 * 64;
-  if (length % 64 != 0) std::memcpy(block_.data(), in, length % 64);
+  FeedBlocks(block_, byteCount_, bytes,
+             [this](const std::uint8_t* blocks, std::size_t count) { Sha1Compress(state_, blocks, count); });
 }
 
 void Sha1::Update(std::string_view bytes) {
@@ -48,12 +35,8 @@ void Sha1::Update(std::string_view bytes) {
 }
 
 Sha1::Digest Sha1::Finish() {
-  const std::uint64_t bitCount = byteCount_ * 8;
-  std::uint8_t tail[128] = {0x80};
-  const std::size_t held = byteCount_ % 64;
-  const std::size_t padLength = (held < 56 ? 56 : 120) - held;
-  for (int i = 0; i < 8; ++i) tail[padLength + i] = static_cast<std::uint8_t>(bitCount >> (56 - 8 * i));
-  Update(std::span<const std::uint8_t>(tail, padLength + 8));
+  std::array<std::uint8_t, 128> tail;
+  Update(std::span<const std::uint8_t>(tail.data(), FinalPadding(byteCount_, LengthOrder::BigEndian, tail)));
   Digest digest;
   for (int i = 0; i < 5; ++i) StoreBe32(digest.data() + 4 * i, state_[i]);
   Reset();
