@@ -1,0 +1,80 @@
+#pragma once
+// Stamping one document of a batch: the seal annotation ("Brasmoor:AddSeal" with its /Info record) or a new
+// signature field "Signature%d" signed by the engine (or by the signing server through a hook). The batch
+// run fills StampInputs once per run from the signing dialog and calls one operation per file.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "external/qp.h"
+#include "signing/Placement.h"
+#include "signing/SignatureInfo.h"
+
+namespace sealrun::signing {
+
+// Per-document results besides the engine's own (which pass through unchanged).
+inline constexpr int kStampOpenFailed = -2;  // not opened, permission refused, no placement
+// The stamping image does not decode: nothing is written, the file is left as it was. (A seal without its
+// picture would be reported as sealed while nobody can see it.)
+inline constexpr int kStampNoImage = -4;
+// The record names a seal the key does not have: nothing is written.
+inline constexpr int kStampNoRecord = -5;
+
+struct ImageRelease {
+  void operator()(qp_image image) const { qp_image_free(image); }
+};
+using ImageHandle = std::unique_ptr<qp_image_s, ImageRelease>;
+
+// Signs a signature field's signature object on a signing server; the document was opened and the field
+// prepared by StampSignatureField. 0 when merged; -3 when refused; other values as the server path says.
+using OnlineSigner = std::function<int(qp_signature signature)>;
+
+// Asks the certificate library for a signed message over the fingerprint. Returns the message text (empty:
+// no message) and fills certificateText with the library's certificate value.
+using SealMessageSigner =
+    std::function<std::u16string(std::u16string_view fingerprint, std::u16string_view pin, std::u16string& certificateText)>;
+
+// What every file of one run is stamped with.
+struct StampInputs {
+  qp_engine engine = nullptr;
+  std::span<const std::uint8_t> image;  // the stamping image: PNG, BMP, GIF or JPEG bytes
+  bool handwritten = false;             // SignatureType 5 instead of 1
+  PlacementSettings placement;
+  // Record fields (the fingerprint is computed per document).
+  std::optional<SealRecordFields> seal;  // the seal chosen in the dialog; nullopt: no such record
+  std::u16string keySerial;
+  std::u16string ipAddress;
+  std::u16string signatureMode;
+  // Seal annotations: the signed message over the fingerprint; empty function: none.
+  SealMessageSigner signSealMessage;
+  // Signature fields, engine-made: the signer certificate (DER) with its private key in the key store.
+  std::span<const std::uint8_t> certificate;
+  std::u16string signerName;
+  // Signature fields, server-made: set when DigitalSignOnline is on; the certificate is then not used.
+  OnlineSigner signOnline;
+};
+
+// The record last written by a stamping (for the dialog, which keeps it).
+struct StampRecord {
+  std::u16string text;
+  int32_t pageIndex = -1;
+};
+
+// Permission kinds 0-7: print, modify, copy, annotate, fill forms, accessibility, assemble, high-quality print.
+bool CheckPermission(qp_document document, int kind);
+
+// The engine image of an encoded picture; null when the picture does not decode.
+ImageHandle MakeImageHandle(std::span<const std::uint8_t> imageBytes, qp_document document);
+
+// The engine's save result (0: saved), or one of the kStamp* results. The file is changed only by one
+// appended revision; on every failure it is left byte-identical.
+int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                        StampRecord* written = nullptr);
+int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                        StampRecord* written = nullptr);
+
+}  // namespace sealrun::signing
