@@ -1,0 +1,158 @@
+#include "platform/net/HttpClient.h"
+
+#include <httplib.h>
+
+#include <charconv>
+#include <exception>
+
+namespace sealrun::platform::net {
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+HttpFailure FailureOf(httplib::Error error) {
+  switch (error) {
+    case httplib::Error::Success: return HttpFailure::None;
+    case httplib::Error::ConnectionTimeout: return HttpFailure::Timeout;
+    case httplib::Error::Read:
+    case httplib::Error::Write: return HttpFailure::Transfer;
+    default: return HttpFailure::Connection;
+  }
+}
+
+}  // namespace
+
+bool ParseHttpAddress(std::string_view url, HttpAddress& address) {
+  const std::size_t schemeEnd = url.find("://");
+  if (schemeEnd == std::string_view::npos || schemeEnd == 0) return false;
+  for (const char c : url.substr(0, schemeEnd)) {
+    if (!IsAsciiLetter(c)) return false;
+  }
+  HttpAddress parsed;
+  parsed.scheme = Lower(url.substr(0, schemeEnd));
+  if (parsed.scheme != "http" && parsed.scheme != "https") return false;
+  std::string_view rest = url.substr(schemeEnd + 3);
+  const std::size_t authorityEnd = rest.find_first_of("/?#");
+  std::string_view authority = rest.substr(0, authorityEnd);
+  std::string_view target = authorityEnd == std::string_view::npos ? std::string_view{} : rest.substr(authorityEnd);
+  if (const std::size_t fragment = target.find('#'); fragment != std::string_view::npos) target = target.substr(0, fragment);
+  // User information is not supported: an address carrying a password is refused rather than sent in clear.
+  if (authority.find('@') != std::string_view::npos) return false;
+
+  std::string_view portText;
+  if (!authority.empty() && authority.front() == '[') {
+    const std::size_t close = authority.find(']');
+    if (close == std::string_view::npos) return false;
+    parsed.host = std::string(authority.substr(1, close - 1));
+    const std::string_view after = authority.substr(close + 1);
+    if (!after.empty()) {
+      if (after.front() != ':') return false;
+      portText = after.substr(1);
+    }
+  } else {
+    const std::size_t colon = authority.rfind(':');
+    parsed.host = std::string(authority.substr(0, colon));
+    if (colon != std::string_view::npos) portText = authority.substr(colon + 1);
+  }
+  if (parsed.host.empty()) return false;
+  for (const char c : parsed.host) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+  }
+  parsed.port = parsed.scheme == "https" ? 443 : 80;
+  if (!portText.empty()) {
+    int port = 0;
+    const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    if (error != std::errc{} || end != portText.data() + portText.size() || port < 1 || port > 65535) return false;
+    parsed.port = port;
+  }
+  if (target.empty()) target = "/";
+  if (target.front() == '?') parsed.target = "/";
+  parsed.target += std::string(target);
+  for (const char c : parsed.target) {
+    if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+  }
+  address = std::move(parsed);
+  return true;
+}
+
+HttpAnswer HttpPost(std::string_view url, std::string_view body, const HttpHeaders& headers,
+                    const HttpPostOptions& options) {
+  HttpAnswer answer;
+  HttpAddress address;
+  if (!ParseHttpAddress(url, address)) {
+    answer.failure = HttpFailure::BadAddress;
+    answer.failureText = "not an http or https address";
+    return answer;
+  }
+  try {
+    const bool literalV6 = address.host.find(':') != std::string::npos;
+    const std::string origin = address.scheme + "://" + (literalV6 ? "[" + address.host + "]" : address.host) + ":" +
+                               std::to_string(address.port);
+    httplib::Client client(origin);
+    if (!client.is_valid()) {
+      answer.failure = HttpFailure::Connection;
+      answer.failureText = "the client cannot be made for " + origin;
+      return answer;
+    }
+    client.set_connection_timeout(options.connectTimeout);
+    client.set_read_timeout(options.ioTimeout);
+    client.set_write_timeout(options.ioTimeout);
+    client.set_keep_alive(false);
+    client.set_follow_location(false);
+    client.set_decompress(true);
+
+    httplib::Request request;
+    request.method = "POST";
+    request.path = address.target;
+    for (const auto& [name, value] : headers) request.headers.emplace(name, value);
+    request.body = std::string(body);
+    bool tooLarge = false;
+    std::string received;
+    request.content_receiver = [&](const char* data, std::size_t length, std::uint64_t, std::uint64_t) {
+      if (received.size() + length > options.maxAnswerBytes) {
+        tooLarge = true;
+        return false;
+      }
+      received.append(data, length);
+      return true;
+    };
+
+    httplib::Response response;
+    httplib::Error error = httplib::Error::Success;
+    const bool sent = client.send(request, response, error);
+    if (tooLarge) {
+      answer.failure = HttpFailure::TooLarge;
+      answer.failureText = "the answer is larger than " + std::to_string(options.maxAnswerBytes) + " bytes";
+      return answer;
+    }
+    if (!sent) {
+      answer.failure = FailureOf(error);
+      if (answer.failure == HttpFailure::None) answer.failure = HttpFailure::Connection;
+      answer.failureText = httplib::to_string(error);
+      return answer;
+    }
+    answer.status = response.status;
+    answer.body = std::move(received);
+    return answer;
+  } catch (const std::exception& exception) {
+    answer = HttpAnswer{};
+    answer.failure = HttpFailure::Connection;
+    answer.failureText = exception.what();
+    return answer;
+  } catch (...) {
+    answer = HttpAnswer{};
+    answer.failure = HttpFailure::Connection;
+    answer.failureText = "unexpected failure";
+    return answer;
+  }
+}
+
+}  // namespace sealrun::platform::net
