@@ -1,0 +1,30 @@
+#include "signing/SigningRun.h"
+
+#include <chrono>
+
+namespace sealrun::signing {
+
+SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const StampFile& stamp,
+                                const FileDone& afterEach) {
+  SigningRunTally tally;
+  tally.total = static_cast<int>(files.size());
+  // A wall clock: the time the user waited, not the processor time the run used.
+  const auto start = std::chrono::steady_clock::now();
+  for (size_t i = 0; i < files.size(); ++i) {
+    const int index = static_cast<int>(i);
+    const int result = stamp(files[i]);
+    if (result != 0) tally.failed.push_back(index);
+    if (afterEach) afterEach(index, result);
+  }
+  tally.milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  return tally;
+}
+
+StampFile MakeStamper(StampForm form, const StampInputs& inputs, std::u16string pin) {
+  if (form == StampForm::SignatureField)
+    return [&inputs, pin = std::move(pin)](std::u16string_view path) { return StampSignatureField(inputs, path, pin); };
+  return [&inputs, pin = std::move(pin)](std::u16string_view path) { return StampSealAnnotation(inputs, path, pin); };
+}
+
+}  // namespace sealrun::signing

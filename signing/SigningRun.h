@@ -1,0 +1,34 @@
+#pragma once
+// One batch signing run over a file list, apart from the dialog that starts it: every file is stamped in
+// list order, a failure is counted and the run goes on, and after each file the caller shows progress.
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "signing/SealStamp.h"
+
+namespace sealrun::signing {
+
+struct SigningRunTally {
+  int total = 0;
+  std::vector<int> failed;    // zero-based indices of the files that failed, in file order
+  int64_t milliseconds = 0;   // wall-clock time of the whole run
+};
+
+// Stamps one file: 0 when it was sealed, anything else is a failure.
+using StampFile = std::function<int(std::u16string_view path)>;
+// Called after each file with its index and result.
+using FileDone = std::function<void(int index, int result)>;
+
+SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const StampFile& stamp,
+                                const FileDone& afterEach);
+
+// How files are stamped in a signature mode: signature fields or seal annotations. `inputs` must outlive
+// the function.
+enum class StampForm { SealAnnotation, SignatureField };
+StampFile MakeStamper(StampForm form, const StampInputs& inputs, std::u16string pin);
+
+}  // namespace sealrun::signing
