@@ -8,11 +8,16 @@
 #include <utility>
 #include <vector>
 
+#include "verify/SignatureInfoCodec.h"
+
 namespace sealrun::signing {
 
-// Record flag 0: the seal annotation's /BaseInfo (SealInfoAlphabet over UTF-16LE).
-// Record flag 1: the signature field's private data (standard alphabet over the ANSI code page).
-enum class RecordForm { SealOnly = 0, SignatureField = 1 };
+// The record's encodings and its reading live with verification, which sits below signing.
+using verify::DecodeSignatureInfo;
+using verify::FindSignatureInfoValue;
+using verify::ParseSignatureInfo;
+using verify::RecordForm;
+using verify::SignatureInfoFields;
 
 // The selected seal as its catalogue record describes it.
 struct SealRecordFields {
@@ -51,15 +56,5 @@ SignatureInfo BuildSignatureInfo(const SignatureInfoInput& input);
 std::u16string FormatCreateTime(std::chrono::system_clock::time_point time);
 
 std::string EncodeSignatureInfo(std::u16string_view text, RecordForm form);
-// The record text back from its encoded form. The seal-only form's pad symbols read back as zero bytes,
-// which are dropped with an odd trailing byte.
-std::u16string DecodeSignatureInfo(std::string_view encoded, RecordForm form);
-
-// The record's lines as (key, value) pairs in order: "key=value" lines split at the first "=", and the
-// "SignatureKeySN:value;" line as key "SignatureKeySN". Lines of neither form are skipped.
-using SignatureInfoFields = std::vector<std::pair<std::u16string, std::u16string>>;
-SignatureInfoFields ParseSignatureInfo(std::u16string_view text);
-// The value of the first line with that key, or nullopt.
-std::optional<std::u16string> FindSignatureInfoValue(const SignatureInfoFields& fields, std::u16string_view key);
 
 }  // namespace sealrun::signing

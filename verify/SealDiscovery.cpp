@@ -1,0 +1,117 @@
+#include "verify/SealDiscovery.h"
+
+#include <cstring>
+#include <vector>
+
+#include "verify/DocumentFingerprint.h"
+#include "verify/EngineHandles.h"
+#include "verify/SignatureInfoCodec.h"
+
+namespace sealrun::verify {
+
+namespace {
+
+std::u16string UpToFirstZero(std::u16string text) {
+  if (const std::size_t zero = text.find(u'\0'); zero != std::u16string::npos) text.resize(zero);
+  return text;
+}
+
+}  // namespace
+
+bool IsFieldSignatureMode(std::u16string_view signatureMode) { return signatureMode == u"1"; }
+
+bool IsSealAnnotation(qp_annot annotation) {
+  const char* subtype = qp_annot_get_subtype(annotation);
+  return subtype != nullptr && std::strcmp(subtype, kSealSubtype) == 0;
+}
+
+int AnnotationObjectNumber(qp_annot annotation) {
+  const CosHandle dict(qp_annot_get_cosobject(annotation));
+  return dict ? qp_cos_obj_num(dict.get()) : 0;
+}
+
+SealRecordText SealAnnotationReader(qp_annot annotation) {
+  SealRecordText record;
+  const CosHandle dict(qp_annot_get_cosobject(annotation));
+  if (!dict) return record;
+  const CosHandle info(qp_cos_dict_gets(dict.get(), "Info"));
+  if (!info || !qp_cos_is_dict(info.get())) return record;
+  const CosHandle baseInfo(qp_cos_dict_gets(info.get(), "BaseInfo"));
+  if (!baseInfo || !qp_cos_is_stream(baseInfo.get())) return record;
+  std::size_t length = 0;
+  if (qp_cos_stream_to_buffer(baseInfo.get(), nullptr, &length) != QP_OK) {
+    record.state = RecordState::Unreadable;  // a stream is there, but its data cannot be decoded
+    return record;
+  }
+  if (length == 0) return record;
+  record.state = RecordState::Unreadable;
+  if (length > kMaxRecordBytes) return record;
+  const CosHandle version(qp_cos_dict_gets(info.get(), "proVersion"));
+  if (!version || !qp_cos_is_int(version.get()) || qp_cos_to_int(version.get()) != kRecordVersion) return record;
+  std::vector<char> data(length + 1, '\0');
+  std::size_t read = length;
+  if (qp_cos_stream_to_buffer(baseInfo.get(), data.data(), &read) != QP_OK || read > length) return record;
+  // The symbols end at the first NUL; the decoded text at its first zero unit.
+  const std::string_view symbols(data.data(), std::strlen(data.data()));
+  record.text = UpToFirstZero(DecodeSignatureInfo(symbols, RecordForm::SealOnly));
+  record.state = RecordState::Readable;
+  return record;
+}
+
+std::u16string SignatureFieldReader(qp_field field) {
+  int length = 0;
+  if (qp_field_get_private_data(field, kFieldRecordKey, nullptr, &length) != QP_OK || length <= 0 ||
+      static_cast<std::size_t>(length) > kMaxRecordBytes)
+    return {};
+  std::vector<char> data(static_cast<std::size_t>(length) + 1, '\0');
+  int read = length;
+  if (qp_field_get_private_data(field, kFieldRecordKey, data.data(), &read) != QP_OK || read > length) return {};
+  const std::string_view symbols(data.data(), std::strlen(data.data()));
+  return UpToFirstZero(DecodeSignatureInfo(symbols, RecordForm::SignatureField));
+}
+
+bool ForEachSealAnnotation(qp_document document, const SealAnnotationVisitor& visit) {
+  const int pages = qp_page_count(document);
+  if (pages < 0) return false;
+  bool complete = true;
+  for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
+    const PageHandle page = LoadPage(document, pageIndex);
+    if (!page) {
+      complete = false;
+      continue;
+    }
+    for (qp_annot annotation = qp_page_load_annots(page.get()); annotation != nullptr;
+         annotation = qp_annot_next(annotation)) {
+      if (IsSealAnnotation(annotation)) visit(pageIndex, annotation);
+    }
+  }
+  return complete;
+}
+
+void ForEachSignedField(qp_document document, const SignedFieldVisitor& visit) {
+  for (qp_field field = qp_load_acroform_field(document); field != nullptr; field = qp_field_next(field)) {
+    const SignatureHandle signature(qp_field_get_signature(field));
+    if (signature) visit(field, signature.get());
+  }
+}
+
+std::optional<LatestSealAnnotation> FindLatestSealAnnotation(qp_document document) {
+  LatestSealAnnotation best;
+  ForEachSealAnnotation(document, [&best](int pageIndex, qp_annot annotation) {
+    const int number = AnnotationObjectNumber(annotation);
+    if (number > best.objectNumber) best = {pageIndex, number};
+  });
+  if (best.objectNumber == 0) return std::nullopt;
+  return best;
+}
+
+int LatestSignatureObjectNumber(qp_document document) {
+  int best = 0;
+  ForEachSignedField(document, [&best](qp_field, qp_signature signature) {
+    const int number = qp_signature_get_obj_num(signature);
+    if (number > best) best = number;
+  });
+  return best;
+}
+
+}  // namespace sealrun::verify
