@@ -1,5 +1,7 @@
 #pragma once
 // Identity of the handwriting component's automation class.
+#include <cstdint>
+
 #include "platform/com/Guid.h"
 
 namespace sealrun::components::handwriting {
@@ -11,5 +13,11 @@ inline constexpr platform::com::CLSID kHandwritingClsid{
 inline constexpr char16_t kHandwritingProgId[] = u"Sealrun.Handwriting.1";
 inline constexpr char16_t kHandwritingVersionIndependentProgId[] = u"Sealrun.Handwriting";
 inline constexpr char16_t kHandwritingDescription[] = u"HandwritingObject Class";
+
+// What ExecuteHandWrite answers.
+enum HandWriteResult : int32_t {
+  kHandWritten = 0,
+  kHandNothingWritten = 1,  // the window was closed without a signature
+};
 
 }  // namespace sealrun::components::handwriting

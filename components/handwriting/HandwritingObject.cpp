@@ -111,6 +111,7 @@ HRESULT HandwritingObject::ExecuteHandWrite(DispatchCall& call) {
   setup.caption = texts.caption;
   setup.pinLabel = texts.pinLabel;
   setup.clearLabel = texts.clearLabel;
+  setup.keyNumber = FieldText(u"KeyNumber");
   for (const auto& [name, value] : fields_) {
     if (std::find(kNotSettings.begin(), kNotSettings.end(), name) != kNotSettings.end()) continue;
     if (const auto text = value.AsString()) setup.settings.push_back({name, *text});

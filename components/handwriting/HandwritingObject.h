@@ -7,16 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "components/handwriting/HandwritingIds.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/Variant.h"
 
 namespace sealrun::components::handwriting {
-
-// What ExecuteHandWrite answers.
-enum HandWriteResult : int32_t {
-  kHandWritten = 0,
-  kHandNothingWritten = 1,  // the window was closed without a signature
-};
 
 class HandwritingObject final
     : public platform::com::DispatchObject<HandwritingObject, platform::com::IDispatch> {

@@ -12,6 +12,7 @@ WritingWindow::WritingWindow(WritingWindowSetup setup)
     : Dialog(kWritingWindowTemplateId, setup.caption), setup_(std::move(setup)) {
   AddChild(std::make_unique<Static>(kWritingPadId));
   AddChild(std::make_unique<Static>(0, setup_.pinLabel));
+  AddChild(std::make_unique<Static>(kWritingKeyId, setup_.keyNumber));
   AddChild(std::make_unique<Edit>(kWritingPinId, Edit::Kind::Password));
   auto* widths = AddChild(std::make_unique<ComboBox>(kWritingPenWidthId, ComboBox::Kind::DropDown));
   for (const auto& width : setup_.penWidths) widths->AddString(width);

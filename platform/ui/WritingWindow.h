@@ -24,6 +24,7 @@ inline constexpr int kWritingPinId = 3002;      // Edit (password)
 inline constexpr int kWritingPenWidthId = 3003; // ComboBox (drop-down): pen widths offered
 inline constexpr int kWritingUsualTextId = 3004;// ComboBox (drop-down list): texts often written
 inline constexpr int kWritingClearId = 3005;    // Button: wipes the pad
+inline constexpr int kWritingKeyId = 3006;      // Static: the key the PIN is for
 inline constexpr int kWritingFirstSettingId = 3100;  // one Edit per setting, in the settings' order
 
 // One setting shown in the window, by the component's name for it.
@@ -36,6 +37,7 @@ struct WritingWindowSetup {
   std::u16string caption;
   std::u16string pinLabel;
   std::u16string clearLabel;
+  std::u16string keyNumber;  // the key the PIN belongs to
   std::vector<WritingSetting> settings;
   std::vector<std::u16string> penWidths;   // offered in the pen-width box
   std::u16string penWidthSetting;          // the setting a chosen pen width goes to (none when empty)
