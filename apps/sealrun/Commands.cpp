@@ -48,15 +48,6 @@ bool ParseInt(const std::string& text, int& value) {
 
 std::u16string Wide(const std::filesystem::path& path) { return platform::fs::PathToUtf16(path); }
 
-// The template must be a PDF the host can open; say so plainly otherwise.
-std::optional<std::string> OpenTemplate(host::HostDriver& driver, const std::filesystem::path& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return "the template " + path.string() + " does not exist";
-  if (platform::com::FAILED(driver.OpenDocument(Wide(std::filesystem::absolute(path)))))
-    return "the template " + path.string() + " is not a PDF file the reader can open";
-  return std::nullopt;
-}
-
 std::optional<PrestampOptions> ParsePrestamp(const std::vector<std::string>& arguments, std::string& problem) {
   PrestampOptions options;
   bool havePage = false;
@@ -110,6 +101,14 @@ bool ChoosePopupItem(host::HostDriver& driver, int pageIndex, host::Point point,
 }
 
 }  // namespace
+
+std::optional<std::string> OpenTemplate(host::HostDriver& driver, const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return "the template " + path.string() + " does not exist";
+  if (platform::com::FAILED(driver.OpenDocument(Wide(std::filesystem::absolute(path)))))
+    return "the template " + path.string() + " is not a PDF file the reader can open";
+  return std::nullopt;
+}
 
 int Refuse(const std::string& message) {
   std::fprintf(stderr, "sealrun: %s\n", message.c_str());

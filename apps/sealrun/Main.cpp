@@ -18,8 +18,12 @@ constexpr char kUsage[] =
     "            pre-stamp the seal on a template and save it\n"
     "  templates TEMPLATE.pdf\n"
     "            list the pre-stamps of a template, one tab-separated record a line\n"
+    "  sign (--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME --pin PIN\n"
+    "       [--date] [--remember-pin] FILE...\n"
+    "            seal many PDF files in place\n"
     "\n"
-    "sealrun COMMAND --help tells more. Exit codes: 0 done, 2 refused (the reason is printed).\n";
+    "sealrun COMMAND --help tells more. Exit codes: 0 done, 1 some files failed (sign), 2 refused (the reason\n"
+    "is printed).\n";
 
 constexpr char kPrestampHelp[] =
     "usage: sealrun prestamp TEMPLATE.pdf --page N --at X,Y [--image FILE] [--view-rotation 0|90|180|270]\n"
@@ -66,14 +70,15 @@ int main(int argc, char** argv) {
                stderr);
     return kExitRefused;
   }
-  if (command != "prestamp" && command != "templates") {
+  if (command != "prestamp" && command != "templates" && command != "sign") {
     std::fprintf(stderr, "sealrun: unknown command %s\n\n%s", command.c_str(), kUsage);
     return kExitRefused;
   }
   if (WantsHelp(arguments)) {
-    std::fputs(command == "prestamp" ? kPrestampHelp : kTemplatesHelp, stdout);
+    std::fputs(command == "sign" ? SignHelp() : command == "prestamp" ? kPrestampHelp : kTemplatesHelp, stdout);
     return kExitDone;
   }
   sealrun::platform::ui::ScopedBackend backend(std::make_unique<sealrun::platform::ui::TerminalBackend>());
+  if (command == "sign") return RunSign(arguments);
   return command == "prestamp" ? RunPrestamp(arguments) : RunTemplates(arguments);
 }

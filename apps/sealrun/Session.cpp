@@ -45,22 +45,26 @@ std::filesystem::path AddinModulePath() {
   return SEALRUN_BUILT_ADDIN_MODULE;
 }
 
-std::optional<Refusal> EnsureAddinRegistered() {
+std::optional<Refusal> EnsureRegistered(const char16_t* progId, const std::filesystem::path& module,
+                                        const std::string& what) {
   com::CLSID clsid{};
-  if (com::SUCCEEDED(com::CLSIDFromProgID(addin::kSealrunPdfIndependentProgId, &clsid))) return std::nullopt;
-  const std::filesystem::path module = AddinModulePath();
+  if (com::SUCCEEDED(com::CLSIDFromProgID(progId, &clsid))) return std::nullopt;
   const std::unique_ptr<void, LibraryCloser> library(dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!library) {
     const char* reason = dlerror();
-    return Refusal{"the add-in module " + module.string() + " cannot be loaded: " + (reason ? reason : "unknown reason")};
+    return Refusal{"the " + what + " module " + module.string() + " cannot be loaded: " + (reason ? reason : "unknown reason")};
   }
   const auto install = reinterpret_cast<com::DllInstallFunction>(dlsym(library.get(), "DllInstall"));
-  if (install == nullptr) return Refusal{"the add-in module " + module.string() + " has no DllInstall"};
+  if (install == nullptr) return Refusal{"the " + what + " module " + module.string() + " has no DllInstall"};
   const com::HRESULT hr = install(1, u"user");
   if (com::FAILED(hr))
-    return Refusal{"the add-in could not be registered for the current user in the registry at " +
+    return Refusal{"the " + what + " could not be registered for the current user in the registry at " +
                    platform::fs::RegistryDir().string() + " (" + HexResult(hr) + ")"};
   return std::nullopt;
+}
+
+std::optional<Refusal> EnsureAddinRegistered() {
+  return EnsureRegistered(addin::kSealrunPdfIndependentProgId, AddinModulePath(), "add-in");
 }
 
 Session::~Session() {

@@ -33,7 +33,11 @@ class Session {
 
 // The add-in module's path: SEALRUN_ADDIN_MODULE, else beside this program, else where it was built.
 std::filesystem::path AddinModulePath();
-// Registers the module for the current user when the ProgID does not resolve in the registry in use.
+// Registers a server module for the current user when `progId` does not resolve in the registry in use;
+// `what` names it in the refusal.
+std::optional<Refusal> EnsureRegistered(const char16_t* progId, const std::filesystem::path& module,
+                                        const std::string& what);
+// The same for the add-in module.
 std::optional<Refusal> EnsureAddinRegistered();
 
 }  // namespace sealrun::apps
