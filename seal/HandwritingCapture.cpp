@@ -92,23 +92,10 @@ std::vector<uint8_t> SignatureBytes(std::u16string_view text) {
   return support::DecodeWithAlphabet(symbols, support::StandardAlphabet);
 }
 
-// Revert, rewind and write, then cut the stream at the picture's end: a shorter signature after a longer
-// one must not keep the tail of the earlier picture.
-bool WritePicture(IStream& stream, const std::vector<uint8_t>& bytes) {
-  stream.Revert();
-  LARGE_INTEGER start{};
-  if (FAILED(stream.Seek(start, STREAM_SEEK_SET, nullptr))) return false;
-  ULONG written = 0;
-  if (FAILED(stream.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size())
-    return false;
-  ULARGE_INTEGER size{};
-  size.QuadPart = bytes.size();
-  return SUCCEEDED(stream.SetSize(size));
-}
-
 }  // namespace
 
-HandwritingResult CaptureHandwriting(const HandwritingRequest& request, IStream& pictureStream, bool& handwritten) {
+HandwritingResult CaptureHandwriting(const HandwritingRequest& request, std::vector<uint8_t>& picture,
+                                     bool& handwritten) {
   HandwritingResult result;
   const AutomationObject component = AutomationObject::Create(kHandwritingClsid);
   if (!component.IsValid()) {
@@ -137,18 +124,14 @@ HandwritingResult CaptureHandwriting(const HandwritingRequest& request, IStream&
     result.outcome = HandwritingOutcome::NothingWritten;
     return result;
   }
-  const std::vector<uint8_t> picture = SignatureBytes(*signature);
-  if (picture.empty() || !platform::imaging::DecodeImage(picture)) {
+  std::vector<uint8_t> written = SignatureBytes(*signature);
+  if (written.empty() || !platform::imaging::DecodeImage(written)) {
     SealTrace(u"手写签名图片无法识别");
     result.outcome = HandwritingOutcome::UnreadablePicture;
     TellUser(kHandwritingUnreadableMessage);
     return result;
   }
-  if (!WritePicture(pictureStream, picture)) {
-    SealTrace(u"手写签名图片无法写入");
-    result.outcome = HandwritingOutcome::StreamFailed;
-    return result;
-  }
+  picture = std::move(written);
   handwritten = true;
   result.outcome = HandwritingOutcome::Captured;
   result.pin = ReadField(component, u"HandPassword").value_or(std::u16string());

@@ -5,8 +5,7 @@
 // settings the user changed are stored back for the next capture.
 #include <cstdint>
 #include <string>
-
-#include "platform/com/Stream.h"
+#include <vector>
 
 namespace sealrun::seal {
 
@@ -16,11 +15,10 @@ inline constexpr char16_t kHandwritingUnavailableMessage[] = u"手写签名组�
 inline constexpr char16_t kHandwritingUnreadableMessage[] = u"手写签名图片无法识别，请重新签名。";
 
 enum class HandwritingOutcome {
-  Captured,            // the picture is in the stream; the PIN may still be empty
+  Captured,            // the picture is taken; the PIN may still be empty
   NothingWritten,      // the window was closed without a signature: nothing changed
   NoComponent,         // the component cannot be created: nothing changed (the user was told)
   UnreadablePicture,   // the signature does not decode as a picture: nothing changed (the user was told)
-  StreamFailed,        // the picture could not be written into the stream: the flag stays as it was
 };
 
 struct HandwritingResult {
@@ -34,9 +32,9 @@ struct HandwritingRequest {
   int32_t languageId = 2052;  // the host's user-interface language identifier
 };
 
-// Runs one capture. On success the stream holds exactly the picture's bytes (from its start) and
-// `handwritten` is set; otherwise neither is touched.
-HandwritingResult CaptureHandwriting(const HandwritingRequest& request, platform::com::IStream& pictureStream,
+// Runs one capture. On success `picture` holds exactly the written picture's encoded bytes (a longer
+// earlier one leaves nothing behind) and `handwritten` is set; otherwise neither is touched.
+HandwritingResult CaptureHandwriting(const HandwritingRequest& request, std::vector<uint8_t>& picture,
                                      bool& handwritten);
 
 }  // namespace sealrun::seal

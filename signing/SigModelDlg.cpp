@@ -207,9 +207,14 @@ void CSigModelDlg::OnKeywordMode() {
 void CSigModelDlg::OnHandwriting() {
   if (!inputs_.captureHandwriting) return;
   if (!rememberPin_->IsChecked()) seal::ForgetPin();
-  const std::u16string pin = inputs_.captureHandwriting(images_.handwriting, images_.handwritten);
+  bool captured = false;
+  const std::u16string pin = inputs_.captureHandwriting(catalogue_.KeySerial(), images_.handwriting, captured);
+  // A signature written without a PIN is still what the run stamps: the preview must show it too.
+  if (captured) {
+    images_.handwritten = true;
+    PrepareStampImage();
+  }
   if (pin.empty()) return;
-  PrepareStampImage();
   if (!seal::RecallPin().empty()) rememberPin_->SetChecked(true);
   pinEdit_->SetText(pin);
   sealList_->Enable(false);

@@ -54,9 +54,11 @@ inline constexpr int kRunDone = 0;
 inline constexpr int kRunRefused = -1;       // wrong PIN, no certificate, nothing to stamp
 inline constexpr int kRunBadPageNumber = -2;
 
-// Captures a handwritten signature: writes the picture (encoded) into `picture`, sets `handwritten`, and
-// returns the PIN typed in the writing window (empty when nothing was written).
-using HandwritingHook = std::function<std::u16string(std::vector<uint8_t>& picture, bool& handwritten)>;
+// Captures a handwritten signature for the key `keySerial`: when something was written, replaces `picture`
+// with it (encoded) and sets `handwritten`; returns the PIN typed in the writing window (empty when nothing
+// was written, and also when a signature was written without a PIN).
+using HandwritingHook =
+    std::function<std::u16string(std::u16string_view keySerial, std::vector<uint8_t>& picture, bool& handwritten)>;
 
 // What the dialog opens with.
 struct SignDialogInputs {
