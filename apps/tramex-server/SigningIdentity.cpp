@@ -1,0 +1,56 @@
+#include "apps/tramex-server/SigningIdentity.h"
+
+#include "platform/crypto/KeyStore.h"
+#include "platform/crypto/PemArmour.h"
+#include "platform/fs/Files.h"
+
+namespace sealrun::tramex {
+namespace {
+
+namespace crypto = platform::crypto;
+
+crypto::Error Failure(crypto::ErrorCode code, std::string message) { return crypto::Error{code, std::move(message)}; }
+
+}  // namespace
+
+crypto::Result<SigningIdentity> LoadSigningIdentity(const std::string& keyFile, const std::string& password,
+                                                    const std::string& certFile) {
+  const std::optional<std::string> keyBytes = platform::fs::ReadFile(keyFile);
+  if (!keyBytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + keyFile);
+
+  std::optional<crypto::Certificate> certificate;
+  std::optional<crypto::PrivateKey> key;
+  if (crypto::HasPemArmour(*keyBytes)) {
+    crypto::Result<crypto::PrivateKey> pemKey = crypto::PrivateKey::FromPem(*keyBytes, password);
+    if (!pemKey) return Failure(pemKey.GetError().code, keyFile + ": " + pemKey.GetError().message);
+    key = *pemKey;
+    if (certFile.empty()) {
+      crypto::Result<crypto::Certificate> pemCertificate = crypto::Certificate::FromPem(*keyBytes);
+      if (!pemCertificate) return Failure(crypto::ErrorCode::NotFound, keyFile + " has no certificate; give --cert");
+      certificate = *pemCertificate;
+    }
+  } else {
+    // The key store is where PKCS#12 files are opened; this process has no other use for it.
+    crypto::Result<crypto::Certificate> imported =
+        crypto::KeyStore::Instance().ImportPkcs12(crypto::AsBytes(*keyBytes), password);
+    if (!imported) return Failure(imported.GetError().code, keyFile + ": " + imported.GetError().message);
+    std::optional<crypto::PrivateKey> found = crypto::KeyStore::Instance().FindPrivateKey(*imported);
+    if (!found) return Failure(crypto::ErrorCode::NotFound, keyFile + " has no private key");
+    key = *found;
+    if (certFile.empty()) certificate = *imported;
+  }
+  if (!certFile.empty()) {
+    const std::optional<std::string> certificateBytes = platform::fs::ReadFile(certFile);
+    if (!certificateBytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + certFile);
+    crypto::Result<crypto::Certificate> read = crypto::Certificate::FromBytes(crypto::AsBytes(*certificateBytes));
+    if (!read) return Failure(read.GetError().code, certFile + ": " + read.GetError().message);
+    certificate = *read;
+  }
+  if (key->Algorithm() != crypto::KeyAlgorithm::Rsa)
+    return Failure(crypto::ErrorCode::Unsupported, "the key is not an RSA key");
+  if (!key->Matches(*certificate))
+    return Failure(crypto::ErrorCode::KeyMismatch, "the key does not belong to the certificate");
+  return SigningIdentity{*certificate, *key};
+}
+
+}  // namespace sealrun::tramex
