@@ -17,7 +17,11 @@ template <class R, class F>
 R Read(const char* function, qp_cos object, R onError, F&& f) {
   return Guard<R>(function, onError, [&]() -> R {
     if (object == nullptr) return onError;
-    return Mu(Ctx(object), [&]() -> R { return f(Ctx(object), object->obj); });
+    fz_context* ctx = Ctx(object);
+    // A direct object needs no loading, so reading it cannot throw: the engine's exception frame (a
+    // setjmp per call) is only needed to follow a reference. Walks over many small objects gain most.
+    if (!pdf_is_indirect(ctx, object->obj)) return f(ctx, object->obj);
+    return Mu(ctx, [&]() -> R { return f(ctx, object->obj); });
   });
 }
 
@@ -44,6 +48,28 @@ int ObjNumber(fz_context* ctx, pdf_obj* obj) {
 
 namespace {
 
+// The stored bytes read straight into the caller's buffer: no engine buffer is grown and copied for every
+// stream (the fingerprint reads every stream of a document this way). A stream larger than the buffer is
+// read on to learn its length.
+int RawStreamToBuffer(fz_context* ctx, pdf_document* doc, int num, unsigned char* buffer, size_t* length) {
+  const size_t capacity = buffer == nullptr ? 0 : *length;
+  size_t total = 0;
+  Mu(ctx, [&] {
+    fz_stream* data = pdf_open_raw_stream_number(ctx, doc, num);
+    fz_try(ctx) {
+      if (capacity != 0) total = fz_read(ctx, data, buffer, capacity);
+      if (total == capacity) {
+        unsigned char rest[16384];
+        for (size_t got; (got = fz_read(ctx, data, rest, sizeof rest)) != 0;) total += got;
+      }
+    }
+    fz_always(ctx) { fz_drop_stream(ctx, data); }
+    fz_catch(ctx) { fz_rethrow(ctx); }
+  });
+  *length = total;
+  return buffer != nullptr && total > capacity ? QP_ERR_BUFFER : QP_OK;
+}
+
 int StreamToBuffer(const char* function, qp_cos stream, void* buffer, size_t* length, bool raw) {
   return GuardCode(function, [&] {
     if (stream == nullptr || length == nullptr) Fail(QP_ERR_ARGUMENT, "no stream");
@@ -52,6 +78,9 @@ int StreamToBuffer(const char* function, qp_cos stream, void* buffer, size_t* le
     const int num = ObjNumber(ctx, stream->obj);
     if (num <= 0) Fail(QP_ERR_ARGUMENT, "stream without a number");
     pdf_document* doc = pdf_get_bound_document(ctx, stream->obj);
+    // A stream changed since opening lives in memory; only stored ones are read from the file directly.
+    const bool inMemory = Mu(ctx, [&] { return pdf_get_xref_entry_no_null(ctx, doc, num)->stm_buf != nullptr; });
+    if (raw && !inMemory) return RawStreamToBuffer(ctx, doc, num, static_cast<unsigned char*>(buffer), length);
     fz_buffer* data = Mu(ctx, [&] {
       return raw ? pdf_load_raw_stream_number(ctx, doc, num) : pdf_load_stream_number(ctx, doc, num);
     });

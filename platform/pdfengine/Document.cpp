@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/pdfengine/AtomicFile.h"
+#include "platform/pdfengine/FileStream.h"
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/SignatureFile.h"
 
@@ -11,7 +12,15 @@ using namespace sealrun::platform::pdfengine;
 namespace {
 
 pdf_document* OpenPdf(fz_context* ctx, const std::string& path, bool* repaired) {
-  pdf_document* doc = Mu(ctx, [&] { return pdf_open_document(ctx, path.c_str()); });
+  pdf_document* doc = Mu(ctx, [&] {
+    fz_stream* stream = OpenFileStream(ctx, path);
+    pdf_document* opened = nullptr;
+    fz_var(opened);
+    fz_try(ctx) { opened = pdf_open_document_with_stream(ctx, stream); }
+    fz_always(ctx) { fz_drop_stream(ctx, stream); }
+    fz_catch(ctx) { fz_rethrow(ctx); }
+    return opened;
+  });
   try {
     const bool encrypted = Mu(ctx, [&] { return pdf_needs_password(ctx, doc) != 0 || doc->crypt != nullptr; });
     // Changes to an encrypted file are encrypted with keys that only exist after authentication.
