@@ -4,6 +4,7 @@
 #include "addin/HostCalls.h"
 #include "platform/com/Bstr.h"
 #include "platform/ui/Window.h"
+#include "seal/HandwritingCapture.h"
 #include "signing/SigModelDlg.h"
 #include "workbench/ResultLog.h"
 #include "workbench/RunDialogs.h"
@@ -14,6 +15,14 @@ namespace sealrun::addin {
 namespace com = platform::com;
 
 namespace {
+
+// The handwriting button: the component's window speaks the host's user-interface language.
+std::u16string CaptureHandwritingForDialog(std::u16string_view keySerial, std::vector<uint8_t>& picture,
+                                           bool& handwritten) {
+  com::LONG language = host::kHostDefaultLanguageId;
+  if (const auto application = HostApplication()) application->get_LanguageId(&language);
+  return seal::CaptureHandwriting({std::u16string(keySerial), static_cast<int32_t>(language)}, picture, handwritten).pin;
+}
 
 int OpenSigningDialog(workbench::RunDialogContext&) {
   AddinState& state = State();
@@ -28,6 +37,7 @@ int OpenSigningDialog(workbench::RunDialogContext&) {
   inputs.signatureMode = state.signatureMode;
   inputs.settings = state.publicSettings;
   inputs.selectTemplate = SelectTemplateAnnotation;
+  inputs.captureHandwriting = CaptureHandwritingForDialog;
 
   signing::CSigModelDlg dialog(std::move(inputs));
   const int ended = dialog.DoModal(platform::ui::ActiveWindow());
