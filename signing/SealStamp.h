@@ -35,6 +35,11 @@ using OnlineSigner = std::function<int(qp_signature signature)>;
 
 // Asks the certificate library for a signed message over the fingerprint. Returns the message text (empty:
 // no message) and fills certificateText with the library's certificate value.
+// What a seal annotation holds, for readers: /Info /BaseInfo is stored as given (no filter): the encoded
+// record's bytes and a terminating zero, /strLen the record's length without it. /certContext and
+// /certSignMsg (only with a non-empty message) are the UTF-16LE bytes of the certificate value and the
+// message, no terminator, compressed by the engine: their /Filter /FlateDecode is real, so read them
+// decoded (qp_cos_stream_to_buffer).
 using SealMessageSigner =
     std::function<std::u16string(std::u16string_view fingerprint, std::u16string_view pin, std::u16string& certificateText)>;
 

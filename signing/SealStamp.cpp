@@ -1,0 +1,241 @@
+#include "signing/SealStamp.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/text/Utf.h"
+#include "signing/PlacementHandles.h"
+#include "signing/StampHandles.h"
+#include "verify/DocumentFingerprint.h"
+
+namespace sealrun::signing {
+
+namespace {
+
+using verify::CosHandle;
+
+constexpr int kPermissionBits[8] = {4, 8, 16, 32, 256, 512, 1024, 2048};
+constexpr int kFillForms = 4;
+constexpr int kModify = 1;
+
+// An engine call that failed before the document was saved: the file is untouched and the run counts
+// the file as failed with the engine's code.
+int EngineFailure(int code) { return code != QP_OK ? code : QP_ERR_ENGINE; }
+
+// The document opened from the path with its permissions checked and the seal placed.
+struct PreparedDocument {
+  DocumentHandle document;
+  SealTemplate record;
+  SealRect rect;
+  int32_t pageRotation = 0;  // the target page's own /Rotate
+};
+
+int OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDocument& prepared) {
+  qp_document raw = nullptr;
+  const int opened = qp_document_open(inputs.engine, &raw, platform::text::Utf16ToUtf8(path).c_str());
+  prepared.document.reset(raw);  // closed on every path, after a failed open too
+  if (opened != QP_OK || !prepared.document) return kStampOpenFailed;
+  qp_document document = prepared.document.get();
+  if (!CheckPermission(document, kFillForms) || !CheckPermission(document, kModify)) return kStampOpenFailed;
+
+  const int pageCount = qp_page_count(document);
+  if (pageCount <= 0) return kStampOpenFailed;
+  const Placement placement = SelectPlacement(document, pageCount - 1, inputs.placement);
+  if (!placement.Succeeded()) return kStampOpenFailed;
+  const auto target = ReadTargetPage(document, placement.record.pageIndex);
+  if (!target) return kStampOpenFailed;
+  prepared.record = placement.record;
+  prepared.rect = ComputeSealRect(*target, placement.record);
+  prepared.pageRotation = target->rotation;
+  return 0;
+}
+
+SignatureInfo BuildRecord(const StampInputs& inputs, RecordForm form, std::u16string fingerprint) {
+  SignatureInfoInput input;
+  input.sealIndex = -1;
+  input.signatureType = inputs.handwritten ? 5 : 1;
+  input.fingerprint = std::move(fingerprint);
+  input.form = form;
+  input.seal = inputs.seal;
+  input.keySerial = inputs.keySerial;
+  input.ipAddress = inputs.ipAddress;
+  input.createTime = std::chrono::system_clock::now();
+  input.signatureMode = inputs.signatureMode;
+  return BuildSignatureInfo(input);
+}
+
+std::string Utf16LeBytes(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+// Geometry and blend mode shared by the seal annotation and the signature widget.
+int PlaceAnnotation(qp_annot annot, const SealRect& rect) {
+  int result = qp_annot_set_rect(annot, rect.llx, rect.lly, rect.urx, rect.ury);
+  if (result == QP_OK) result = qp_annot_set_rotate(annot, rect.rotation);
+  if (result == QP_OK) result = qp_annot_set_blendmode(annot, "Multiply");
+  return result;
+}
+
+// A stream whose text the engine stores Flate-compressed.
+CosHandle NewFlateStream(qp_document document, const std::string& bytes) {
+  const CosHandle dict(qp_cos_new_dict(document, 1, 0));
+  const CosHandle filter(qp_cos_new_name(document, "FlateDecode"));
+  if (!dict || !filter || qp_cos_dict_puts(dict.get(), "Filter", filter.get()) != QP_OK) return nullptr;
+  return CosHandle(qp_cos_new_stream(document, bytes.data(), bytes.size(), 1, dict.get(), 0, 1));
+}
+
+// /Subtype, /Info with the record and, when there is one, the signed message with its certificate.
+int WriteSealDictionary(qp_document document, qp_annot annot, const std::string& encodedRecord,
+                        const std::u16string& certificateText, const std::u16string& message) {
+  const CosHandle annotDict(qp_annot_get_cosobject(annot));
+  const CosHandle subtype(qp_cos_new_name(document, "Brasmoor:AddSeal"));
+  const CosHandle info(qp_cos_new_dict(document, 3, 0));
+  const CosHandle unicode(qp_cos_new_bool(document, 1));
+  const CosHandle version(qp_cos_new_int(document, 10));
+  const CosHandle baseInfoDict(qp_cos_new_dict(document, 1, 0));
+  const CosHandle strLen(qp_cos_new_int(document, static_cast<int>(encodedRecord.size())));
+  if (!annotDict || !subtype || !info || !unicode || !version || !baseInfoDict || !strLen) return QP_ERR_ENGINE;
+  if (qp_cos_dict_puts(annotDict.get(), "Subtype", subtype.get()) != QP_OK ||
+      qp_cos_dict_puts(info.get(), "Unicode", unicode.get()) != QP_OK ||
+      qp_cos_dict_puts(info.get(), "proVersion", version.get()) != QP_OK ||
+      qp_cos_dict_puts(baseInfoDict.get(), "strLen", strLen.get()) != QP_OK)
+    return QP_ERR_ENGINE;
+  // The record's ANSI bytes with their terminating zero, stored as given.
+  const CosHandle baseInfo(
+      qp_cos_new_stream(document, encodedRecord.c_str(), encodedRecord.size() + 1, 1, baseInfoDict.get(), 0, 1));
+  if (!baseInfo || qp_cos_dict_puts(info.get(), "BaseInfo", baseInfo.get()) != QP_OK ||
+      qp_cos_dict_puts(annotDict.get(), "Info", info.get()) != QP_OK)
+    return QP_ERR_ENGINE;
+
+  if (!message.empty()) {
+    const CosHandle certContext = NewFlateStream(document, Utf16LeBytes(certificateText));
+    const CosHandle signMessage = NewFlateStream(document, Utf16LeBytes(message));
+    if (!certContext || !signMessage || qp_cos_dict_puts(annotDict.get(), "certContext", certContext.get()) != QP_OK ||
+        qp_cos_dict_puts(annotDict.get(), "certSignMsg", signMessage.get()) != QP_OK)
+      return QP_ERR_ENGINE;
+  }
+  qp_cos_set_modify(document, info.get(), 1);
+  return qp_cos_set_modify(document, annotDict.get(), 1);
+}
+
+void Report(StampRecord* written, const SignatureInfo& info, int32_t pageIndex) {
+  if (written == nullptr) return;
+  written->text = info.text;
+  written->pageIndex = pageIndex;
+}
+
+}  // namespace
+
+bool CheckPermission(qp_document document, int kind) {
+  if (kind < 0 || kind > 7) return false;
+  // Revision 2 knows only the first four permissions; the later ones are asked as their older kin.
+  if (kind >= 4 && qp_document_crypt_revision(document) == 2) kind = 7 - kind;
+  // An engine error (negative) refuses: a document whose permissions cannot be read is not changed.
+  return qp_document_has_permissions(document, kPermissionBits[kind]) > 0;
+}
+
+int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                        StampRecord* written) {
+  PreparedDocument prepared;
+  if (const int failed = OpenAndPlace(inputs, path, prepared); failed != 0) return failed;
+  qp_document document = prepared.document.get();
+  const int32_t pageIndex = prepared.record.pageIndex;
+
+  // The page identifiers the fingerprint adds are saved with the seal, so verification reads them back.
+  verify::DocumentFingerprint fingerprinter(document);
+  const auto fingerprint = fingerprinter.ComputeDocumentFingerprint();
+  if (!fingerprint) return QP_ERR_ENGINE;
+  const SignatureInfo info = BuildRecord(inputs, RecordForm::SealOnly, *fingerprint);
+  if (info.error != SignatureInfoError::None) return kStampNoRecord;
+  // Nothing is written before the picture has decoded: a seal nobody can see is no seal.
+  const ImageHandle image = MakeImageHandle(inputs.image, document);
+  if (!image) return kStampNoImage;
+
+  PageHandle page = LoadPage(document, pageIndex);
+  if (!page) return QP_ERR_ENGINE;
+  qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
+  if (annot == nullptr) return QP_ERR_ENGINE;
+  // No default appearance first: the picture has decoded, so the image appearance is always set, and an
+  // empty default form would stay behind in the file unreferenced (in AES-encrypted files the engine's
+  // writer even stores that empty stream damaged).
+  int result = PlaceAnnotation(annot, prepared.rect);
+  if (result == QP_OK) result = qp_annot_set_image_appearance_from_handle(annot, image.get());
+  if (result == QP_OK) result = qp_annot_update(annot);
+  if (result != QP_OK) return EngineFailure(result);
+
+  std::u16string certificateText;
+  std::u16string message;
+  if (inputs.signSealMessage) message = inputs.signSealMessage(*fingerprint, pin, certificateText);
+  result = WriteSealDictionary(document, annot, info.encoded, certificateText, message);
+  if (result != QP_OK) return EngineFailure(result);
+
+  page.reset();
+  qp_document_update_page(document, pageIndex, 1);
+  result = qp_document_save(document);
+  if (result == QP_OK) Report(written, info, pageIndex);
+  return result;
+}
+
+int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                        StampRecord* written) {
+  PreparedDocument prepared;
+  if (const int failed = OpenAndPlace(inputs, path, prepared); failed != 0) return failed;
+  qp_document document = prepared.document.get();
+  const int32_t pageIndex = prepared.record.pageIndex;
+
+  const SignatureInfo info = BuildRecord(inputs, RecordForm::SignatureField, {});
+  if (info.error != SignatureInfoError::None) return kStampNoRecord;
+  const ImageHandle image = MakeImageHandle(inputs.image, document);
+  if (!image) return kStampNoImage;
+
+  const PageHandle page = LoadPage(document, pageIndex);
+  if (!page) return QP_ERR_ENGINE;
+  const int existing = qp_acroform_signature_count(document);
+  if (existing < 0) return QP_ERR_ENGINE;
+  qp_field field = qp_acroform_create_form_field(document, QP_FIELD_SIGNATURE);
+  if (field == nullptr) return QP_ERR_ENGINE;
+  // The name is formatted into 100 wide characters; it can never come near that.
+  std::u16string fieldName = u"Signature" + platform::text::Utf8ToUtf16(std::to_string(existing + 1));
+  if (fieldName.size() > 99) fieldName.resize(99);
+  const StringHandle name = MakeEngineString(fieldName);
+  if (!name) return QP_ERR_ENGINE;
+  int result = qp_field_set_name(field, name.get());
+  if (result != QP_OK) return EngineFailure(result);
+  const SignatureHandle signature(qp_field_create_signature(field));
+  if (!signature) return QP_ERR_ENGINE;
+  qp_annot widget = qp_page_add_form_field(page.get(), field);
+  if (widget == nullptr) return QP_ERR_ENGINE;
+
+  result = PlaceAnnotation(widget, prepared.rect);
+  if (result == QP_OK) result = qp_annot_set_image_appearance_from_handle(widget, image.get());
+  // /MK /R tells viewers how the widget stands on its page: the target page's rotation, which is the
+  // template's only when both pages are turned alike.
+  if (result == QP_OK) result = qp_annot_set_signature_field_appearance(widget, image.get(), prepared.pageRotation);
+  if (result == QP_OK) result = qp_annot_update(widget);
+  if (result == QP_OK)
+    result = qp_field_set_private_data(field, "QPX", info.encoded.data(), static_cast<int>(info.encoded.size()));
+  if (result != QP_OK) return EngineFailure(result);
+
+  if (inputs.signOnline) {
+    result = inputs.signOnline(signature.get());
+  } else {
+    const StringHandle signerName = MakeEngineString(inputs.signerName);
+    if (!signerName) return QP_ERR_ENGINE;
+    result = qp_signature_set_name(signature.get(), signerName.get());
+    if (result != QP_OK) return EngineFailure(result);
+    result = qp_signature_save(signature.get(), "", platform::text::Utf16ToUtf8(pin).c_str(), inputs.certificate.data(),
+                               static_cast<int>(inputs.certificate.size()));
+  }
+  qp_document_update_page(document, 0, 0);
+  if (result == QP_OK) Report(written, info, pageIndex);
+  return result;
+}
+
+}  // namespace sealrun::signing
