@@ -2,7 +2,9 @@
 // (DllInstall "user" writes the per-user hive).
 #include "addin/AddinIds.h"
 #include "addin/ModuleRegistration.h"
+#include "addin/RunDialogRegistration.h"
 #include "addin/SealrunPdf.h"
+#include "addin/VerifyDialogRegistration.h"
 #include "platform/com/Registration.h"
 #include "platform/com/ServerModule.h"
 #include "workbench/QPXBatchPane.h"
@@ -15,6 +17,10 @@ const ServerClass kClasses[] = {
     ServedClass<sealrun::addin::CSealrunPDF>(sealrun::addin::kSealrunPdfClsid),
     ServedClass<sealrun::workbench::CQPXBatchPane>(sealrun::addin::kBatchPaneClsid),
 };
+
+// The pane finds the dialogs of its runs from the moment the module is loaded.
+[[maybe_unused]] const bool kRunDialogsRegistered = (sealrun::addin::RegisterRunDialogs(), true);
+[[maybe_unused]] const bool kVerifyDialogsRegistered = (sealrun::addin::RegisterVerifyDialogs(), true);
 
 std::u16string ThisModulePath() { return ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer)); }
 

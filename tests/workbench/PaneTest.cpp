@@ -8,6 +8,9 @@
 namespace sealrun::addin::testing {
 namespace {
 
+// The signing dialog's first words when no seal key is inserted: the run got past the pane's checks.
+constexpr char16_t kNoSealKey[] = u"没有找到印章，请确认钥匙盘是否插入/网络配置是否正确!";
+
 class Pane : public HostedAddin {
  protected:
   void SetUp() override {
@@ -103,13 +106,14 @@ TEST_F(Pane, TheRunChecksItsPreconditionsInOrder) {
   ASSERT_TRUE(driver_.PressPaneButton(u"Sealrun", workbench::kRunCommand));
   EXPECT_EQ(LastMessage(), u"请先进行预盖章！");
 
-  // With a pre-stamp the run goes on to its dialog; none is plugged in here, so nothing more shows.
+  // With a pre-stamp the run goes on to the signing dialog, which finds no seal key here.
   driver_.RightClick(0, {100, 100});
   ASSERT_TRUE(driver_.ClickPopupItem(u"预盖印章"));
   ASSERT_TRUE(driver_.Click(0, {200, 200}).onPage);
   const size_t shown = backend_->MessageBoxes().size();
   ASSERT_TRUE(driver_.PressPaneButton(u"Sealrun", workbench::kRunCommand));
-  EXPECT_EQ(backend_->MessageBoxes().size(), shown);
+  ASSERT_EQ(backend_->MessageBoxes().size(), shown + 1);
+  EXPECT_EQ(LastMessage(), kNoSealKey);
 }
 
 TEST_F(Pane, AKeywordPresetStartsTheRunWithoutATemplate) {
@@ -118,7 +122,8 @@ TEST_F(Pane, AKeywordPresetStartsTheRunWithoutATemplate) {
   Put(u"SigPage", com::Variant(0));
   const size_t shown = backend_->MessageBoxes().size();
   ASSERT_TRUE(driver_.PressPaneButton(u"Sealrun", workbench::kRunCommand));
-  EXPECT_EQ(backend_->MessageBoxes().size(), shown) << "no template needed";
+  ASSERT_EQ(backend_->MessageBoxes().size(), shown + 1) << "no template needed";
+  EXPECT_EQ(LastMessage(), kNoSealKey);
 }
 
 }  // namespace

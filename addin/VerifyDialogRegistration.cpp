@@ -1,0 +1,79 @@
+#include "addin/VerifyDialogRegistration.h"
+
+#include "addin/AddinState.h"
+#include "platform/ui/Window.h"
+#include "seal/AutomationObject.h"
+#include "seal/AutomationValues.h"
+#include "seal/ComponentIds.h"
+#include "seal/KeyPin.h"
+#include "verify/CBatchVerify.h"
+#include "workbench/RunDialogs.h"
+
+namespace sealrun::addin {
+
+namespace com = platform::com;
+namespace ui = platform::ui;
+
+namespace {
+
+ui::WindowHandle ActiveHandle() {
+  const ui::Window* active = ui::ActiveWindow();
+  return active != nullptr ? active->Handle() : 0;
+}
+
+int OpenVerifyDialog(workbench::RunDialogContext& context) {
+  AddinState& state = State();
+  verify::VerifyRunInputs inputs;
+  inputs.engine = state.engine;
+  inputs.files = state.fileList;
+  inputs.signatureMode = state.signatureMode;
+  inputs.failedItems = &FailedItemList();
+  inputs.list = &context.list;
+  inputs.owner = ActiveHandle();
+  verify::CBatchVerify dialog(std::move(inputs));
+  return dialog.DoModal(ui::ActiveWindow());
+}
+
+int OpenRemoveDialog(workbench::RunDialogContext& context) {
+  AddinState& state = State();
+  verify::RemoveRunInputs inputs;
+  inputs.engine = state.engine;
+  inputs.files = state.fileList;
+  inputs.signatureMode = state.signatureMode;
+  inputs.failedItems = &FailedItemList();
+  inputs.list = &context.list;
+  inputs.owner = ActiveHandle();
+  inputs.checkKey = CheckKeyForRemoval;
+  inputs.resultSummary = &state.resultSummary;
+  verify::CCBatchDel dialog(std::move(inputs));
+  return dialog.DoModal(ui::ActiveWindow());
+}
+
+}  // namespace
+
+verify::KeyCheck CheckKeyForRemoval(std::u16string_view pin) {
+  verify::KeyCheck check{seal::kPinNotChecked, {}};
+  const seal::AutomationObject key = seal::AutomationObject::Create(seal::kKeyObjectClsid);
+  if (!key.IsValid()) return check;
+  key.Call(u"WebCreateKeyObject");
+  key.Call(u"WebOpenKeyObject");
+  com::Variant serial(u"");
+  key.Call(u"WebGetKeySerialNumber", {}, serial);
+  check.serial = seal::TextOf(serial);
+  com::Variant answer(int32_t{0});
+  const com::HRESULT verified = key.Call(u"VerifyPin", {com::Variant(pin)}, answer);
+  key.Call(u"WebDeleteKeyObject");
+  // A skipped or failed VerifyPin leaves the initial 0, which would read as "accepted".
+  if (com::FAILED(verified)) return check;
+  const auto value = seal::NumberOf(answer);
+  if (!value) return check;
+  check.pinResult = *value;
+  return check;
+}
+
+void RegisterVerifyDialogs() {
+  workbench::RegisterRunDialog(workbench::PaneMode::Verify, OpenVerifyDialog);
+  workbench::RegisterRunDialog(workbench::PaneMode::Remove, OpenRemoveDialog);
+}
+
+}  // namespace sealrun::addin
