@@ -1,0 +1,166 @@
+// The batch verify and remove dialogs over real files, with a scripted user: statuses, progress, remark
+// column, failed rows and highlights, the summary texts, and the PIN and key serial refusals.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/fs/Files.h"
+#include "platform/ui/Backend.h"
+#include "platform/ui/HeadlessBackend.h"
+#include "tests/verify/SealedFiles.h"
+#include "verify/BatchTexts.h"
+#include "verify/CBatchVerify.h"
+#include "verify/CCBatchDel.h"
+
+namespace sealrun::verify::testing {
+namespace {
+
+namespace ui = platform::ui;
+
+class BatchDialogs : public SealedFiles {
+ protected:
+  BatchDialogs() {
+    auto backend = std::make_unique<ui::HeadlessBackend>();
+    user_ = backend.get();
+    scoped_ = std::make_unique<ui::ScopedBackend>(std::move(backend));
+  }
+
+  void Fill(const std::vector<std::filesystem::path>& files) {
+    list_.DeleteAllRows();
+    files_.clear();
+    for (size_t i = 0; i < files.size(); ++i) {
+      list_.InsertRow(static_cast<int>(i), Wide(files[i].filename()));
+      files_.push_back(Wide(files[i]));
+    }
+  }
+
+  ui::HeadlessBackend* user_ = nullptr;
+  std::unique_ptr<ui::ScopedBackend> scoped_;
+  ui::ListView list_{1};
+  std::vector<std::u16string> files_;
+};
+
+TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForTheUser) {
+  const auto notPdf = temp_ / "broken.pdf";
+  platform::fs::ReplaceFileAtomically(notPdf, "%PDF-1.7 and nothing else");
+  const auto sealed = Base("sealed.pdf");
+  ASSERT_EQ(Seal(sealed, Form::SealAnnotation), 0);
+  const auto tampered = Tamper("add-annot", sealed);
+  Fill({notPdf, tampered, sealed});
+  failed_ = {7};  // left over from an earlier run
+
+  std::u16string statusWhenShown;
+  bool okEnabledWhenShown = true;
+  bool closeEnabledWhenShown = true;
+  user_->OnDialog(kVerifyDialogTemplate, [&](ui::Dialog& dialog) {
+    statusWhenShown = dialog.ChildAs<ui::Static>(kVerifyStatusControl)->Text();
+    okEnabledWhenShown = dialog.ChildAs<ui::Button>(ui::kIdOk)->IsEnabled();
+    closeEnabledWhenShown = dialog.IsCloseCommandEnabled();
+    dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
+  });
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, u"0", &failed_, &list_, 0});
+  EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+
+  EXPECT_EQ(list_.ItemText(0, kRemarkColumn), u"文档打开失败");
+  EXPECT_EQ(list_.ItemText(1, kRemarkColumn), u"印章总数:1 有效:0 失效:1");
+  EXPECT_EQ(list_.ItemText(2, kRemarkColumn), u"印章总数:1 有效:1 失效:0");
+  EXPECT_EQ(failed_, (std::vector<int>{0, 1}));
+  EXPECT_EQ(list_.ItemState(0, ui::kLvisDropHilited), 0u);
+  EXPECT_NE(list_.ItemState(1, ui::kLvisDropHilited), 0u);
+  EXPECT_EQ(list_.ItemState(2, ui::kLvisDropHilited), 0u);
+  const std::u16string summary = u"签章验证结束\r\n共有文档：3份\r\n无效印章文档：2份\r\n有效印章文档：1份\r\n";
+  EXPECT_EQ(dialog.Summary(), summary);
+  EXPECT_EQ(statusWhenShown, summary);
+  EXPECT_TRUE(okEnabledWhenShown);
+  EXPECT_TRUE(closeEnabledWhenShown);
+  EXPECT_EQ(user_->ProgressPositions().back(), 3);
+  EXPECT_TRUE(user_->MessageBoxes().empty());  // per-file failures are never shown one by one
+}
+
+TEST_F(BatchDialogs, AnEmptyListVerifiesNothingAndSaysSo) {
+  user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
+  CBatchVerify dialog(VerifyRunInputs{engine_, {}, u"1", &failed_, &list_, 0});
+  EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+  EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 0, 0));
+  EXPECT_TRUE(failed_.empty());
+}
+
+TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
+  const auto own = Base("own.pdf");
+  ASSERT_EQ(Seal(own, Form::SealAnnotation), 0);
+  const auto others = Base("others.pdf");
+  ASSERT_EQ(Seal(others, Form::SealAnnotation, kOtherSerial), 0);
+  const auto plain = Base("plain.pdf");
+  Fill({own, others, plain});
+  failed_ = {9};
+
+  std::vector<std::u16string> pinsTried;
+  std::u16string summaryStore;
+  RemoveRunInputs inputs;
+  inputs.engine = engine_;
+  inputs.files = files_;
+  inputs.signatureMode = u"0";
+  inputs.failedItems = &failed_;
+  inputs.list = &list_;
+  inputs.checkKey = [&](std::u16string_view pin) {
+    pinsTried.emplace_back(pin);
+    return KeyCheck{pin == u"123456" ? 0 : 3, std::u16string(kOwnSerial)};
+  };
+  inputs.resultSummary = &summaryStore;
+
+  std::vector<int> failedAfterWrongPin;
+  user_->OnDialog(kRemoveDialogTemplate, [&](ui::Dialog& dialog) {
+    auto* pin = dialog.ChildAs<ui::Edit>(kRemovePinControl);
+    ASSERT_TRUE(pin->IsPassword());
+    pin->Type(u"000000");
+    dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
+    ASSERT_TRUE(dialog.IsRunning());  // a refused PIN leaves the dialog waiting
+    failedAfterWrongPin = failed_;
+    pin->Type(u"123456");
+    dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
+  });
+  const std::string ownBefore = Bytes(own);
+  CCBatchDel dialog(std::move(inputs));
+  EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+
+  EXPECT_EQ(pinsTried, (std::vector<std::u16string>{u"000000", u"123456"}));
+  EXPECT_EQ(failedAfterWrongPin, std::vector<int>{9});
+  EXPECT_EQ(failed_, (std::vector<int>{1, 2}));  // another key's seal, no seal at all
+  EXPECT_NE(Bytes(own), ownBefore);
+  const std::u16string summary = u"批量撤章结束\r\n共有文档：3份\r\n撤章失败：2份\r\n撤章成功：1份\r\n";
+  EXPECT_EQ(summaryStore, summary);
+  ASSERT_EQ(user_->MessageBoxes().size(), 2u);
+  EXPECT_EQ(user_->MessageBoxes()[0].text, kWrongPinText);
+  EXPECT_EQ(user_->MessageBoxes()[0].caption, u"提示");
+  EXPECT_EQ(user_->MessageBoxes()[1].text, summary);
+  EXPECT_EQ(user_->MessageBoxes()[1].caption, u"统计");
+  EXPECT_EQ(user_->MessageBoxes()[1].style, ui::kMbIconInformation);
+}
+
+TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialOrNoOneCheckedThePin) {
+  const auto sealed = Base("sealed.pdf");
+  ASSERT_EQ(Seal(sealed, Form::SignatureField), 0);
+  Fill({sealed});
+  const std::string before = Bytes(sealed);
+  for (const KeyCheck& answer : {KeyCheck{0, u""}, KeyCheck{-1, std::u16string(kOwnSerial)}}) {
+    RemoveRunInputs inputs;
+    inputs.engine = engine_;
+    inputs.files = files_;
+    inputs.signatureMode = u"1";
+    inputs.failedItems = &failed_;
+    inputs.checkKey = [answer](std::u16string_view) { return answer; };
+    user_->OnDialog(kRemoveDialogTemplate, [](ui::Dialog& dialog) {
+      dialog.ChildAs<ui::Edit>(kRemovePinControl)->Type(u"123456");
+      dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
+    });
+    CCBatchDel dialog(std::move(inputs));
+    EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdCancel);
+  }
+  EXPECT_EQ(Bytes(sealed), before);
+  ASSERT_EQ(user_->MessageBoxes().size(), 2u);
+  EXPECT_EQ(user_->MessageBoxes()[0].text, kNoKeySerialText);
+  EXPECT_EQ(user_->MessageBoxes()[1].text, kWrongPinText);
+}
+
+}  // namespace
+}  // namespace sealrun::verify::testing

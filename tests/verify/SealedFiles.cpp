@@ -1,0 +1,113 @@
+#include "tests/verify/SealedFiles.h"
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+#include "platform/crypto/KeyStore.h"
+#include "platform/fs/Files.h"
+#include "platform/imaging/ImageCodec.h"
+#include "signing/PlacementCorners.h"
+#include "tests/testsupport/TestCertificates.h"
+
+namespace sealrun::verify::testing {
+
+namespace {
+
+constexpr int kPictureWidth = 80;  // 60 x 30 points on the page
+constexpr int kPictureHeight = 40;
+
+std::filesystem::path ScriptPath() { return std::filesystem::path(__FILE__).parent_path() / "tamper.py"; }
+
+}  // namespace
+
+ToolRun RunTool(const std::string& command) {
+  ToolRun run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer{};
+  size_t read = 0;
+  while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), read);
+  const int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+void SealedFiles::SetUpTestSuite() {
+  if (engine_ == nullptr && qp_startup(&engine_, 0x20000000, 0, 0, 0) != QP_OK) engine_ = nullptr;
+  const auto& identity = sealrun::testing::SharedTestIdentity();
+  ASSERT_TRUE(platform::crypto::KeyStore::Instance().ImportPkcs12(identity.pkcs12, identity.password).Ok());
+}
+
+void SealedFiles::TearDownTestSuite() {
+  if (engine_ != nullptr) qp_cleanup(engine_);
+  engine_ = nullptr;
+}
+
+void SealedFiles::SetUp() {
+  ASSERT_NE(engine_, nullptr);
+  auto picture = platform::imaging::Image::Create(kPictureWidth, kPictureHeight, 24);
+  ASSERT_TRUE(picture.has_value());
+  for (int y = 0; y < kPictureHeight; ++y)
+    for (int x = 0; x < kPictureWidth; ++x) picture->SetPixel(x, y, platform::imaging::Rgba{220, 0, 0, 255});
+  const auto png = platform::imaging::EncodePng(*picture);
+  ASSERT_TRUE(png.has_value());
+  picture_.assign(png->begin(), png->end());
+  // Bottom right of an A4 page, 30 points from the right edge and 40 from the bottom.
+  record_.pageWidth = 595;
+  record_.pageHeight = 842;
+  record_.left = 595 - 30 - 60;
+  record_.top = 842 - 40 - 30;
+  record_.right = record_.left + 60;
+  record_.bottom = record_.top + 30;
+  record_.name = u"bottom right";
+  signing::ComputeCornerOffsets(record_);
+}
+
+std::filesystem::path SealedFiles::Base(const std::string& name, int pages) {
+  const auto out = temp_ / name;
+  const ToolRun run = RunTool("/usr/bin/python3 " + Quote(ScriptPath()) + " base " + Quote(out) + " " + std::to_string(pages));
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  return out;
+}
+
+std::filesystem::path SealedFiles::Tamper(const std::string& edit, const std::filesystem::path& source) {
+  const auto out = temp_ / (source.stem().string() + "-" + edit + ".pdf");
+  const ToolRun run = RunTool("/usr/bin/python3 " + Quote(ScriptPath()) + " " + edit + " " + Quote(source) + " " + Quote(out));
+  EXPECT_EQ(run.exitCode, 0) << edit << ": " << run.output;
+  return out;
+}
+
+std::filesystem::path SealedFiles::Copy(const std::filesystem::path& source, const std::string& name) {
+  const auto target = temp_ / name;
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+  return target;
+}
+
+int SealedFiles::Seal(const std::filesystem::path& path, Form form, std::u16string_view serial, int pageIndex) {
+  signing::SealTemplate record = record_;
+  record.pageIndex = pageIndex;
+  signing::StampInputs inputs;
+  inputs.engine = engine_;
+  inputs.image = picture_;
+  inputs.placement.selectedTemplate = &record;
+  inputs.placement.stampWidth = kPictureWidth;
+  inputs.placement.stampHeight = kPictureHeight;
+  inputs.seal = signing::SealRecordFields{u"演示公章", u"Sealrun Demo", u"Tester", u"SEAL-0001"};
+  inputs.keySerial = std::u16string(serial);
+  inputs.ipAddress = u"192.0.2.7";
+  inputs.signatureMode = u"0";  // the records carry the fingerprint
+  inputs.certificate = sealrun::testing::SharedTestIdentity().certificateDer;
+  inputs.signerName = u"Sealrun Test Signer";
+  return form == Form::SealAnnotation ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
+                                      : signing::StampSignatureField(inputs, Wide(path), u"123456");
+}
+
+std::string SealedFiles::Bytes(const std::filesystem::path& path) {
+  return platform::fs::ReadFile(path).value_or(std::string());
+}
+
+}  // namespace sealrun::verify::testing
