@@ -1,0 +1,37 @@
+# Installation: the program, the add-in module, the component modules and the platform libraries they share
+# stand together in <prefix>/lib/sealrun (the add-in finds its certificate files beside itself, and the front
+# end finds the modules beside itself); <prefix>/bin/sealrun links to the program; the demo seal key goes to
+# <prefix>/share/sealrun/demo-key.
+include(GNUInstallDirs)
+set(SEALRUN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/sealrun)
+
+set(_programs)
+foreach(_target sealrun tramex-server sealrun_tramex_server)
+  if(TARGET ${_target})
+    list(APPEND _programs ${_target})
+  endif()
+endforeach()
+set(_modules)
+foreach(_target sealrun_addin_module sealrun_sealkey sealrun_certlib sealrun_handwriting)
+  if(TARGET ${_target})
+    list(APPEND _modules ${_target})
+  endif()
+endforeach()
+set(_libraries)
+foreach(_layer text fs com xmldom crypto pdfengine net imaging ui host)
+  if(TARGET sealrun_platform_${_layer})
+    list(APPEND _libraries sealrun_platform_${_layer})
+  endif()
+endforeach()
+
+install(TARGETS ${_programs} RUNTIME DESTINATION ${SEALRUN_INSTALL_DIR})
+install(TARGETS ${_modules} LIBRARY DESTINATION ${SEALRUN_INSTALL_DIR})
+install(TARGETS ${_libraries} LIBRARY DESTINATION ${SEALRUN_INSTALL_DIR})
+install(FILES data/demo-key/ZQ_Root.cer data/demo-key/ZQ_Crl.crl DESTINATION ${SEALRUN_INSTALL_DIR})
+install(DIRECTORY data/demo-key/ DESTINATION ${CMAKE_INSTALL_DATADIR}/sealrun/demo-key
+        PATTERN tools EXCLUDE PATTERN make-demo-key.sh EXCLUDE)
+install(CODE "
+  set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(MAKE_DIRECTORY \"\${_bin}\")
+  file(CREATE_LINK \"../${SEALRUN_INSTALL_DIR}/sealrun\" \"\${_bin}/sealrun\" SYMBOLIC)
+")
