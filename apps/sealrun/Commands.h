@@ -17,6 +17,11 @@ int RunPrestamp(const std::vector<std::string>& arguments);
 int RunTemplates(const std::vector<std::string>& arguments);
 
 int RunSign(const std::vector<std::string>& arguments);
+// verify, remove and inspect (each answers --help itself).
+int RunVerifyCommand(const std::vector<std::string>& arguments);
+int RunRemoveCommand(const std::vector<std::string>& arguments);
+int RunInspectCommand(const std::vector<std::string>& arguments);
+int RunSetup(const std::vector<std::string>& arguments);
 const char* SignHelp();
 
 // Opens a template in the reader; the reason when it is not a PDF file the reader can open.

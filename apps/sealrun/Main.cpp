@@ -18,11 +18,19 @@ constexpr char kUsage[] =
     "            pre-stamp the seal on a template and save it\n"
     "  templates TEMPLATE.pdf\n"
     "            list the pre-stamps of a template, one tab-separated record a line\n"
+    "  setup [--remove]\n"
+    "            install the add-in for the current user (or remove it)\n"
     "  sign (--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME --pin PIN\n"
     "       [--date] [--remember-pin] FILE...\n"
     "            seal many PDF files in place\n"
+    "  verify [--export LOG.txt] FILE...\n"
+    "            verify every seal of many PDF files\n"
+    "  remove --pin PIN FILE...\n"
+    "            remove the latest own seal from many PDF files\n"
+    "  inspect [--json] FILE...\n"
+    "            list every seal of PDF files with its record and verdict\n"
     "\n"
-    "sealrun COMMAND --help tells more. Exit codes: 0 done, 1 some files failed (sign), 2 refused (the reason\n"
+    "sealrun COMMAND --help tells more. Exit codes: 0 done, 1 some files failed, 2 refused (the reason\n"
     "is printed).\n";
 
 constexpr char kPrestampHelp[] =
@@ -40,6 +48,20 @@ constexpr char kTemplatesHelp[] =
     "Prints each pre-stamp of the template as the signing run reads it: left, top, right, bottom, page\n"
     "index, page rotation, name, image rotation, page width, page height, then the corner offsets\n"
     "(top-left, top-right, bottom-left, bottom-right, each horizontal and vertical), separated by tabs.\n";
+
+constexpr char kSetupHelp[] =
+    "usage: sealrun setup [--remove]\n"
+    "\n"
+    "Installs the add-in for the current user: registers the add-in and the seal key's components (in the\n"
+    "registry at SEALRUN_REGISTRY), adds the add-in to the reader's list of add-ins (SEALRUN_HOST_SETTINGS, or\n"
+    "QuoralPDF/host.conf in the application-data folder) and writes the settings files BrasmoorPublic.dll,\n"
+    "BatchPDFConfig.dll and OrtavexConfig.dll into Signavox_ConfigFile/ there when they do not exist.\n"
+    "--remove undoes the registration and the add-in list entry; settings files are kept.\n"
+    "Running it again changes nothing.\n"
+    "\n"
+    "examples:\n"
+    "  sealrun setup\n"
+    "  sealrun setup --remove\n";
 
 bool WantsHelp(const std::vector<std::string>& arguments) {
   for (const auto& argument : arguments)
@@ -70,6 +92,16 @@ int main(int argc, char** argv) {
                stderr);
     return kExitRefused;
   }
+  if (command == "setup") {
+    if (WantsHelp(arguments)) {
+      std::fputs(kSetupHelp, stdout);
+      return kExitDone;
+    }
+    return RunSetup(arguments);
+  }
+  if (command == "verify") return RunVerifyCommand(arguments);
+  if (command == "remove") return RunRemoveCommand(arguments);
+  if (command == "inspect") return RunInspectCommand(arguments);
   if (command != "prestamp" && command != "templates" && command != "sign") {
     std::fprintf(stderr, "sealrun: unknown command %s\n\n%s", command.c_str(), kUsage);
     return kExitRefused;

@@ -14,11 +14,13 @@
 #include "apps/sealrun/Session.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/com/Variant.h"
+#include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Utf.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/HeadlessBackend.h"
 #include "platform/ui/ListView.h"
+#include "platform/ui/WritingWindow.h"
 #include "signing/SigModelDlg.h"
 #include "workbench/BatchPaneWindow.h"
 #include "workbench/ResultLog.h"
@@ -45,6 +47,11 @@ struct SignOptions {
   std::string pin;
   bool addDate = false;
   bool rememberPin = false;
+  // A handwritten signature instead of the seal's picture: what is written in the writing window, and
+  // the PIN typed there.
+  std::optional<fs::path> handwriting;
+  std::optional<std::string> handwritingPin;
+  std::vector<uint8_t> handwritingPicture;
   std::vector<fs::path> files;
 };
 
@@ -95,6 +102,10 @@ std::optional<SignOptions> ParseSign(const std::vector<std::string>& arguments, 
       options.addDate = true;
     } else if (argument == "--remember-pin") {
       options.rememberPin = true;
+    } else if (argument == "--handwriting" && hasValue) {
+      options.handwriting = arguments[++i];
+    } else if (argument == "--handwriting-pin" && hasValue) {
+      options.handwritingPin = arguments[++i];
     } else {
       problem = "unexpected argument " + argument;
       return std::nullopt;
@@ -108,8 +119,10 @@ std::optional<SignOptions> ParseSign(const std::vector<std::string>& arguments, 
     problem = "--page goes with --keyword";
   } else if (options.keyword && options.keyword->empty()) {
     problem = "--keyword wants a text";
-  } else if (!haveSeal || !havePin) {
-    problem = "sign wants --seal NAME and --pin PIN";
+  } else if (options.handwritingPin && !options.handwriting) {
+    problem = "--handwriting-pin goes with --handwriting";
+  } else if (!haveSeal || (!havePin && !options.handwritingPin)) {
+    problem = "sign wants --seal NAME and --pin PIN (or --handwriting PICTURE --handwriting-pin PIN)";
   } else if (options.files.empty()) {
     problem = "sign wants at least one PDF file";
   }
@@ -244,8 +257,25 @@ struct DialogPlay {
     }
     SetChecked(dialog, signing::kAddDateBox, options.addDate);
     SetChecked(dialog, signing::kRememberPinBox, options.rememberPin);
-    if (auto* pin = Control<ui::Edit>(dialog, signing::kPinEdit)) pin->Type(Wide(options.pin));
+    if (options.handwriting && !WriteByHand(dialog)) return;
+    // The writing window's PIN fills the PIN field; a --pin given as well is typed after it.
+    if (!options.handwriting || !options.pin.empty())
+      if (auto* pin = Control<ui::Edit>(dialog, signing::kPinEdit)) pin->Type(Wide(options.pin));
     if (auto* ok = Control<ui::Button>(dialog, ui::kIdOk)) ok->Click();
+  }
+
+  // Presses "手写签名" and writes the picture in the component's window. A signature that was not taken
+  // (the picture does not decode, no component) refuses the run rather than stamping the seal instead.
+  bool WriteByHand(ui::Dialog& dialog) {
+    auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
+    ui::ScriptWritingWindow(user, {options.handwritingPicture, Wide(options.handwritingPin.value_or("")), {}});
+    auto* button = Control<ui::Button>(dialog, signing::kHandwritingButton);
+    auto* signDialog = dynamic_cast<signing::CSigModelDlg*>(&dialog);
+    if (button == nullptr || signDialog == nullptr || !button->Click() || !signDialog->Images().handwritten) {
+      problem = "the handwritten signature " + options.handwriting->string() + " was not taken";
+      return false;
+    }
+    return true;
   }
 };
 
@@ -253,7 +283,8 @@ struct DialogPlay {
 
 const char* SignHelp() {
   return "usage: sealrun sign (--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N])\n"
-         "                   --seal NAME --pin PIN [--date] [--remember-pin] FILE...\n"
+         "                   --seal NAME --pin PIN [--date] [--remember-pin]\n"
+         "                   [--handwriting PICTURE --handwriting-pin PIN] FILE...\n"
          "\n"
          "Seals every FILE in place, as the user does in the reader: the files are added to the pane, the run\n"
          "button is pressed and the signing dialog is filled in and confirmed.\n"
@@ -267,6 +298,9 @@ const char* SignHelp() {
          "  --pin PIN                the key's PIN\n"
          "  --date                   write today's date under the seal\n"
          "  --remember-pin           keep the PIN in the key for the next time (otherwise it is forgotten)\n"
+         "  --handwriting PICTURE    sign by hand: PICTURE (PNG, JPEG, GIF or BMP) is what is written in the\n"
+         "                           handwriting window; it is stamped instead of the seal's picture\n"
+         "  --handwriting-pin PIN    the PIN typed in the handwriting window (then --pin may be left out)\n"
          "\n"
          "Progress goes to standard error; the add-in's messages and the run's summary to standard output,\n"
          "followed by a \"not sealed:\" line for each file that failed.\n"
@@ -281,11 +315,22 @@ const char* SignHelp() {
 
 int RunSign(const std::vector<std::string>& arguments) {
   std::string problem;
-  const auto options = ParseSign(arguments, problem);
+  auto options = ParseSign(arguments, problem);
   if (!options) return Refuse(problem + " (see sealrun sign --help)");
   std::error_code error;
   for (const auto& file : options->files)
     if (!fs::is_regular_file(file, error)) return Refuse("the file " + file.string() + " does not exist");
+  if (options->handwriting) {
+    const auto picture = platform::fs::ReadFile(*options->handwriting);
+    if (!picture || picture->empty()) return Refuse("the picture " + options->handwriting->string() + " cannot be read");
+    options->handwritingPicture.assign(picture->begin(), picture->end());
+#if defined(SEALRUN_BUILT_HANDWRITING_MODULE)
+    if (auto refusal = EnsureRegistered(u"Sealrun.Handwriting",
+                                        ComponentModulePath("sealrun_handwriting.so", SEALRUN_BUILT_HANDWRITING_MODULE),
+                                        "handwriting component"))
+      return Refuse(refusal->message);
+#endif
+  }
 
   if (auto refusal = EnsureKeyComponentsRegistered()) return Refuse(refusal->message);
   Session session;

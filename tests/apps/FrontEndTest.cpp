@@ -1,29 +1,19 @@
 // The terminal front end end to end: pre-stamping a real template and listing its pre-stamps, with the
 // add-in registered on first use, and the refusals a user can meet.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/imaging/ImageCodec.h"
+#include "tests/apps/ProgramRun.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::apps {
 namespace {
 
-struct ProgramRun {
-  int exitCode = -1;
-  std::string output;  // standard output and error together
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+using testing::ProgramRun;
 
 class FrontEnd : public ::testing::Test {
  protected:
@@ -35,20 +25,7 @@ class FrontEnd : public ::testing::Test {
         module_("SEALRUN_ADDIN_MODULE", std::nullopt),
         moduleDir_("SEALRUN_MODULE_DIR", (temp_ / "module").string()) {}
 
-  ProgramRun Sealrun(const std::vector<std::string>& arguments) {
-    std::string command = Quote(SEALRUN_PROGRAM);
-    for (const auto& argument : arguments) command += " " + Quote(argument);
-    command += " 2>&1";
-    ProgramRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, read);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-  }
+  ProgramRun Sealrun(const std::vector<std::string>& arguments) { return testing::RunProgram(SEALRUN_PROGRAM, arguments); }
 
   std::filesystem::path Template(const std::string& corpusName) {
     const auto source = sealrun::testing::CorpusDir() / corpusName;

@@ -1,0 +1,394 @@
+// sealrun verify, remove and inspect. verify and remove play the user of the reader: the pane is switched
+// to its verify or remove mode from the add-in's command bar, the files are added to it and the run
+// button is pressed; the dialog of the run is answered as the user would. inspect reads the files
+// directly with the verification code and changes nothing.
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/sealrun/Commands.h"
+#include "apps/sealrun/Session.h"
+#include "external/qp.h"
+#include "platform/fs/Files.h"
+#include "platform/fs/Paths.h"
+#include "platform/text/Utf.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/HeadlessBackend.h"
+#include "platform/ui/ListView.h"
+#include "platform/ui/TerminalBackend.h"
+#include "verify/CBatchVerify.h"
+#include "verify/CCBatchDel.h"
+#include "verify/DocumentVerification.h"
+#include "verify/EngineHandles.h"
+#include "workbench/BatchPaneWindow.h"
+#include "workbench/ResultLog.h"
+
+namespace sealrun::apps {
+
+namespace ui = platform::ui;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char16_t kPane[] = u"Sealrun";
+constexpr char16_t kVerifyCommand[] = u"签章验证";
+constexpr char16_t kRemoveCommand[] = u"批量撤章";
+constexpr char16_t kKeyObjectId[] = u"Sealrun.KeyObject";
+
+constexpr char kVerifyHelp[] =
+    "usage: sealrun verify [--export LOG.txt] FILE...\n"
+    "\n"
+    "Verifies every seal of every FILE as the user does in the reader: the pane is switched to \"签章验证\",\n"
+    "the files are added and the run is started. Whether seal annotations or signature fields are checked\n"
+    "is the SignatureMode of the user's settings (OrtavexConfig.dll; \"1\" signature fields). Each file gets\n"
+    "one line, its name and its result (印章总数:T 有效:V 失效:I, or 文档打开失败), then the summary.\n"
+    "Files are never changed.\n"
+    "\n"
+    "  --export LOG.txt  also write the result log, as the pane's \"导出日志\" button writes it\n"
+    "\n"
+    "Exit codes: 0 every file opened and every seal is valid, 1 some file failed to open or has an invalid\n"
+    "seal, 2 refused.\n"
+    "\n"
+    "examples:\n"
+    "  sealrun verify sealed/*.pdf\n"
+    "  sealrun verify --export result.txt contract.pdf invoice.pdf\n";
+
+constexpr char kRemoveHelp[] =
+    "usage: sealrun remove --pin PIN FILE...\n"
+    "\n"
+    "Removes the latest seal of every FILE when it was applied with the inserted seal key (SEALRUN_KEY),\n"
+    "as the user does from the pane's \"批量撤章\" mode; the key checks the PIN first. A file whose latest\n"
+    "seal belongs to another key keeps all its seals. Each file changes only by one appended update.\n"
+    "Prints the summary.\n"
+    "\n"
+    "Exit codes: 0 a seal was removed from every file, 1 some file kept its seals or could not be opened or\n"
+    "written, 2 refused (wrong PIN, a key without a serial number).\n"
+    "\n"
+    "examples:\n"
+    "  sealrun remove --pin 123456 sealed/*.pdf\n";
+
+constexpr char kInspectHelp[] =
+    "usage: sealrun inspect [--json] FILE...\n"
+    "\n"
+    "Lists every seal of every FILE, in both forms: seal annotations (with the fingerprint check) and\n"
+    "signature fields (with the engine's signature check): form, page, object number, valid or not, and\n"
+    "the lines of its record. Files are never changed.\n"
+    "\n"
+    "  --json  one JSON array of files instead of text\n"
+    "\n"
+    "Exit codes: 0 every file opened and every seal is valid, 1 otherwise, 2 refused.\n"
+    "\n"
+    "examples:\n"
+    "  sealrun inspect contract.pdf\n"
+    "  sealrun inspect --json sealed/*.pdf > seals.json\n";
+
+std::u16string Wide(const fs::path& path) { return platform::fs::PathToUtf16(path); }
+std::string Narrow(std::u16string_view text) { return platform::text::Utf16ToUtf8(text); }
+
+bool WantsHelp(const std::vector<std::string>& arguments) {
+  for (const auto& argument : arguments)
+    if (argument == "--help" || argument == "-h") return true;
+  return false;
+}
+
+ui::ListView* PaneList(platform::host::HostDriver& driver) {
+  ui::Window* pane = driver.PaneWindow(kPane);
+  return pane ? pane->ChildAs<ui::ListView>(workbench::kFileListId) : nullptr;
+}
+
+// One answer of the add-files dialog per run of files in one folder. The pane puts each answer above its
+// rows, so the answers go in from the last and the rows keep the order given.
+bool AddFiles(platform::host::HostDriver& driver, ui::HeadlessBackend& user, const std::vector<fs::path>& files) {
+  std::vector<ui::OpenFileAnswer> answers;
+  size_t units = 0;
+  for (const auto& file : files) {
+    const fs::path absolute = fs::absolute(file);
+    const std::u16string directory = Wide(absolute.parent_path());
+    const std::u16string name = Wide(absolute.filename());
+    if (answers.empty() || answers.back().directory != directory ||
+        units + name.size() + 1 >= workbench::kAddFilesBufferUnits) {
+      answers.push_back({directory, {}});
+      units = directory.size() + 2;
+    }
+    answers.back().fileNames.push_back(name);
+    units += name.size() + 1;
+  }
+  for (auto answer = answers.rbegin(); answer != answers.rend(); ++answer) {
+    user.QueueOpenFileAnswer(*answer);
+    if (!driver.PressPaneButton(kPane, workbench::kAddFilesCommand)) return false;
+  }
+  const ui::ListView* list = PaneList(driver);
+  return list != nullptr && list->RowCount() == static_cast<int>(files.size());
+}
+
+// Switches the pane to a run mode through the add-in's command bar. The verify command selects its mode
+// only when it opens the pane, so the pane is hidden first.
+std::optional<std::string> OpenPaneIn(platform::host::HostDriver& driver, std::u16string_view command) {
+  driver.ShowPane(kPane, false);
+  if (!driver.ClickControl(command)) return "the add-in offers no \"" + Narrow(command) + "\" command";
+  driver.ShowPane(kPane, true);
+  if (PaneList(driver) == nullptr) return std::string("the add-in's pane did not open");
+  return std::nullopt;
+}
+
+struct FileArguments {
+  std::vector<fs::path> files;
+  std::optional<fs::path> exportPath;
+  std::optional<std::string> pin;
+  bool json = false;
+};
+
+std::optional<FileArguments> ParseFiles(const std::vector<std::string>& arguments, bool allowExport, bool allowPin,
+                                        bool allowJson, std::string& problem) {
+  FileArguments parsed;
+  bool filesOnly = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    if (filesOnly || !argument.starts_with("--")) {
+      parsed.files.emplace_back(argument);
+    } else if (argument == "--") {
+      filesOnly = true;
+    } else if (allowExport && argument == "--export" && hasValue) {
+      parsed.exportPath = arguments[++i];
+    } else if (allowPin && argument == "--pin" && hasValue) {
+      parsed.pin = arguments[++i];
+    } else if (allowJson && argument == "--json") {
+      parsed.json = true;
+    } else {
+      problem = "unexpected argument " + argument;
+      return std::nullopt;
+    }
+  }
+  if (parsed.files.empty()) problem = "at least one PDF file is wanted";
+  if (allowPin && !parsed.pin) problem = "--pin PIN is wanted";
+  if (!problem.empty()) return std::nullopt;
+  return parsed;
+}
+
+// The number after `label` in a summary text ("撤章失败：3份"); -1 when it is not there.
+int SummaryCount(std::u16string_view summary, std::u16string_view label) {
+  const size_t at = summary.find(label);
+  if (at == std::u16string_view::npos) return -1;
+  int value = 0;
+  bool any = false;
+  for (size_t i = at + label.size(); i < summary.size() && summary[i] >= u'0' && summary[i] <= u'9'; ++i) {
+    value = value * 10 + (summary[i] - u'0');
+    any = true;
+  }
+  return any ? value : -1;
+}
+
+// A result text that stands for a failed file: not opened, or an invalid seal.
+bool IsFailedResult(std::u16string_view result) {
+  return result == verify::kOpenFailedText || SummaryCount(result, u" 失效:") != 0;
+}
+
+void PrintLines(std::u16string_view text) {
+  std::string plain;
+  for (const char c : Narrow(text))
+    if (c != '\r') plain.push_back(c);
+  while (!plain.empty() && plain.back() == '\n') plain.pop_back();
+  std::printf("%s\n", plain.c_str());
+}
+
+int Verify(const FileArguments& options) {
+  Session session;
+  if (auto refusal = session.Start()) return Refuse(refusal->message);
+  platform::host::HostDriver& driver = session.Driver();
+  auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
+  if (auto problem = OpenPaneIn(driver, kVerifyCommand)) return Refuse(*problem);
+  if (!AddFiles(driver, user, options.files)) return Refuse("the files could not be added to the pane");
+
+  std::u16string summary;
+  bool ran = false;
+  user.OnDialog(verify::kVerifyDialogTemplate, [&](ui::Dialog& dialog) {
+    ran = true;
+    if (const auto* status = dialog.ChildAs<ui::Static>(verify::kVerifyStatusControl)) summary = status->Text();
+    if (auto* ok = dialog.ChildAs<ui::Button>(ui::kIdOk)) ok->Click();
+  });
+  const bool pressed = driver.PressPaneButton(kPane, workbench::kRunCommand);
+  user.OnDialog(verify::kVerifyDialogTemplate, nullptr);
+  if (!pressed || !ran) return Refuse("the verification run did not start");
+
+  const ui::ListView* list = PaneList(driver);
+  bool anyFailed = false;
+  for (int row = 0; list != nullptr && row < list->RowCount(); ++row) {
+    const std::u16string result = list->ItemText(row, workbench::kRemarkColumn);
+    anyFailed = anyFailed || IsFailedResult(result);
+    std::printf("%s\t%s\n", Narrow(list->ItemText(row, workbench::kNameColumn)).c_str(), Narrow(result).c_str());
+  }
+  PrintLines(summary);
+  if (options.exportPath) {
+    user.QueueSaveFileAnswer(Wide(fs::absolute(*options.exportPath)));
+    const size_t shown = user.MessageBoxes().size();
+    if (!driver.PressPaneButton(kPane, workbench::kResultsCommand) || user.MessageBoxes().size() != shown)
+      return Refuse("the log could not be written to " + options.exportPath->string());
+  }
+  std::fflush(stdout);
+  return anyFailed ? kExitSomeFailed : kExitDone;
+}
+
+std::optional<Refusal> EnsureKeyRegistered() {
+#if defined(SEALRUN_BUILT_SEALKEY_MODULE)
+  std::error_code error;
+  const auto self = fs::read_symlink("/proc/self/exe", error);
+  const fs::path beside = error ? fs::path() : self.parent_path() / "sealrun_sealkey.so";
+  const fs::path module = !beside.empty() && fs::exists(beside, error) ? beside : fs::path(SEALRUN_BUILT_SEALKEY_MODULE);
+  return EnsureRegistered(kKeyObjectId, module, "seal key component");
+#else
+  return std::nullopt;
+#endif
+}
+
+int Remove(const FileArguments& options) {
+  if (auto refusal = EnsureKeyRegistered()) return Refuse(refusal->message);
+  Session session;
+  if (auto refusal = session.Start()) return Refuse(refusal->message);
+  platform::host::HostDriver& driver = session.Driver();
+  auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
+  if (auto problem = OpenPaneIn(driver, kRemoveCommand)) return Refuse(*problem);
+  if (!AddFiles(driver, user, options.files)) return Refuse("the files could not be added to the pane");
+
+  std::optional<int> ended;
+  std::u16string summary;
+  user.OnDialog(verify::kRemoveDialogTemplate, [&](ui::Dialog& dialog) {
+    if (auto* pin = dialog.ChildAs<ui::Edit>(verify::kRemovePinControl)) pin->Type(platform::text::Utf8ToUtf16(*options.pin));
+    if (auto* ok = dialog.ChildAs<ui::Button>(ui::kIdOk)) ok->Click();
+    // Refused: the dialog waits for another PIN; the user gives up.
+    if (dialog.IsRunning()) dialog.EndDialog(ui::kIdCancel);
+    ended = dialog.Result();
+    if (const auto* status = dialog.ChildAs<ui::Static>(verify::kRemoveStatusControl)) summary = status->Text();
+  });
+  const bool pressed = driver.PressPaneButton(kPane, workbench::kRunCommand);
+  user.OnDialog(verify::kRemoveDialogTemplate, nullptr);
+  if (!pressed || !ended) return Refuse("the removal run did not start");
+  // The reason (wrong PIN, no key serial) was shown by the add-in.
+  if (*ended != ui::kIdOk) return kExitRefused;
+  const int failed = SummaryCount(summary, u"撤章失败：");
+  std::fflush(stdout);
+  return failed == 0 ? kExitDone : kExitSomeFailed;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::vector<std::string> RecordLines(std::u16string_view record) {
+  std::vector<std::string> lines;
+  while (!record.empty()) {
+    const size_t end = record.find(u"\r\n");
+    if (const auto line = record.substr(0, end); !line.empty()) lines.push_back(Narrow(line));
+    record = end == std::u16string_view::npos ? std::u16string_view() : record.substr(end + 2);
+  }
+  return lines;
+}
+
+const char* FormName(verify::SealForm form) {
+  return form == verify::SealForm::SignatureField ? "signature-field" : "seal-annotation";
+}
+
+const char* RecordNote(const verify::SealVerdict& seal) {
+  if (seal.recordState == verify::RecordState::Unreadable) return "unreadable record";
+  if (seal.record.empty()) return "no record";
+  return nullptr;
+}
+
+int Inspect(const FileArguments& options) {
+  qp_engine engine = nullptr;
+  if (qp_startup(&engine, 0x20000000, 0, 0, 0) != QP_OK) return Refuse("the PDF engine did not start");
+  const std::unique_ptr<qp_engine_s, int (*)(qp_engine)> engineOwner(engine, qp_cleanup);
+  bool allGood = true;
+  std::string json = "[";
+  for (size_t index = 0; index < options.files.size(); ++index) {
+    const fs::path& file = options.files[index];
+    std::vector<verify::SealVerdict> seals;
+    bool opened = false;
+    if (const verify::DocumentHandle document = verify::OpenDocument(engine, Wide(fs::absolute(file)))) {
+      opened = true;
+      auto annotations = verify::ExamineSealAnnotations(document.get()).seals;
+      auto fields = verify::ExamineSignatureFields(document.get()).seals;
+      seals = std::move(annotations);
+      seals.insert(seals.end(), std::make_move_iterator(fields.begin()), std::make_move_iterator(fields.end()));
+    }
+    allGood = allGood && opened;
+    for (const auto& seal : seals) allGood = allGood && seal.valid;
+    if (options.json) {
+      json += index ? ",\n " : "\n ";
+      json += "{\"file\": " + JsonString(file.string()) + ", \"opened\": " + (opened ? "true" : "false") + ", \"seals\": [";
+      for (size_t s = 0; s < seals.size(); ++s) {
+        const auto& seal = seals[s];
+        json += std::string(s ? ", " : "") + "{\"form\": \"" + FormName(seal.form) + "\", \"page\": " +
+                std::to_string(seal.pageIndex + 1) + ", \"object\": " + std::to_string(seal.objectNumber) +
+                ", \"valid\": " + (seal.valid ? "true" : "false") + ", \"record\": [";
+        const auto lines = RecordLines(seal.record);
+        for (size_t l = 0; l < lines.size(); ++l) json += (l ? ", " : "") + JsonString(lines[l]);
+        json += "]}";
+      }
+      json += "]}";
+      continue;
+    }
+    if (!opened) {
+      std::printf("%s: 文档打开失败 (not a PDF file the engine can open)\n", file.string().c_str());
+      continue;
+    }
+    std::printf("%s: %zu seal(s)\n", file.string().c_str(), seals.size());
+    for (const auto& seal : seals) {
+      const char* note = RecordNote(seal);
+      std::printf("  %s page %d object %d: %s%s%s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,
+                  seal.valid ? "valid" : "INVALID", note ? ", " : "", note ? note : "");
+      for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", line.c_str());
+    }
+  }
+  if (options.json) std::printf("%s\n]\n", json.c_str());
+  std::fflush(stdout);
+  return allGood ? kExitDone : kExitSomeFailed;
+}
+
+enum class Command { Verify, Remove, Inspect };
+
+int RunCommand(Command command, const std::vector<std::string>& arguments) {
+  const char* help = command == Command::Verify ? kVerifyHelp : command == Command::Remove ? kRemoveHelp : kInspectHelp;
+  if (WantsHelp(arguments)) {
+    std::fputs(help, stdout);
+    return kExitDone;
+  }
+  std::string problem;
+  const auto options = ParseFiles(arguments, command == Command::Verify, command == Command::Remove,
+                                  command == Command::Inspect, problem);
+  const char* name = command == Command::Verify ? "verify" : command == Command::Remove ? "remove" : "inspect";
+  if (!options) return Refuse(problem + " (see sealrun " + name + " --help)");
+  ui::ScopedBackend backend(std::make_unique<ui::TerminalBackend>());
+  switch (command) {
+    case Command::Verify: return Verify(*options);
+    case Command::Remove: return Remove(*options);
+    case Command::Inspect: return Inspect(*options);
+  }
+  return kExitRefused;
+}
+
+}  // namespace
+
+int RunVerifyCommand(const std::vector<std::string>& arguments) { return RunCommand(Command::Verify, arguments); }
+int RunRemoveCommand(const std::vector<std::string>& arguments) { return RunCommand(Command::Remove, arguments); }
+int RunInspectCommand(const std::vector<std::string>& arguments) { return RunCommand(Command::Inspect, arguments); }
+
+}  // namespace sealrun::apps

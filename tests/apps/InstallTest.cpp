@@ -1,0 +1,103 @@
+// Installation into a prefix and the user's setup from there: the installed program finds its modules
+// beside itself, registers them, lists the add-in for the host and writes the settings files; a second
+// setup changes nothing; removal undoes it and is as repeatable.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/apps/ProgramRun.h"
+#include "tests/testsupport/TempDir.h"
+
+namespace sealrun::apps {
+namespace {
+
+namespace fs = std::filesystem;
+using sealrun::testing::ReadFileBytes;
+using testing::ProgramRun;
+using testing::RunProgram;
+
+class Installed : public ::testing::Test {
+ protected:
+  Installed()
+      : config_("XDG_CONFIG_HOME", (temp_ / "config").string()),
+        registry_("SEALRUN_REGISTRY", (temp_ / "registry").string()),
+        hostSettings_("SEALRUN_HOST_SETTINGS", std::nullopt),
+        tmp_("TMPDIR", temp_.Path().string()),
+        module_("SEALRUN_ADDIN_MODULE", std::nullopt) {}
+
+  void SetUp() override {
+    const ProgramRun install =
+        RunProgram(SEALRUN_CMAKE, {"--install", SEALRUN_BUILD_DIR, "--prefix", Prefix().string()});
+    ASSERT_EQ(install.exitCode, 0) << install.output;
+  }
+
+  fs::path Prefix() const { return temp_ / "prefix"; }
+  fs::path Program() const { return Prefix() / "bin" / "sealrun"; }
+  fs::path HostFile() const { return temp_ / "config" / "QuoralPDF" / "host.conf"; }
+  fs::path SettingsFolder() const { return temp_ / "config" / "Signavox_ConfigFile"; }
+  std::string Registry() const {
+    std::string all;
+    for (const auto& entry : fs::directory_iterator(temp_ / "registry")) all += ReadFileBytes(entry.path());
+    return all;
+  }
+
+  sealrun::testing::TempDir temp_;
+  sealrun::testing::ScopedEnv config_;
+  sealrun::testing::ScopedEnv registry_;
+  sealrun::testing::ScopedEnv hostSettings_;
+  sealrun::testing::ScopedEnv tmp_;
+  sealrun::testing::ScopedEnv module_;
+};
+
+TEST_F(Installed, SetupRegistersTheInstalledModulesAndIsRepeatable) {
+  const fs::path installedModule = Prefix() / "lib" / "sealrun" / "Velmarch.SealrunPDF.qpi";
+  ASSERT_TRUE(fs::exists(installedModule));
+  EXPECT_TRUE(fs::exists(Prefix() / "lib" / "sealrun" / "ZQ_Root.cer"));
+  EXPECT_TRUE(fs::exists(Prefix() / "share" / "sealrun" / "demo-key" / "key.xml"));
+
+  const ProgramRun first = RunProgram(Program().string(), {"setup"});
+  ASSERT_EQ(first.exitCode, 0) << first.output;
+  // The registration names the installed copies, not the build tree's.
+  EXPECT_NE(Registry().find(installedModule.string()), std::string::npos);
+  EXPECT_EQ(Registry().find(SEALRUN_BUILD_DIR), std::string::npos);
+  const std::string host = ReadFileBytes(HostFile());
+  EXPECT_NE(host.find("AddIn=Velmarch.SealrunPDF"), std::string::npos) << host;
+  for (const char* name : {"BrasmoorPublic.dll", "BatchPDFConfig.dll", "OrtavexConfig.dll"})
+    EXPECT_TRUE(fs::exists(SettingsFolder() / name)) << name;
+  const std::string ortavex = ReadFileBytes(SettingsFolder() / "OrtavexConfig.dll");
+  EXPECT_NE(ortavex.find("<SignatureMode>0</SignatureMode>"), std::string::npos);
+
+  // A user's own settings are never overwritten, and nothing changes on a second run.
+  const std::string mine = "\xEF\xBB\xBF<Brasmoor><S><SignatureMode>1</SignatureMode></S></Brasmoor>";
+  sealrun::testing::WriteFileBytes(SettingsFolder() / "OrtavexConfig.dll", mine);
+  const std::string registryBefore = Registry();
+  const ProgramRun second = RunProgram(Program().string(), {"setup"});
+  ASSERT_EQ(second.exitCode, 0) << second.output;
+  EXPECT_EQ(ReadFileBytes(SettingsFolder() / "OrtavexConfig.dll"), mine);
+  EXPECT_EQ(ReadFileBytes(HostFile()), host);
+  EXPECT_EQ(Registry(), registryBefore);
+
+  // The installed program runs the host with the installed add-in: a refusal from inside the run proves it
+  // started (a missing template is reported by the command, not by the loader).
+  const ProgramRun listed = RunProgram(Program().string(), {"templates", (temp_ / "missing.pdf").string()});
+  EXPECT_EQ(listed.exitCode, 2) << listed.output;
+  EXPECT_EQ(listed.output.find("cannot be loaded"), std::string::npos) << listed.output;
+
+  const ProgramRun removed = RunProgram(Program().string(), {"setup", "--remove"});
+  ASSERT_EQ(removed.exitCode, 0) << removed.output;
+  EXPECT_EQ(ReadFileBytes(HostFile()).find("Velmarch.SealrunPDF"), std::string::npos);
+  EXPECT_EQ(Registry().find(installedModule.string()), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(SettingsFolder() / "OrtavexConfig.dll"), mine);
+  const ProgramRun removedAgain = RunProgram(Program().string(), {"setup", "--remove"});
+  EXPECT_EQ(removedAgain.exitCode, 0) << removedAgain.output;
+}
+
+TEST_F(Installed, SetupRefusesWhatItDoesNotKnow) {
+  const ProgramRun run = RunProgram(Program().string(), {"setup", "--everything"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.output.find("--everything"), std::string::npos) << run.output;
+}
+
+}  // namespace
+}  // namespace sealrun::apps
