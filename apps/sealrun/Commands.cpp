@@ -115,6 +115,31 @@ int Refuse(const std::string& message) {
   return kExitRefused;
 }
 
+const char* PrestampHelp() {
+  return "usage: sealrun prestamp TEMPLATE.pdf --page N --at X,Y [--image FILE] [--view-rotation 0|90|180|270]\n"
+    "\n"
+    "Opens TEMPLATE.pdf in the reader, picks \"预盖印章\" (pre-stamp) from the add-in's popup, clicks at\n"
+    "X,Y on page N (from 1; points from the page's top-left corner as displayed, y downward) and saves the\n"
+    "template. --image FILE first chooses the seal picture through \"自选印章\" (the choice is remembered in\n"
+    "the user's settings); without it the last chosen picture, or the built-in seal, is used.\n"
+    "--view-rotation turns the view before the click.\n"
+    "\n"
+    "examples:\n"
+    "  sealrun prestamp contract-template.pdf --page 1 --at 420,700\n"
+    "  sealrun prestamp contract-template.pdf --page 2 --at 200,150 --image Round.png --view-rotation 90\n";
+}
+
+const char* TemplatesHelp() {
+  return "usage: sealrun templates TEMPLATE.pdf\n"
+    "\n"
+    "Prints each pre-stamp of the template as the signing run reads it: left, top, right, bottom, page\n"
+    "index, page rotation, name, image rotation, page width, page height, then the corner offsets\n"
+    "(top-left, top-right, bottom-left, bottom-right, each horizontal and vertical), separated by tabs.\n"
+    "\n"
+    "examples:\n"
+    "  sealrun templates contract-template.pdf\n";
+}
+
 int RunPrestamp(const std::vector<std::string>& arguments) {
   std::string problem;
   const auto options = ParsePrestamp(arguments, problem);

@@ -1,5 +1,6 @@
 #pragma once
-// The front end's commands. Each returns the process's exit code: 0 done, 2 refused (the reason printed).
+// The front end's commands. Each returns the process's exit code: 0 all good, 1 some file failed or is
+// invalid, 2 refused or misused (the reason printed).
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -13,16 +14,22 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitSomeFailed = 1;  // the run went through; some files were not sealed
 inline constexpr int kExitRefused = 2;
 
+// Each command and its --help text (with examples). prestamp, templates and sign run under the terminal
+// user interface the caller sets up; the others set up their own.
 int RunPrestamp(const std::vector<std::string>& arguments);
+const char* PrestampHelp();
 int RunTemplates(const std::vector<std::string>& arguments);
-
+const char* TemplatesHelp();
 int RunSign(const std::vector<std::string>& arguments);
-// verify, remove and inspect (each answers --help itself).
-int RunVerifyCommand(const std::vector<std::string>& arguments);
-int RunRemoveCommand(const std::vector<std::string>& arguments);
-int RunInspectCommand(const std::vector<std::string>& arguments);
-int RunSetup(const std::vector<std::string>& arguments);
 const char* SignHelp();
+int RunVerifyCommand(const std::vector<std::string>& arguments);
+const char* VerifyHelp();
+int RunRemoveCommand(const std::vector<std::string>& arguments);
+const char* RemoveHelp();
+int RunInspectCommand(const std::vector<std::string>& arguments);
+const char* InspectHelp();
+int RunSetup(const std::vector<std::string>& arguments);
+const char* SetupHelp();
 
 // Opens a template in the reader; the reason when it is not a PDF file the reader can open.
 std::optional<std::string> OpenTemplate(platform::host::HostDriver& driver, const std::filesystem::path& path);

@@ -136,6 +136,21 @@ int Remove() {
 
 }  // namespace
 
+const char* SetupHelp() {
+  return "usage: sealrun setup [--remove]\n"
+    "\n"
+    "Installs the add-in for the current user: registers the add-in and the seal key's components (in the\n"
+    "registry at SEALRUN_REGISTRY), adds the add-in to the reader's list of add-ins (SEALRUN_HOST_SETTINGS, or\n"
+    "QuoralPDF/host.conf in the application-data folder) and writes the settings files BrasmoorPublic.dll,\n"
+    "BatchPDFConfig.dll and OrtavexConfig.dll into Signavox_ConfigFile/ there when they do not exist.\n"
+    "--remove undoes the registration and the add-in list entry; settings files are kept.\n"
+    "Running it again changes nothing.\n"
+    "\n"
+    "examples:\n"
+    "  sealrun setup\n"
+    "  sealrun setup --remove\n";
+}
+
 int RunSetup(const std::vector<std::string>& arguments) {
   bool remove = false;
   for (const auto& argument : arguments) {

@@ -11,6 +11,7 @@
 
 #include "addin/AddinIds.h"
 #include "apps/sealrun/Commands.h"
+#include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/Session.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/com/Variant.h"
@@ -317,9 +318,9 @@ int RunSign(const std::vector<std::string>& arguments) {
   std::string problem;
   auto options = ParseSign(arguments, problem);
   if (!options) return Refuse(problem + " (see sealrun sign --help)");
-  std::error_code error;
-  for (const auto& file : options->files)
-    if (!fs::is_regular_file(file, error)) return Refuse("the file " + file.string() + " does not exist");
+  auto files = ExpandInputFiles(options->files);
+  if (auto* reason = std::get_if<std::string>(&files)) return Refuse(*reason);
+  options->files = std::get<std::vector<fs::path>>(std::move(files));
   if (options->handwriting) {
     const auto picture = platform::fs::ReadFile(*options->handwriting);
     if (!picture || picture->empty()) return Refuse("the picture " + options->handwriting->string() + " cannot be read");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "apps/sealrun/Commands.h"
+#include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/Session.h"
 #include "external/qp.h"
 #include "platform/fs/Files.h"
@@ -167,6 +168,12 @@ std::optional<FileArguments> ParseFiles(const std::vector<std::string>& argument
   if (parsed.files.empty()) problem = "at least one PDF file is wanted";
   if (allowPin && !parsed.pin) problem = "--pin PIN is wanted";
   if (!problem.empty()) return std::nullopt;
+  auto files = ExpandInputFiles(parsed.files);
+  if (auto* reason = std::get_if<std::string>(&files)) {
+    problem = *reason;
+    return std::nullopt;
+  }
+  parsed.files = std::get<std::vector<fs::path>>(std::move(files));
   return parsed;
 }
 
@@ -386,6 +393,10 @@ int RunCommand(Command command, const std::vector<std::string>& arguments) {
 }
 
 }  // namespace
+
+const char* VerifyHelp() { return kVerifyHelp; }
+const char* RemoveHelp() { return kRemoveHelp; }
+const char* InspectHelp() { return kInspectHelp; }
 
 int RunVerifyCommand(const std::vector<std::string>& arguments) { return RunCommand(Command::Verify, arguments); }
 int RunRemoveCommand(const std::vector<std::string>& arguments) { return RunCommand(Command::Remove, arguments); }

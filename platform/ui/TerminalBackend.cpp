@@ -43,6 +43,7 @@ void TerminalBackend::ProgressChanged(const ProgressBar& bar) {
     bar_ = bar.Handle();
     started_ = std::chrono::steady_clock::now();
     lastPlainPercent_ = -1;
+    lastPlainDone_ = -1;
   }
   if (total <= 1 || bar.Position() < bar.Minimum()) return;
   const double fraction = static_cast<double>(done) / total;
@@ -58,8 +59,10 @@ void TerminalBackend::ProgressChanged(const ProgressBar& bar) {
     if (!progressLineOpen_) std::fputc('\n', progress_);
   } else {
     const int percent = static_cast<int>(fraction * 100);
-    if (percent / 10 != lastPlainPercent_ / 10 || done == total) {
+    // A log gets one line per tenth of the run and the last file, each count once.
+    if (done != lastPlainDone_ && (percent / 10 != lastPlainPercent_ / 10 || done == total)) {
       lastPlainPercent_ = percent;
+      lastPlainDone_ = done;
       std::fprintf(progress_, "progress: %d/%d (%d%%), %s left\n", done, total, percent, Clock(left).c_str());
     }
   }

@@ -25,6 +25,7 @@ class TerminalBackend : public HeadlessBackend {
   bool progressIsTerminal_;
   bool progressLineOpen_ = false;
   int lastPlainPercent_ = -1;
+  int lastPlainDone_ = -1;
   std::chrono::steady_clock::time_point started_;
   WindowHandle bar_ = 0;
 };

@@ -1,0 +1,64 @@
+#pragma once
+// The terminal front end run as a user runs it, in a private environment: its own settings folder,
+// registry, reader settings, temporary folder and seal key location (empty until a test inserts a key).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/apps/ProgramRun.h"
+#include "tests/testsupport/TempDir.h"
+
+namespace sealrun::apps {
+
+using testing::ProgramRun;
+
+class FrontEnd : public ::testing::Test {
+ protected:
+  FrontEnd()
+      : config_("XDG_CONFIG_HOME", (temp_ / "config").string()),
+        registry_("SEALRUN_REGISTRY", (temp_ / "registry").string()),
+        hostSettings_("SEALRUN_HOST_SETTINGS", (temp_ / "host.conf").string()),
+        tmp_("TMPDIR", temp_.Path().string()),
+        module_("SEALRUN_ADDIN_MODULE", std::nullopt),
+        moduleDir_("SEALRUN_MODULE_DIR", (temp_ / "module").string()),
+        key_("SEALRUN_KEY", (temp_ / "key").string()) {}
+
+  ProgramRun Sealrun(const std::vector<std::string>& arguments) { return testing::RunProgram(SEALRUN_PROGRAM, arguments); }
+
+  std::filesystem::path Template(const std::string& corpusName) {
+    const auto source = sealrun::testing::CorpusDir() / corpusName;
+    if (!std::filesystem::exists(source)) return {};
+    const auto target = temp_ / "template.pdf";
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    return target;
+  }
+
+  static std::vector<std::vector<std::string>> Records(const std::string& output) {
+    std::vector<std::vector<std::string>> records;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+      std::vector<std::string> fields;
+      std::istringstream cells(line);
+      std::string cell;
+      while (std::getline(cells, cell, '\t')) fields.push_back(cell);
+      records.push_back(fields);
+    }
+    return records;
+  }
+
+  sealrun::testing::TempDir temp_;
+  sealrun::testing::ScopedEnv config_;
+  sealrun::testing::ScopedEnv registry_;
+  sealrun::testing::ScopedEnv hostSettings_;
+  sealrun::testing::ScopedEnv tmp_;
+  sealrun::testing::ScopedEnv module_;
+  sealrun::testing::ScopedEnv moduleDir_;
+  sealrun::testing::ScopedEnv key_;
+};
+
+}  // namespace sealrun::apps
