@@ -1,0 +1,154 @@
+// Sealed files verified per second: 500 one-page files and 20 files of 200 pages, each sealed once at
+// start-up with the run's own stamping (one seal per file), in each mode. Beside it, poppler's pdfsig
+// validating the signature-field files, one process per file, certificate chain included. Every file must
+// come out valid; a verdict that is not is reported as an error instead of a figure.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/support/PdfsigKeys.h"
+#include "bench/support/SampleFiles.h"
+#include "bench/support/SealSession.h"
+#include "bench/support/TempFolder.h"
+#include "bench/support/ToolProcess.h"
+#include "verify/DocumentVerification.h"
+#include "verify/RowOutcome.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using sealrun::bench::StampMode;
+
+enum class FileSet { OnePage, Long };
+
+constexpr char16_t kOneValidSeal[] = u"印章总数:1 有效:1 失效:0";
+
+struct SealedSet {
+  std::vector<fs::path> files;
+  std::string failure;
+};
+
+// Everything made once per process, on first use, so that a filtered run seals only what it measures.
+struct World {
+  sealrun::bench::TempFolder folder{"sealrun-bench-verify"};
+  bool longMade = false;
+  fs::path longSource;
+  bool sessionTried = false;
+  std::unique_ptr<sealrun::bench::SealSession> session;
+  std::string sessionFailure;
+  bool pdfsigTried = false;
+  std::unique_ptr<sealrun::bench::PdfsigKeys> pdfsig;
+  std::string pdfsigFailure;
+  std::map<std::pair<FileSet, StampMode>, SealedSet> sealed;
+
+  fs::path Source(FileSet set) {
+    if (set == FileSet::OnePage) return fs::exists(sealrun::bench::OnePageSource()) ? sealrun::bench::OnePageSource() : fs::path();
+    if (!std::exchange(longMade, true)) longSource = sealrun::bench::MakeLongSource(folder.Path());
+    return longSource;
+  }
+  sealrun::bench::SealSession* Session() {
+    if (!std::exchange(sessionTried, true)) session = sealrun::bench::SealSession::Create(sessionFailure);
+    return session.get();
+  }
+  sealrun::bench::PdfsigKeys* Pdfsig() {
+    if (!std::exchange(pdfsigTried, true)) pdfsig = sealrun::bench::PdfsigKeys::Create(pdfsigFailure);
+    return pdfsig.get();
+  }
+  const SealedSet& Sealed(FileSet set, StampMode mode);
+};
+
+std::unique_ptr<World> world;
+
+const SealedSet& World::Sealed(FileSet set, StampMode mode) {
+  const auto key = std::make_pair(set, mode);
+  if (const auto found = sealed.find(key); found != sealed.end()) return found->second;
+  SealedSet& made = sealed[key];
+  const fs::path source = Source(set);
+  if (Session() == nullptr) return made.failure = sessionFailure, made;
+  if (source.empty()) return made.failure = "the source file is not available", made;
+  const std::string name = std::string(set == FileSet::OnePage ? "one-page" : "long") +
+                           (mode == StampMode::SealAnnotation ? "-annotation" : "-field");
+  made.files = sealrun::bench::FreshCopies(source, folder / name, set == FileSet::OnePage ? sealrun::bench::kOnePageFiles
+                                                                                          : sealrun::bench::kLongFiles);
+  if (made.files.empty()) return made.failure = "the copies could not be made", made;
+  for (const auto& file : made.files)
+    if (const int result = session->Stamp(file, mode); result != 0) {
+      made.files.clear();
+      made.failure = "stamping " + file.filename().string() + " gave " + std::to_string(result);
+      break;
+    }
+  return made;
+}
+
+void Verify(benchmark::State& state, FileSet set, StampMode mode) {
+  const SealedSet& sealed = world->Sealed(set, mode);
+  if (!sealed.failure.empty()) return state.SkipWithError(sealed.failure.c_str());
+  std::vector<int> failedRows;
+  const sealrun::verify::RowOutcome outcome{failedRows, nullptr};
+  std::u16string text;
+  std::int64_t verified = 0;
+  for (auto _ : state) {
+    for (size_t row = 0; row < sealed.files.size(); ++row) {
+      const std::u16string path = sealed.files[row].u16string();
+      const int invalid =
+          mode == StampMode::SealAnnotation
+              ? sealrun::verify::VerifySealAnnotations(world->session->Engine(), path, static_cast<int>(row), text, outcome)
+              : sealrun::verify::VerifySignatureFields(world->session->Engine(), path, static_cast<int>(row), text, outcome);
+      if (invalid != 0 || text != kOneValidSeal) {
+        const std::string failure = sealed.files[row].filename().string() + " does not verify as one valid seal";
+        return state.SkipWithError(failure.c_str());
+      }
+    }
+    verified += static_cast<std::int64_t>(sealed.files.size());
+  }
+  state.SetItemsProcessed(verified);
+  state.counters["files"] = static_cast<double>(sealed.files.size());
+}
+
+void Pdfsig(benchmark::State& state, FileSet set) {
+  const SealedSet& sealed = world->Sealed(set, StampMode::SignatureField);
+  sealrun::bench::PdfsigKeys* pdfsig = world->Pdfsig();
+  if (!sealed.failure.empty()) return state.SkipWithError(sealed.failure.c_str());
+  if (pdfsig == nullptr) return state.SkipWithError(world->pdfsigFailure.c_str());
+  std::int64_t verified = 0;
+  for (auto _ : state) {
+    for (const auto& file : sealed.files) {
+      const auto run = sealrun::bench::RunProgram(pdfsig->VerifyCommand(file));
+      if (run.exitCode != 0 || !sealrun::bench::PdfsigReportsAllValid(run.output, 1)) {
+        const std::string failure = "pdfsig on " + file.filename().string() + ": " + run.output;
+        return state.SkipWithError(failure.c_str());
+      }
+    }
+    verified += static_cast<std::int64_t>(sealed.files.size());
+  }
+  state.SetItemsProcessed(verified);
+  state.counters["files"] = static_cast<double>(sealed.files.size());
+}
+
+// Wall-clock time: pdfsig's work happens in child processes, which this thread's CPU time does not see.
+BENCHMARK_CAPTURE(Verify, one_page_x500/seal_annotation, FileSet::OnePage, StampMode::SealAnnotation)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Verify, one_page_x500/signature_field, FileSet::OnePage, StampMode::SignatureField)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Pdfsig, one_page_x500/pdfsig, FileSet::OnePage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Verify, pages_200_x20/seal_annotation, FileSet::Long, StampMode::SealAnnotation)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Verify, pages_200_x20/signature_field, FileSet::Long, StampMode::SignatureField)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(Pdfsig, pages_200_x20/pdfsig, FileSet::Long)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  world = std::make_unique<World>();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  world.reset();
+  return 0;
+}
