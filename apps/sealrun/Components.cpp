@@ -8,6 +8,7 @@
 #include "addin/AddinIds.h"
 #include "platform/com/ServerModule.h"
 #include "platform/fs/Paths.h"
+#include "platform/text/Utf.h"
 
 namespace sealrun::apps {
 
@@ -36,15 +37,15 @@ std::vector<ComponentModule> KnownComponentModules() {
   modules.push_back({"add-in", addin::kSealrunPdfIndependentProgId,
                      BesideProgramOr(platform::fs::PathFromUtf16(addin::kModuleFileName), SEALRUN_BUILT_ADDIN_MODULE)});
 #if defined(SEALRUN_BUILT_SEALKEY_MODULE)
-  modules.push_back({"seal key component", u"Sealrun.KeyObject",
+  modules.push_back({"seal key component", kKeyObjectProgId,
                      BesideProgramOr("sealrun_sealkey.so", SEALRUN_BUILT_SEALKEY_MODULE)});
 #endif
 #if defined(SEALRUN_BUILT_CERTLIB_MODULE)
-  modules.push_back({"certificate library component", u"Sealrun.CertLibrary",
+  modules.push_back({"certificate library component", kCertLibraryProgId,
                      BesideProgramOr("sealrun_certlib.so", SEALRUN_BUILT_CERTLIB_MODULE)});
 #endif
 #if defined(SEALRUN_BUILT_HANDWRITING_MODULE)
-  modules.push_back({"handwriting component", u"Sealrun.Handwriting",
+  modules.push_back({"handwriting component", kHandwritingProgId,
                      BesideProgramOr("sealrun_handwriting.so", SEALRUN_BUILT_HANDWRITING_MODULE)});
 #endif
   return modules;
@@ -66,6 +67,12 @@ std::optional<std::string> InstallForUser(const ComponentModule& module, bool in
     return "the " + module.what + " could not be " + (install ? "registered" : "unregistered") + " (" + code + ")";
   }
   return std::nullopt;
+}
+
+std::optional<Refusal> EnsureComponentRegistered(std::u16string_view progId) {
+  for (const ComponentModule& module : KnownComponentModules())
+    if (progId == module.progId) return EnsureRegistered(module.progId, module.path, module.what);
+  return Refusal{"this build has no module for " + platform::text::Utf16ToUtf8(progId)};
 }
 
 }  // namespace sealrun::apps

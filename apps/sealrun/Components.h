@@ -4,9 +4,16 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "apps/sealrun/Session.h"
+
 namespace sealrun::apps {
+
+inline constexpr char16_t kKeyObjectProgId[] = u"Sealrun.KeyObject";
+inline constexpr char16_t kCertLibraryProgId[] = u"Sealrun.CertLibrary";
+inline constexpr char16_t kHandwritingProgId[] = u"Sealrun.Handwriting";
 
 struct ComponentModule {
   std::string what;                // "add-in", "seal key component", ...
@@ -20,5 +27,9 @@ std::vector<ComponentModule> KnownComponentModules();
 // Registers (install) or unregisters the module for the current user through its DllInstall("user").
 // Empty on success; otherwise what went wrong.
 std::optional<std::string> InstallForUser(const ComponentModule& module, bool install);
+
+// Registers the known module serving `progId` for the user when the registry in use does not know it (as
+// the seal key's own installation would); a refusal when it cannot, or when this build has no such module.
+std::optional<Refusal> EnsureComponentRegistered(std::u16string_view progId);
 
 }  // namespace sealrun::apps

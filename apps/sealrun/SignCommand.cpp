@@ -11,6 +11,7 @@
 
 #include "addin/AddinIds.h"
 #include "apps/sealrun/Commands.h"
+#include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/Session.h"
 #include "platform/com/InvokeByName.h"
@@ -35,8 +36,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr char16_t kPaneName[] = u"Sealrun";
-constexpr char16_t kKeyObjectProgId[] = u"Sealrun.KeyObject";
-constexpr char16_t kCertLibraryProgId[] = u"Sealrun.CertLibrary";
 
 struct SignOptions {
   std::optional<fs::path> templatePath;
@@ -131,28 +130,10 @@ std::optional<SignOptions> ParseSign(const std::vector<std::string>& arguments, 
   return options;
 }
 
-// A server module beside this program, else where it was built.
-fs::path ComponentModulePath(const char* fileName, const char* built) {
-  std::error_code error;
-  const auto self = fs::read_symlink("/proc/self/exe", error);
-  if (!error && fs::exists(self.parent_path() / fileName, error)) return self.parent_path() / fileName;
-  return built;
-}
-
-// The seal key's components, registered for the user when the registry in use does not know them (as
-// the key's own installation would).
+// The seal key's components the signing run calls.
 std::optional<Refusal> EnsureKeyComponentsRegistered() {
-#if defined(SEALRUN_BUILT_SEALKEY_MODULE) && defined(SEALRUN_BUILT_CERTLIB_MODULE)
-  if (auto refusal = EnsureRegistered(kKeyObjectProgId,
-                                      ComponentModulePath("sealrun_sealkey.so", SEALRUN_BUILT_SEALKEY_MODULE),
-                                      "seal key component"))
-    return refusal;
-  return EnsureRegistered(kCertLibraryProgId,
-                          ComponentModulePath("sealrun_certlib.so", SEALRUN_BUILT_CERTLIB_MODULE),
-                          "certificate library component");
-#else
-  return std::nullopt;
-#endif
+  if (auto refusal = EnsureComponentRegistered(kKeyObjectProgId)) return refusal;
+  return EnsureComponentRegistered(kCertLibraryProgId);
 }
 
 com::ComPtr<com::IDispatch> AddinDispatch(platform::host::HostDriver& driver) {
@@ -325,12 +306,7 @@ int RunSign(const std::vector<std::string>& arguments) {
     const auto picture = platform::fs::ReadFile(*options->handwriting);
     if (!picture || picture->empty()) return Refuse("the picture " + options->handwriting->string() + " cannot be read");
     options->handwritingPicture.assign(picture->begin(), picture->end());
-#if defined(SEALRUN_BUILT_HANDWRITING_MODULE)
-    if (auto refusal = EnsureRegistered(u"Sealrun.Handwriting",
-                                        ComponentModulePath("sealrun_handwriting.so", SEALRUN_BUILT_HANDWRITING_MODULE),
-                                        "handwriting component"))
-      return Refuse(refusal->message);
-#endif
+    if (auto refusal = EnsureComponentRegistered(kHandwritingProgId)) return Refuse(refusal->message);
   }
 
   if (auto refusal = EnsureKeyComponentsRegistered()) return Refuse(refusal->message);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "apps/sealrun/Commands.h"
+#include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/Session.h"
 #include "external/qp.h"
@@ -38,7 +39,6 @@ namespace {
 constexpr char16_t kPane[] = u"Sealrun";
 constexpr char16_t kVerifyCommand[] = u"签章验证";
 constexpr char16_t kRemoveCommand[] = u"批量撤章";
-constexpr char16_t kKeyObjectId[] = u"Sealrun.KeyObject";
 
 constexpr char kVerifyHelp[] =
     "usage: sealrun verify [--export LOG.txt] FILE...\n"
@@ -240,17 +240,7 @@ int Verify(const FileArguments& options) {
   return anyFailed ? kExitSomeFailed : kExitDone;
 }
 
-std::optional<Refusal> EnsureKeyRegistered() {
-#if defined(SEALRUN_BUILT_SEALKEY_MODULE)
-  std::error_code error;
-  const auto self = fs::read_symlink("/proc/self/exe", error);
-  const fs::path beside = error ? fs::path() : self.parent_path() / "sealrun_sealkey.so";
-  const fs::path module = !beside.empty() && fs::exists(beside, error) ? beside : fs::path(SEALRUN_BUILT_SEALKEY_MODULE);
-  return EnsureRegistered(kKeyObjectId, module, "seal key component");
-#else
-  return std::nullopt;
-#endif
-}
+std::optional<Refusal> EnsureKeyRegistered() { return EnsureComponentRegistered(kKeyObjectProgId); }
 
 int Remove(const FileArguments& options) {
   if (auto refusal = EnsureKeyRegistered()) return Refuse(refusal->message);
