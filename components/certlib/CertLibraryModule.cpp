@@ -1,8 +1,7 @@
 // The module's entry points: class objects, unloading and registration of the certificate library.
 #include "components/certlib/CertLibrary.h"
 #include "components/certlib/CertLibraryIds.h"
-#include "platform/com/Registration.h"
-#include "platform/com/ServerModule.h"
+#include "platform/com/ClassServerEntries.h"
 
 namespace sealrun::components::certlib {
 namespace {
@@ -33,21 +32,10 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
 
-HRESULT DllRegisterServer() {
-  return GuardEntry([] { return RegisterServer(CertLibraryRegistration(), RegistrationScope::Machine); });
-}
+HRESULT DllRegisterServer() { return RegisterClassServer(CertLibraryRegistration); }
 
-HRESULT DllUnregisterServer() {
-  return GuardEntry([] { return UnregisterServer(CertLibraryRegistration(), RegistrationScope::Machine); });
-}
+HRESULT DllUnregisterServer() { return UnregisterClassServer(CertLibraryRegistration); }
 
 HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
-  return GuardEntry([&] {
-    const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
-    const auto registration = CertLibraryRegistration();
-    if (!install) return UnregisterServer(registration, scope);
-    const HRESULT hr = RegisterServer(registration, scope);
-    if (FAILED(hr)) UnregisterServer(registration, scope);
-    return hr;
-  });
+  return InstallClassServer(CertLibraryRegistration, install, commandLine);
 }

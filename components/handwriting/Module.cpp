@@ -2,8 +2,7 @@
 // (DllRegisterServer) or per user (DllInstall with "user").
 #include "components/handwriting/HandwritingObject.h"
 #include "components/handwriting/HandwritingIds.h"
-#include "platform/com/Registration.h"
-#include "platform/com/ServerModule.h"
+#include "platform/com/ClassServerEntries.h"
 
 namespace sealrun::components::handwriting {
 namespace {
@@ -36,21 +35,10 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
 
-HRESULT DllRegisterServer() {
-  return GuardEntry([] { return RegisterServer(handwriting::HandwritingRegistration(), RegistrationScope::Machine); });
-}
+HRESULT DllRegisterServer() { return RegisterClassServer(handwriting::HandwritingRegistration); }
 
-HRESULT DllUnregisterServer() {
-  return GuardEntry([] { return UnregisterServer(handwriting::HandwritingRegistration(), RegistrationScope::Machine); });
-}
+HRESULT DllUnregisterServer() { return UnregisterClassServer(handwriting::HandwritingRegistration); }
 
 HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
-  return GuardEntry([&] {
-    const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
-    const auto registration = handwriting::HandwritingRegistration();
-    if (!install) return UnregisterServer(registration, scope);
-    const HRESULT hr = RegisterServer(registration, scope);
-    if (FAILED(hr)) UnregisterServer(registration, scope);
-    return hr;
-  });
+  return InstallClassServer(handwriting::HandwritingRegistration, install, commandLine);
 }

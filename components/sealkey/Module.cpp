@@ -2,8 +2,7 @@
 // (DllRegisterServer) or per user (DllInstall with "user").
 #include "components/sealkey/KeyObject.h"
 #include "components/sealkey/KeyObjectIds.h"
-#include "platform/com/Registration.h"
-#include "platform/com/ServerModule.h"
+#include "platform/com/ClassServerEntries.h"
 
 namespace sealrun::components::sealkey {
 namespace {
@@ -36,21 +35,10 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
 
-HRESULT DllRegisterServer() {
-  return GuardEntry([] { return RegisterServer(sealkey::KeyObjectRegistration(), RegistrationScope::Machine); });
-}
+HRESULT DllRegisterServer() { return RegisterClassServer(sealkey::KeyObjectRegistration); }
 
-HRESULT DllUnregisterServer() {
-  return GuardEntry([] { return UnregisterServer(sealkey::KeyObjectRegistration(), RegistrationScope::Machine); });
-}
+HRESULT DllUnregisterServer() { return UnregisterClassServer(sealkey::KeyObjectRegistration); }
 
 HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
-  return GuardEntry([&] {
-    const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
-    const auto registration = sealkey::KeyObjectRegistration();
-    if (!install) return UnregisterServer(registration, scope);
-    const HRESULT hr = RegisterServer(registration, scope);
-    if (FAILED(hr)) UnregisterServer(registration, scope);
-    return hr;
-  });
+  return InstallClassServer(sealkey::KeyObjectRegistration, install, commandLine);
 }
