@@ -1,0 +1,140 @@
+// Online signing of 200 one-page files against a tramex-server on loopback, started by the benchmark:
+// per file the engine opens the document, a signature field is added, the document is saved with room for
+// the signature, the server is asked to sign and to verify, and the CMS is merged. Reported: files per
+// second (wall clock) and the share of that time spent inside the HTTP exchanges.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/online/ServerProcess.h"
+#include "bench/online/TimedTransport.h"
+#include "external/qp.h"
+#include "platform/text/Utf.h"
+#include "protocol/PacketTransport.h"
+#include "signing/SignOnline.h"
+#include "signing/StampHandles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace sealrun;
+
+constexpr int kFiles = 200;
+
+fs::path Corpus() {
+  const char* env = std::getenv("SEALRUN_CORPUS");
+  return env != nullptr ? fs::path(env) : fs::path(SEALRUN_BENCH_CORPUS);
+}
+
+// The benchmark's files and the server's log, removed when the program ends.
+class ScratchDir {
+ public:
+  ScratchDir() : path_(fs::temp_directory_path() / ("sealrun-bench-online-" + std::to_string(::getpid()))) {
+    fs::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+struct EngineRelease {
+  void operator()(qp_engine engine) const { qp_cleanup(engine); }
+};
+struct PageRelease {
+  void operator()(qp_page page) const { qp_free_page(page); }
+};
+
+// Opens the file, adds a signature field on its first page and signs it online; the engine's or the
+// signer's result, or -100 when the field cannot be made.
+int SignOneFile(qp_engine engine, const fs::path& path, const signing::OnlineSigner& signer) {
+  qp_document rawDocument = nullptr;
+  const int opened = qp_document_open(engine, &rawDocument, path.string().c_str());
+  const signing::DocumentHandle document(rawDocument);
+  if (opened != QP_OK) return opened;
+  qp_page rawPage = nullptr;
+  if (qp_load_page(document.get(), 0, &rawPage) != QP_OK) return -100;
+  const std::unique_ptr<qp_page_s, PageRelease> page(rawPage);
+  qp_field field = qp_acroform_create_form_field(document.get(), QP_FIELD_SIGNATURE);
+  if (field == nullptr) return -100;
+  const signing::StringHandle name = signing::MakeEngineString(u"Signature1");
+  if (!name || qp_field_set_name(field, name.get()) != QP_OK) return -100;
+  const signing::SignatureHandle signature(qp_field_create_signature(field));
+  qp_annot widget = qp_page_add_form_field(page.get(), field);
+  if (!signature || widget == nullptr || qp_annot_set_rect(widget, 20, 20, 120, 80) != QP_OK) return -100;
+  return signing::SignOnlineWithRollback(signer, signature.get(), platform::text::Utf8ToUtf16(path.string()));
+}
+
+void BM_OnlineSignOnePageFiles(benchmark::State& state) {
+  const fs::path source = Corpus() / "pypdf-crazyones.pdf";
+  if (!fs::exists(source)) {
+    state.SkipWithError("corpus file pypdf-crazyones.pdf missing");
+    return;
+  }
+  const ScratchDir scratch;
+  const auto server = bench::ServerProcess::Start(TRAMEX_SERVER_PROGRAM, scratch.Path() / "server.log");
+  if (!server) {
+    state.SkipWithError("tramex-server did not start");
+    return;
+  }
+  qp_engine rawEngine = nullptr;
+  if (qp_startup(&rawEngine, 0x20000000, 0, 0, 0) != QP_OK) {
+    state.SkipWithError("engine did not start");
+    return;
+  }
+  const std::unique_ptr<qp_engine_s, EngineRelease> engine(rawEngine);
+
+  protocol::HttpPacketTransport http;
+  bench::TimedTransport timed(http);
+  const signing::OnlineSigner signer = signing::MakeOnlineSigner(
+      {platform::text::Utf8ToUtf16(server->Url()), u"ZQ-DEMO-0001", u"SEAL-0007"}, &timed);
+
+  std::vector<fs::path> files;
+  for (int i = 0; i < kFiles; ++i) files.push_back(scratch.Path() / ("file-" + std::to_string(i) + ".pdf"));
+  std::chrono::nanoseconds signing{0};
+  std::int64_t signedFiles = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    for (const fs::path& file : files) {
+      fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+      fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    state.ResumeTiming();
+    const auto start = std::chrono::steady_clock::now();
+    for (const fs::path& file : files) {
+      const int result = SignOneFile(engine.get(), file, signer);
+      if (result != 0) {
+        state.SkipWithError(("signing " + file.filename().string() + " gave " + std::to_string(result)).c_str());
+        return;
+      }
+      ++signedFiles;
+    }
+    signing += std::chrono::steady_clock::now() - start;
+  }
+  const double exchanges = static_cast<double>(timed.Exchanges());
+  state.counters["files_per_s"] = benchmark::Counter(static_cast<double>(signedFiles), benchmark::Counter::kIsRate);
+  state.counters["http_share"] =
+      signing.count() > 0 ? static_cast<double>(timed.Spent().count()) / static_cast<double>(signing.count()) : 0.0;
+  state.counters["ms_per_exchange"] =
+      exchanges > 0 ? std::chrono::duration<double, std::milli>(timed.Spent()).count() / exchanges : 0.0;
+  state.counters["exchanges_per_file"] = signedFiles > 0 ? exchanges / static_cast<double>(signedFiles) : 0.0;
+  state.counters["empty_answers"] = static_cast<double>(timed.EmptyAnswers());
+  // Every signing request and every verification request left one log line behind the "listening" line.
+  state.counters["server_log_lines"] = static_cast<double>(server->LogLines().size() - 1);
+}
+BENCHMARK(BM_OnlineSignOnePageFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
