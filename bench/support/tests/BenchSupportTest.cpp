@@ -3,7 +3,9 @@
 // the same key and validates through the trusted root. A set-up that quietly fails would measure
 // refusals instead of seals.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,7 +17,9 @@
 #include "bench/support/SealSession.h"
 #include "bench/support/TempFolder.h"
 #include "bench/support/ToolProcess.h"
+#include "platform/text/Utf.h"
 #include "verify/DocumentVerification.h"
+#include "verify/EngineHandles.h"
 #include "verify/RowOutcome.h"
 
 namespace sealrun::bench {
@@ -28,7 +32,7 @@ std::string Bytes(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(ToolProcess, ExitCodeAndBothStreamsAreCollected) {
+TEST(BenchToolProcess, ExitCodeAndBothStreamsAreCollected) {
   const ToolRun run = RunProgram({"sh", "-c", "printf out; printf err >&2; exit 3"});
   EXPECT_EQ(run.exitCode, 3);
   EXPECT_NE(run.output.find("out"), std::string::npos);
@@ -36,10 +40,12 @@ TEST(ToolProcess, ExitCodeAndBothStreamsAreCollected) {
   // Arguments reach the program as they are, spaces and quotes included: no shell in between.
   EXPECT_EQ(RunProgram({"printf", "%s|", "a b", "'c'"}).output, "a b|'c'|");
   EXPECT_EQ(RunProgram({"sealrun-no-such-program"}).exitCode, -1);
+  // More than a pipe holds: the reader must drain while the program writes, or both wait for ever.
+  EXPECT_EQ(RunProgram({"head", "-c", "300000", "/dev/zero"}).output.size(), 300000u);
   EXPECT_EQ(RunProgram({}).exitCode, -1);
 }
 
-TEST(TempFolder, IsRemovedWithItsContents) {
+TEST(BenchTempFolder, IsRemovedWithItsContents) {
   fs::path kept;
   {
     const TempFolder folder("sealrun-bench-test");
@@ -51,7 +57,7 @@ TEST(TempFolder, IsRemovedWithItsContents) {
   EXPECT_FALSE(fs::exists(kept));
 }
 
-TEST(SampleFiles, CopiesAreFreshWritableAndReplaceSealedOnes) {
+TEST(BenchSampleFiles, CopiesAreFreshWritableAndReplaceSealedOnes) {
   if (!fs::exists(OnePageSource())) GTEST_SKIP() << "corpus not available";
   const TempFolder folder("sealrun-bench-test");
   auto copies = FreshCopies(OnePageSource(), folder / "set", 3);
@@ -70,7 +76,20 @@ TEST(SampleFiles, CopiesAreFreshWritableAndReplaceSealedOnes) {
   EXPECT_TRUE(FreshCopies(folder / "missing.pdf", folder / "set", 2).empty());
 }
 
-TEST(SampleFiles, LongSourceHasTwoHundredPages) {
+TEST(BenchSampleFiles, NoLongSourceWithoutTheCorpusFile) {
+  const TempFolder folder("sealrun-bench-test");
+  const char* previous = std::getenv("SEALRUN_CORPUS");
+  const std::string kept = previous != nullptr ? previous : "";
+  setenv("SEALRUN_CORPUS", folder.Path().c_str(), 1);
+  EXPECT_TRUE(MakeLongSource(folder.Path()).empty());
+  EXPECT_FALSE(fs::exists(folder / "long-200.pdf"));
+  if (previous != nullptr)
+    setenv("SEALRUN_CORPUS", kept.c_str(), 1);
+  else
+    unsetenv("SEALRUN_CORPUS");
+}
+
+TEST(BenchSampleFiles, LongSourceHasTwoHundredPages) {
   const TempFolder folder("sealrun-bench-test");
   const fs::path made = MakeLongSource(folder.Path());
   if (made.empty() && !fs::exists(CorpusDir() / "texlive-bxjscls.pdf")) GTEST_SKIP() << "corpus not available";
@@ -80,7 +99,7 @@ TEST(SampleFiles, LongSourceHasTwoHundredPages) {
   EXPECT_EQ(RunProgram({"qpdf", "--check", made.string()}).exitCode, 0);
 }
 
-TEST(PdfsigKeys, ReportCountsEverySignatureAndItsCertificate) {
+TEST(BenchPdfsigKeys, ReportCountsEverySignatureAndItsCertificate) {
   const std::string valid =
       "Signature #1:\n  - Signature Validation: Signature is Valid.\n"
       "  - Certificate Validation: Certificate is Trusted.\n";
@@ -94,7 +113,7 @@ TEST(PdfsigKeys, ReportCountsEverySignatureAndItsCertificate) {
 }
 
 // One key session per process: it points the registry and key folders of the process at its own.
-class WithDemoKey : public ::testing::Test {
+class BenchWithDemoKey : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     session_ = SealSession::Create(sessionFailure_).release();
@@ -117,7 +136,7 @@ class WithDemoKey : public ::testing::Test {
   TempFolder folder_{"sealrun-bench-test"};
 };
 
-TEST_F(WithDemoKey, StampsOfBothModesVerifyAndPdfsigAcceptsTheSignatureField) {
+TEST_F(BenchWithDemoKey, StampsOfBothModesVerifyAndPdfsigAcceptsTheSignatureField) {
   const auto copies = FreshCopies(OnePageSource(), folder_ / "sealed", 2);
   ASSERT_EQ(copies.size(), 2u);
   std::vector<int> failed;
@@ -138,7 +157,35 @@ TEST_F(WithDemoKey, StampsOfBothModesVerifyAndPdfsigAcceptsTheSignatureField) {
   EXPECT_TRUE(PdfsigReportsAllValid(check.output, 1)) << check.output;
 }
 
-TEST_F(WithDemoKey, PdfsigSignsWithTheDemoKeyAndLeavesItsInputAlone) {
+TEST_F(BenchWithDemoKey, SealsCarryTheDemoKeysRecordOnTheFirstOfTwoHundredPages) {
+  const fs::path source = MakeLongSource(folder_.Path());
+  ASSERT_FALSE(source.empty());
+  const auto copies = FreshCopies(source, folder_ / "long", 2);
+  ASSERT_EQ(copies.size(), 2u);
+  ASSERT_EQ(session_->Stamp(copies[0], StampMode::SealAnnotation), 0);
+  ASSERT_EQ(session_->Stamp(copies[1], StampMode::SignatureField), 0);
+
+  const verify::DocumentHandle annotated = verify::OpenDocument(session_->Engine(), copies[0].u16string());
+  ASSERT_TRUE(annotated);
+  const auto seals = verify::ExamineSealAnnotations(annotated.get()).seals;
+  ASSERT_EQ(seals.size(), 1u);
+  EXPECT_TRUE(seals[0].valid);
+  EXPECT_EQ(seals[0].pageIndex, 0);
+  for (const char16_t* expected : {u"ZQ-DEMO-0001", u"演示公章", u"DEMO-SEAL-0001"})
+    EXPECT_NE(seals[0].record.find(expected), std::u16string::npos) << "record: " << platform::text::Utf16ToUtf8(seals[0].record);
+
+  const verify::DocumentHandle fielded = verify::OpenDocument(session_->Engine(), copies[1].u16string());
+  ASSERT_TRUE(fielded);
+  const auto fields = verify::ExamineSignatureFields(fielded.get()).seals;
+  ASSERT_EQ(fields.size(), 1u);
+  EXPECT_TRUE(fields[0].valid);
+  const ToolRun check = RunProgram(pdfsig_->VerifyCommand(copies[1]));
+  EXPECT_TRUE(PdfsigReportsAllValid(check.output, 1)) << check.output;
+  EXPECT_NE(check.output.find("Signer Certificate Common Name: 演示签章人"), std::string::npos)
+      << "the field is signed with the demo key's certificate";
+}
+
+TEST_F(BenchWithDemoKey, PdfsigSignsWithTheDemoKeyAndLeavesItsInputAlone) {
   EXPECT_EQ(pdfsig_->Nickname(), "演示签章人");
   const auto copies = FreshCopies(OnePageSource(), folder_ / "pdfsig", 1);
   ASSERT_EQ(copies.size(), 1u);
