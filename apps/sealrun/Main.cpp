@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apps/sealrun/Commands.h"
+#include "apps/sealrun/DemoCommand.h"
 #include "platform/ui/TerminalBackend.h"
 
 namespace {
@@ -40,6 +41,9 @@ constexpr std::array kCommands = {
             RunInspectCommand, InspectHelp, false},
     Command{"setup", "[--remove]", "install the add-in for the current user (or remove it)", RunSetup, SetupHelp,
             false},
+    Command{"demo", "[--folder DIR]",
+            "make sample files and run the main job on them: pre-stamp, seal, verify, tamper, verify, remove",
+            RunDemo, DemoHelp, false},
 };
 
 void PrintUsage(std::FILE* to) {

@@ -39,12 +39,14 @@ void TerminalBackend::ProgressChanged(const ProgressBar& bar) {
   HeadlessBackend::ProgressChanged(bar);
   const int total = bar.Maximum() - bar.Minimum() + 1;
   const int done = bar.Position() - bar.Minimum() + 1;
-  if (bar.Handle() != bar_ || bar.Position() <= bar.Minimum()) {
+  // Another bar, or this one sent back: a new run starts its clock and its lines afresh.
+  if (bar.Handle() != bar_ || bar.Position() < lastPosition_) {
     bar_ = bar.Handle();
     started_ = std::chrono::steady_clock::now();
     lastPlainPercent_ = -1;
     lastPlainDone_ = -1;
   }
+  lastPosition_ = bar.Position();
   if (total <= 1 || bar.Position() < bar.Minimum()) return;
   const double fraction = static_cast<double>(done) / total;
   const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();

@@ -26,6 +26,7 @@ class TerminalBackend : public HeadlessBackend {
   bool progressLineOpen_ = false;
   int lastPlainPercent_ = -1;
   int lastPlainDone_ = -1;
+  int lastPosition_ = 0;
   std::chrono::steady_clock::time_point started_;
   WindowHandle bar_ = 0;
 };
