@@ -206,10 +206,11 @@ class Demo {
                                        : "every seal valid, but " + mismatch);
     // The batch is changed and cleared by the next steps: copies keep the sealed state to look at.
     std::error_code error;
-    fs::create_directories(folder_ / kSealedCopies, error);
-    for (const auto& file : files_)
-      fs::copy_file(folder_ / file, folder_ / kSealedCopies / file, fs::copy_options::overwrite_existing, error);
-    Expect(!error, "copies of the sealed files kept in " + std::string(kSealedCopies) + "/");
+    bool copied = fs::create_directories(folder_ / kSealedCopies, error) && !error;
+    for (const auto& file : files_) {
+      copied = fs::copy_file(folder_ / file, folder_ / kSealedCopies / file, error) && copied;
+    }
+    Expect(copied, "copies of the sealed files kept in " + std::string(kSealedCopies) + "/");
   }
 
   void TamperAndVerify() {
