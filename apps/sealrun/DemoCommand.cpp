@@ -342,10 +342,10 @@ int RunDemo(const std::vector<std::string>& arguments) {
   const auto key = FindDemoKey();
   if (!key) return Misuse("the demo seal key was not found (set SEALRUN_DEMO_KEY to a copy of data/demo-key)");
 
-  const fs::path private_ = folder / kPrivateFolder;
-  fs::create_directories(private_ / "config", error);
+  const fs::path privateFolder = folder / kPrivateFolder;
+  fs::create_directories(privateFolder / "config", error);
   if (error) return Misuse("the folder " + folder.string() + " cannot be made: " + error.message());
-  if (!CopyKey(*key, private_ / "key")) return Misuse("the demo seal key " + key->string() + " cannot be copied");
+  if (!CopyKey(*key, privateFolder / "key")) return Misuse("the demo seal key " + key->string() + " cannot be copied");
 
   const std::vector<DemoSample> contracts = MakeDemoContracts();
   std::vector<DemoSample> samples = contracts;
@@ -360,9 +360,9 @@ int RunDemo(const std::vector<std::string>& arguments) {
   }
   // The reader's own settings file, when the user names one, is left out too: the private copy that
   // lists the add-in is made under the private configuration folder.
-  const auto environment = ChangedEnvironment({{"XDG_CONFIG_HOME", (private_ / "config").string()},
-                                               {"SEALRUN_REGISTRY", (private_ / "registry").string()},
-                                               {"SEALRUN_KEY", (private_ / "key").string()},
+  const auto environment = ChangedEnvironment({{"XDG_CONFIG_HOME", (privateFolder / "config").string()},
+                                               {"SEALRUN_REGISTRY", (privateFolder / "registry").string()},
+                                               {"SEALRUN_KEY", (privateFolder / "key").string()},
                                                {"SEALRUN_HOST_SETTINGS", std::nullopt}});
   return Demo(folder, environment).Run(contracts);
 }
