@@ -258,6 +258,28 @@ class TramexServerRequests : public ::testing::Test {
            crypto::VerifyPkcs1Sha1(*certificate_, attributes, *signature);
   }
 
+  // A plain TCP connection to the server, for requests the HTTP client would not make; -1 on failure.
+  int ConnectToServer() const {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(server_->Port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+      close(fd);
+      return -1;
+    }
+    return fd;
+  }
+  // Everything the server sends until it closes the connection.
+  static std::string ReceiveAll(int fd) {
+    std::string reply;
+    char chunk[4096];
+    for (ssize_t got; (got = recv(fd, chunk, sizeof chunk, 0)) > 0;) reply.append(chunk, static_cast<std::size_t>(got));
+    return reply;
+  }
+
   std::unique_ptr<TramexServerProcess> server_;
   std::optional<crypto::Certificate> certificate_;
 };
@@ -302,6 +324,22 @@ TEST_F(TramexServerRequests, MalformedPacketsAreRefused) {
   EXPECT_EQ(LinesWith(lines, " " + std::to_string(good.size()) + "B SIGNCONTEXT HTTP 200 STATUS OK"), 1u);
 }
 
+TEST_F(TramexServerRequests, RequestWithinTheSizeBoundIsServed) {
+  // Well past 8 KiB and under 64 KiB, with the client's form content type: a large certificate in a
+  // verification request comes to this size.
+  const crypto::Bytes attributes = Attributes("within");
+  std::vector<PacketField> fields = SigningRequest(attributes);
+  fields[3].value = std::u16string(24'000, u'S');
+  const std::string packet = protocol::BuildPacket(fields);
+  ASSERT_GT(packet.size(), 30u * 1024);
+  ASSERT_LT(packet.size(), 64u * 1024);
+  EXPECT_TRUE(SignedByDemoKey(Post(packet), attributes));
+  const std::vector<std::string> lines = LogLines(*server_, 1);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(" " + std::to_string(packet.size()) + "B SIGNCONTEXT HTTP 200 STATUS OK"), std::string::npos)
+      << lines[0];
+}
+
 TEST_F(TramexServerRequests, RequestOverTheSizeBoundIsRefused) {
   // A signing request whose serial pads it past 64 KiB: well formed apart from its size.
   std::vector<PacketField> fields = SigningRequest(Attributes("large"));
@@ -321,15 +359,34 @@ TEST_F(TramexServerRequests, RequestOverTheSizeBoundIsRefused) {
   EXPECT_EQ(LinesWith(lines, "SIGNCONTEXT HTTP 200 STATUS OK"), 1u);
 }
 
+TEST_F(TramexServerRequests, BodyOfUnstatedLengthIsRefusedUnread) {
+  // A chunked body would otherwise be read whole, whatever its size, before the bound could apply: the
+  // request is refused on its headers, and the chunks that follow are never taken for further requests.
+  const int connection = ConnectToServer();
+  ASSERT_GE(connection, 0);
+  std::string request = "POST /tramex HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const std::string chunk(4096, 'A');
+  for (int i = 0; i < 64; ++i) request += "1000\r\n" + chunk + "\r\n";
+  request += "0\r\n\r\n";
+  (void)send(connection, request.data(), request.size(), MSG_NOSIGNAL);
+  const std::string reply = ReceiveAll(connection);
+  close(connection);
+  EXPECT_EQ(reply.rfind("HTTP/1.1 411", 0), 0u) << reply.substr(0, 200);
+  EXPECT_EQ(CountOf(reply, "HTTP/1.1 "), 1) << "one answer, however many chunks were sent";
+
+  // The server goes on answering ordinary requests.
+  const crypto::Bytes attributes = Attributes("after chunks");
+  EXPECT_TRUE(SignedByDemoKey(Post(protocol::BuildPacket(SigningRequest(attributes))), attributes));
+  const std::vector<std::string> lines = LogLines(*server_, 2);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(LinesWith(lines, " 0B - HTTP 411"), 1u) << lines[0] << "\n" << lines[1];
+  EXPECT_EQ(LinesWith(lines, "SIGNCONTEXT HTTP 200 STATUS OK"), 1u);
+}
+
 TEST_F(TramexServerRequests, SeveralClientsAreServedAtOnce) {
   // A client that has sent half its request holds a connection open; others are served meanwhile.
-  const int held = socket(AF_INET, SOCK_STREAM, 0);
+  const int held = ConnectToServer();
   ASSERT_GE(held, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(server_->Port()));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(connect(held, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   const crypto::Bytes heldAttributes = Attributes("held");
   std::vector<PacketField> heldFields = SigningRequest(heldAttributes);
   heldFields[2].value = u"ZQ-DEMO-0001-HELD";  // a body size of its own, to find its log line
@@ -352,9 +409,7 @@ TEST_F(TramexServerRequests, SeveralClientsAreServedAtOnce) {
 
   // The held client finishes its request and gets its signature too.
   ASSERT_EQ(send(held, heldBody.data(), heldBody.size(), MSG_NOSIGNAL), static_cast<ssize_t>(heldBody.size()));
-  std::string reply;
-  char chunk[4096];
-  for (ssize_t got; (got = recv(held, chunk, sizeof chunk, 0)) > 0;) reply.append(chunk, static_cast<std::size_t>(got));
+  const std::string reply = ReceiveAll(held);
   close(held);
   ASSERT_EQ(reply.rfind("HTTP/1.1 200", 0), 0u) << reply;
   platform::net::HttpAnswer heldAnswer;
