@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -50,6 +51,19 @@ class TramexServerProcess {
   int Port() const { return port_; }
   std::string Url(const std::string& path = "/tramex") const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+  // The log lines of the next requests: up to `expected` lines, each waited for up to ten seconds, then
+  // whatever else is already there (a line too many is a fault as well).
+  std::vector<std::string> RequestLines(std::size_t expected) {
+    std::vector<std::string> lines;
+    while (lines.size() < expected) {
+      std::string line = ReadLine(std::chrono::seconds(10));
+      if (line.empty()) break;
+      lines.push_back(std::move(line));
+    }
+    for (std::string extra; !(extra = ReadLine(std::chrono::milliseconds(200))).empty();) lines.push_back(extra);
+    return lines;
   }
 
   // The next line of the server's output, without its line feed; empty when none comes in time.
@@ -95,5 +109,12 @@ class TramexServerProcess {
   int port_ = 0;
   std::string buffered_;
 };
+
+// How many of the lines contain the text. The server writes a request's line after its answer has gone out,
+// so a client's next request can be logged first: lines are counted, not taken in order.
+inline std::size_t LinesWith(const std::vector<std::string>& lines, const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+}
 
 }  // namespace sealrun::testing
