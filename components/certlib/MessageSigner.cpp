@@ -7,6 +7,7 @@
 
 #include "components/certlib/OpenSslHolders.h"
 #include "components/certlib/SoftKey.h"
+#include "components/certlib/UnlockedKeys.h"
 
 namespace sealrun::components::certlib {
 namespace {
@@ -34,6 +35,28 @@ SignedMessage Failed(SignFailure failure) {
   return message;
 }
 
+// Opens the PKCS#12 file with the PIN: its private key and further certificates.
+std::optional<SignFailure> Unlock(const std::string& fileBytes, std::string_view pin,
+                                  std::shared_ptr<const UnlockedKey>& unlocked) {
+  const auto* cursor = reinterpret_cast<const unsigned char*>(fileBytes.data());
+  const Pkcs12Holder pkcs12(d2i_PKCS12(nullptr, &cursor, static_cast<long>(fileBytes.size())));
+  if (!pkcs12) return SignFailure::NoKeyFile;
+  // An empty PIN never opens a key: PKCS12_parse would also try the "no password" form.
+  if (pin.empty()) return SignFailure::WrongPin;
+  const SecretBytes password{std::string(pin)};
+  if (PKCS12_verify_mac(pkcs12.get(), password.Get().c_str(), static_cast<int>(password.Get().size())) != 1)
+    return SignFailure::WrongPin;
+  EVP_PKEY* rawKey = nullptr;
+  X509* rawCertificate = nullptr;
+  STACK_OF(X509)* rawChain = nullptr;
+  const int parsed = PKCS12_parse(pkcs12.get(), password.Get().c_str(), &rawKey, &rawCertificate, &rawChain);
+  auto key = std::make_shared<UnlockedKey>(UnlockedKey{EvpPkeyHolder(rawKey), X509StackHolder(rawChain)});
+  const X509Holder fileCertificate(rawCertificate);
+  if (parsed != 1 || !key->key) return SignFailure::WrongPin;
+  unlocked = std::move(key);
+  return std::nullopt;
+}
+
 }  // namespace
 
 SignedMessage SignAttached(const std::filesystem::path& pkcs12Path, std::string_view pin,
@@ -42,27 +65,17 @@ SignedMessage SignAttached(const std::filesystem::path& pkcs12Path, std::string_
   if (!content || content->empty() || content->size() > static_cast<std::size_t>(LONG_MAX))
     return Failed(SignFailure::NoKeyFile);
   const SecretBytes fileBytes(std::move(*content));
-  const auto* cursor = reinterpret_cast<const unsigned char*>(fileBytes.Get().data());
-  const Pkcs12Holder pkcs12(d2i_PKCS12(nullptr, &cursor, static_cast<long>(fileBytes.Get().size())));
-  if (!pkcs12) return Failed(SignFailure::NoKeyFile);
-
-  // An empty PIN never opens a key: PKCS12_parse would also try the "no password" form.
-  if (pin.empty()) return Failed(SignFailure::WrongPin);
-  const SecretBytes password{std::string(pin)};
-  if (PKCS12_verify_mac(pkcs12.get(), password.Get().c_str(), static_cast<int>(password.Get().size())) != 1)
-    return Failed(SignFailure::WrongPin);
-
-  EVP_PKEY* rawKey = nullptr;
-  X509* rawCertificate = nullptr;
-  STACK_OF(X509)* rawChain = nullptr;
-  const int parsed = PKCS12_parse(pkcs12.get(), password.Get().c_str(), &rawKey, &rawCertificate, &rawChain);
-  const EvpPkeyHolder key(rawKey);
-  const X509Holder fileCertificate(rawCertificate);
-  const X509StackHolder chain(rawChain);
-  if (parsed != 1 || !key) return Failed(SignFailure::WrongPin);
+  std::shared_ptr<const UnlockedKey> unlocked = FindUnlockedKey(fileBytes.Get(), pin);
+  if (!unlocked) {
+    const auto failure = Unlock(fileBytes.Get(), pin, unlocked);
+    if (failure) return Failed(*failure);
+    RememberUnlockedKey(fileBytes.Get(), pin, unlocked);
+  }
+  EVP_PKEY* key = unlocked->key.get();
+  STACK_OF(X509)* chain = unlocked->chain.get();
 
   const X509Holder wanted = ToX509(signer);
-  if (!wanted || X509_check_private_key(wanted.get(), key.get()) != 1)
+  if (!wanted || X509_check_private_key(wanted.get(), key) != 1)
     return Failed(SignFailure::CertificateMismatch);
 
   if (data.size() > static_cast<std::size_t>(INT_MAX)) return Failed(SignFailure::SigningFailed);
@@ -70,7 +83,7 @@ SignedMessage SignAttached(const std::filesystem::path& pkcs12Path, std::string_
   if (!input) return Failed(SignFailure::SigningFailed);
   // Binary: the data is signed byte for byte, without line-end translation.
   constexpr unsigned int kFlags = CMS_BINARY | CMS_NOSMIMECAP;
-  const CmsHolder cms(CMS_sign(wanted.get(), key.get(), chain.get(), input.get(), kFlags));
+  const CmsHolder cms(CMS_sign(wanted.get(), key, chain, input.get(), kFlags));
   if (!cms) return Failed(SignFailure::SigningFailed);
 
   unsigned char* der = nullptr;

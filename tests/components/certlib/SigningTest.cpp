@@ -78,6 +78,32 @@ TEST_F(SigningTest, WrongOrEmptyPinSignsNothingAndTheRightOneStillWorks) {
   EXPECT_EQ(SignMessage(library_.Get()), u"") << "a failed signing leaves no earlier message behind";
 }
 
+// A batch signs one message per document: the key unlocked for the first serves the next ones, but only
+// while the file and the PIN are the same.
+TEST_F(SigningTest, AKeyUnlockedOnceServesOnlyTheSameFileAndPin) {
+  const std::u16string fingerprint = kFingerprint;
+  const auto length = static_cast<std::int32_t>(fingerprint.size());
+  for (int document = 0; document < 3; ++document) {
+    library_ = Create();
+    ASSERT_NE(SignAsTheSystemDoes(Utf8ToUtf16(kPin), fingerprint, length), 0) << "document " << document;
+  }
+  library_ = Create();
+  EXPECT_EQ(SignAsTheSystemDoes(u"135790", fingerprint, length), 0) << "a wrong PIN after a right one";
+
+  // The file now holds another key under the same PIN: it is unlocked anew and does not match the
+  // certificate the signing began with.
+  sealrun::testing::TestCertificateOptions options;
+  options.password = Pki().signer.password;
+  const sealrun::testing::TestIdentity other = sealrun::testing::MakeIssuedForTesting(Pki().root, options);
+  library_ = Create();
+  SetParams(library_.Get(), Utf8ToUtf16(kKeySerial), u"SEAL-0001");
+  PutCardPin(library_.Get(), Utf8ToUtf16(kPin));
+  ASSERT_NE(GetContainer(library_.Get()), 0);
+  GetCertificate(library_.Get(), CertContext(library_.Get()));
+  sealrun::testing::WriteFileBytes(KeyDir() / "signer.p12", std::string(other.pkcs12.begin(), other.pkcs12.end()));
+  EXPECT_EQ(CrySignMessage(library_.Get(), fingerprint, length), 0);
+}
+
 TEST_F(SigningTest, LengthCountsCharactersOfTheData) {
   ASSERT_NE(SignAsTheSystemDoes(Utf8ToUtf16(kPin), u"ABCDEF", 3), 0);
   const auto der = DecodeBase64(SignMessage(library_.Get()));
