@@ -2,7 +2,9 @@
 // pixel rows compressed with Flate, palettes, soft masks and colour-key masks.
 #include <zlib.h>
 
+#include <array>
 #include <cstring>
+#include <mutex>
 
 #include "platform/pdfengine/Internal.h"
 
@@ -10,7 +12,9 @@ using namespace sealrun::platform::pdfengine;
 
 namespace sealrun::platform::pdfengine {
 
-std::string Deflate(const std::string& data) {
+namespace {
+
+std::string Compress(const std::string& data) {
   uLongf size = compressBound(static_cast<uLong>(data.size()));
   std::string out(size, '\0');
   if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
@@ -18,6 +22,43 @@ std::string Deflate(const std::string& data) {
     Fail(QP_ERR_ENGINE, "compression failed");
   out.resize(size);
   return out;
+}
+
+// The last few pictures compressed, with their compressed bytes: a batch stamps the same seal picture
+// (and its mask) into every document, and compressing it is most of the cost of adding it.
+class RecentCompressions {
+ public:
+  std::string Deflate(const std::string& data) {
+    {
+      const std::lock_guard<std::mutex> guard(lock_);
+      for (const Entry& entry : entries_)
+        if (entry.input == data) return entry.output;
+    }
+    std::string output = Compress(data);
+    const std::lock_guard<std::mutex> guard(lock_);
+    entries_[next_] = Entry{data, output};
+    next_ = (next_ + 1) % entries_.size();
+    return output;
+  }
+
+ private:
+  struct Entry {
+    std::string input;
+    std::string output;
+  };
+  std::mutex lock_;
+  std::array<Entry, 4> entries_;
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+std::string Deflate(const std::string& data) {
+  // Only pictures are worth remembering; large streams would only fill memory.
+  constexpr std::size_t kRememberedSize = 1 << 20;
+  if (data.size() > kRememberedSize) return Compress(data);
+  static RecentCompressions recent;
+  return recent.Deflate(data);
 }
 
 namespace {
