@@ -15,55 +15,53 @@ class Comparer {
  public:
   Comparer(fz_context* ctx, pdf_document* before, pdf_document* now) : ctx_(ctx), before_(before), now_(now) {}
 
+  // Only resolving a reference and asking whether an object is a stream can load from the file and throw;
+  // they run inside the engine's exception frame. Every other read below is of an object already in
+  // memory (a resolved one, or a reference itself), which cannot throw, so it goes without a frame.
   bool Equal(pdf_obj* a, pdf_obj* b, int depth) {
     if (depth > kMaxDepth) return false;
-    const bool indirectA = Mu(ctx_, [&] { return pdf_is_indirect(ctx_, a); }) != 0;
-    const bool indirectB = Mu(ctx_, [&] { return pdf_is_indirect(ctx_, b); }) != 0;
+    const bool indirectA = pdf_is_indirect(ctx_, a) != 0;
+    const bool indirectB = pdf_is_indirect(ctx_, b) != 0;
     int numA = 0;
     int numB = 0;
     if (indirectA && indirectB) {
-      numA = Mu(ctx_, [&] { return pdf_to_num(ctx_, a); });
-      numB = Mu(ctx_, [&] { return pdf_to_num(ctx_, b); });
+      numA = pdf_to_num(ctx_, a);
+      numB = pdf_to_num(ctx_, b);
       // Already compared or being compared (a cycle): the answer comes from the first visit.
       if (!visited_.insert({numA, numB}).second) return true;
     }
-    pdf_obj* ra = Mu(ctx_, [&] { return pdf_resolve_indirect_chain(ctx_, a); });
-    pdf_obj* rb = Mu(ctx_, [&] { return pdf_resolve_indirect_chain(ctx_, b); });
-    if (Mu(ctx_, [&] { return pdf_is_null(ctx_, ra) && pdf_is_null(ctx_, rb); })) return true;
-    if (Mu(ctx_, [&] { return pdf_is_int(ctx_, ra); }))
-      return Mu(ctx_, [&] { return pdf_is_int(ctx_, rb) && pdf_to_int64(ctx_, ra) == pdf_to_int64(ctx_, rb); }) != 0;
-    if (Mu(ctx_, [&] { return pdf_is_real(ctx_, ra); }))
-      return Mu(ctx_, [&] { return pdf_is_real(ctx_, rb) && pdf_to_real(ctx_, ra) == pdf_to_real(ctx_, rb); }) != 0;
-    if (Mu(ctx_, [&] { return pdf_is_bool(ctx_, ra); }))
-      return Mu(ctx_, [&] { return pdf_is_bool(ctx_, rb) && pdf_to_bool(ctx_, ra) == pdf_to_bool(ctx_, rb); }) != 0;
-    if (Mu(ctx_, [&] { return pdf_is_name(ctx_, ra); }))
-      return Mu(ctx_, [&] { return pdf_is_name(ctx_, rb) && std::strcmp(pdf_to_name(ctx_, ra), pdf_to_name(ctx_, rb)) == 0; }) != 0;
-    if (Mu(ctx_, [&] { return pdf_is_string(ctx_, ra); }))
-      return Mu(ctx_, [&] {
-        return pdf_is_string(ctx_, rb) && pdf_to_str_len(ctx_, ra) == pdf_to_str_len(ctx_, rb) &&
-               std::memcmp(pdf_to_str_buf(ctx_, ra), pdf_to_str_buf(ctx_, rb), pdf_to_str_len(ctx_, ra)) == 0;
-      }) != 0;
-    if (Mu(ctx_, [&] { return pdf_is_array(ctx_, ra); })) {
-      if (!Mu(ctx_, [&] { return pdf_is_array(ctx_, rb); })) return false;
-      const int length = Mu(ctx_, [&] { return pdf_array_len(ctx_, ra); });
-      if (length != Mu(ctx_, [&] { return pdf_array_len(ctx_, rb); })) return false;
+    pdf_obj* ra = indirectA ? Mu(ctx_, [&] { return pdf_resolve_indirect_chain(ctx_, a); }) : a;
+    pdf_obj* rb = indirectB ? Mu(ctx_, [&] { return pdf_resolve_indirect_chain(ctx_, b); }) : b;
+    if (pdf_is_null(ctx_, ra) && pdf_is_null(ctx_, rb)) return true;
+    if (pdf_is_int(ctx_, ra)) return pdf_is_int(ctx_, rb) && pdf_to_int64(ctx_, ra) == pdf_to_int64(ctx_, rb);
+    if (pdf_is_real(ctx_, ra)) return pdf_is_real(ctx_, rb) && pdf_to_real(ctx_, ra) == pdf_to_real(ctx_, rb);
+    if (pdf_is_bool(ctx_, ra)) return pdf_is_bool(ctx_, rb) && pdf_to_bool(ctx_, ra) == pdf_to_bool(ctx_, rb);
+    if (pdf_is_name(ctx_, ra))
+      return pdf_is_name(ctx_, rb) && std::strcmp(pdf_to_name(ctx_, ra), pdf_to_name(ctx_, rb)) == 0;
+    if (pdf_is_string(ctx_, ra)) {
+      const std::size_t length = pdf_to_str_len(ctx_, ra);
+      return pdf_is_string(ctx_, rb) && pdf_to_str_len(ctx_, rb) == length &&
+             std::memcmp(pdf_to_str_buf(ctx_, ra), pdf_to_str_buf(ctx_, rb), length) == 0;
+    }
+    if (pdf_is_array(ctx_, ra)) {
+      if (!pdf_is_array(ctx_, rb)) return false;
+      const int length = pdf_array_len(ctx_, ra);
+      if (length != pdf_array_len(ctx_, rb)) return false;
       for (int i = 0; i < length; ++i)
-        if (!Equal(Mu(ctx_, [&] { return pdf_array_get(ctx_, ra, i); }), Mu(ctx_, [&] { return pdf_array_get(ctx_, rb, i); }),
-                   depth + 1))
-          return false;
+        if (!Equal(pdf_array_get(ctx_, ra, i), pdf_array_get(ctx_, rb, i), depth + 1)) return false;
       return true;
     }
-    if (Mu(ctx_, [&] { return pdf_is_dict(ctx_, ra); })) {
-      if (!Mu(ctx_, [&] { return pdf_is_dict(ctx_, rb); })) return false;
-      const int length = Mu(ctx_, [&] { return pdf_dict_len(ctx_, ra); });
-      if (length != Mu(ctx_, [&] { return pdf_dict_len(ctx_, rb); })) return false;
+    if (pdf_is_dict(ctx_, ra)) {
+      if (!pdf_is_dict(ctx_, rb)) return false;
+      const int length = pdf_dict_len(ctx_, ra);
+      if (length != pdf_dict_len(ctx_, rb)) return false;
       for (int i = 0; i < length; ++i) {
-        pdf_obj* key = Mu(ctx_, [&] { return pdf_dict_get_key(ctx_, ra, i); });
-        pdf_obj* other = Mu(ctx_, [&] { return pdf_dict_get(ctx_, rb, key); });
+        pdf_obj* key = pdf_dict_get_key(ctx_, ra, i);
+        pdf_obj* other = pdf_dict_get(ctx_, rb, key);
         if (other == nullptr) return false;
         // The page's parent link is the page tree's business, compared by page order.
-        if (Mu(ctx_, [&] { return pdf_name_eq(ctx_, key, PDF_NAME(Parent)); })) continue;
-        if (!Equal(Mu(ctx_, [&] { return pdf_dict_get_val(ctx_, ra, i); }), other, depth + 1)) return false;
+        if (pdf_name_eq(ctx_, key, PDF_NAME(Parent))) continue;
+        if (!Equal(pdf_dict_get_val(ctx_, ra, i), other, depth + 1)) return false;
       }
       const bool streamA = indirectA && Mu(ctx_, [&] { return pdf_is_stream(ctx_, a); });
       const bool streamB = indirectB && Mu(ctx_, [&] { return pdf_is_stream(ctx_, b); });
