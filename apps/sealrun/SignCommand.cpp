@@ -13,6 +13,7 @@
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
+#include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/Session.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/com/Variant.h"
@@ -35,7 +36,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char16_t kPaneName[] = u"Sealrun";
 
 struct SignOptions {
   std::optional<fs::path> templatePath;
@@ -55,7 +55,6 @@ struct SignOptions {
   std::vector<fs::path> files;
 };
 
-std::u16string Wide(const fs::path& path) { return platform::fs::PathToUtf16(path); }
 std::u16string Wide(const std::string& text) { return platform::text::Utf8ToUtf16(text); }
 std::string Narrow(const std::u16string& text) { return platform::text::Utf16ToUtf8(text); }
 
@@ -152,36 +151,6 @@ bool PresetKeyword(platform::host::HostDriver& driver, const std::string& keywor
   return com::SUCCEEDED(
              com::InvokeByName(dispatch.Get(), u"SigText", com::DISPATCH_PROPERTYPUT, {com::Variant(Wide(keyword))}, nullptr)) &&
          com::SUCCEEDED(com::InvokeByName(dispatch.Get(), u"SigPage", com::DISPATCH_PROPERTYPUT, {com::Variant(page)}, nullptr));
-}
-
-ui::ListView* PaneList(platform::host::HostDriver& driver) {
-  ui::Window* pane = driver.PaneWindow(kPaneName);
-  return pane ? pane->ChildAs<ui::ListView>(workbench::kFileListId) : nullptr;
-}
-
-// Adds the files through the pane's add-files dialog, one answer per folder. The pane puts each answer
-// at the top of its list, so the folders go in from the last one and the list keeps the given order.
-bool AddFiles(platform::host::HostDriver& driver, ui::HeadlessBackend& user, const std::vector<fs::path>& files) {
-  std::vector<ui::OpenFileAnswer> answers;
-  for (const auto& file : files) {
-    const fs::path absolute = fs::absolute(file);
-    const std::u16string directory = Wide(absolute.parent_path());
-    // Stay within the dialog's answer buffer: the folder, each name and their terminators.
-    size_t units = answers.empty() ? 0 : answers.back().directory.size() + 2;
-    if (!answers.empty())
-      for (const auto& name : answers.back().fileNames) units += name.size() + 1;
-    const std::u16string name = Wide(absolute.filename());
-    if (answers.empty() || answers.back().directory != directory ||
-        units + name.size() + 1 >= workbench::kAddFilesBufferUnits)
-      answers.push_back({directory, {}});
-    answers.back().fileNames.push_back(name);
-  }
-  for (auto answer = answers.rbegin(); answer != answers.rend(); ++answer) {
-    user.QueueOpenFileAnswer(*answer);
-    if (!driver.PressPaneButton(kPaneName, workbench::kAddFilesCommand)) return false;
-  }
-  const ui::ListView* list = PaneList(driver);
-  return list != nullptr && list->RowCount() == static_cast<int>(files.size());
 }
 
 template <typename T>
@@ -321,7 +290,7 @@ int RunSign(const std::vector<std::string>& arguments) {
 
   auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
   if (!driver.ShowPane(kPaneName) || PaneList(driver) == nullptr) return Refuse("the add-in's pane did not open");
-  if (!AddFiles(driver, user, options->files)) return Refuse("the files could not be added to the pane");
+  if (!AddFilesToPane(driver, user, options->files)) return Refuse("the files could not be added to the pane");
 
   DialogPlay play{*options, {}, std::nullopt};
   user.OnDialog(signing::kSigModelDialogId, std::ref(play));

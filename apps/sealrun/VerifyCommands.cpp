@@ -12,6 +12,7 @@
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
+#include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/Session.h"
 #include "external/qp.h"
 #include "platform/fs/Files.h"
@@ -36,7 +37,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char16_t kPane[] = u"Sealrun";
 constexpr char16_t kVerifyCommand[] = u"签章验证";
 constexpr char16_t kRemoveCommand[] = u"批量撤章";
 
@@ -96,42 +96,12 @@ bool WantsHelp(const std::vector<std::string>& arguments) {
   return false;
 }
 
-ui::ListView* PaneList(platform::host::HostDriver& driver) {
-  ui::Window* pane = driver.PaneWindow(kPane);
-  return pane ? pane->ChildAs<ui::ListView>(workbench::kFileListId) : nullptr;
-}
-
-// One answer of the add-files dialog per run of files in one folder. The pane puts each answer above its
-// rows, so the answers go in from the last and the rows keep the order given.
-bool AddFiles(platform::host::HostDriver& driver, ui::HeadlessBackend& user, const std::vector<fs::path>& files) {
-  std::vector<ui::OpenFileAnswer> answers;
-  size_t units = 0;
-  for (const auto& file : files) {
-    const fs::path absolute = fs::absolute(file);
-    const std::u16string directory = Wide(absolute.parent_path());
-    const std::u16string name = Wide(absolute.filename());
-    if (answers.empty() || answers.back().directory != directory ||
-        units + name.size() + 1 >= workbench::kAddFilesBufferUnits) {
-      answers.push_back({directory, {}});
-      units = directory.size() + 2;
-    }
-    answers.back().fileNames.push_back(name);
-    units += name.size() + 1;
-  }
-  for (auto answer = answers.rbegin(); answer != answers.rend(); ++answer) {
-    user.QueueOpenFileAnswer(*answer);
-    if (!driver.PressPaneButton(kPane, workbench::kAddFilesCommand)) return false;
-  }
-  const ui::ListView* list = PaneList(driver);
-  return list != nullptr && list->RowCount() == static_cast<int>(files.size());
-}
-
 // Switches the pane to a run mode through the add-in's command bar. The verify command selects its mode
 // only when it opens the pane, so the pane is hidden first.
 std::optional<std::string> OpenPaneIn(platform::host::HostDriver& driver, std::u16string_view command) {
-  driver.ShowPane(kPane, false);
+  driver.ShowPane(kPaneName, false);
   if (!driver.ClickControl(command)) return "the add-in offers no \"" + Narrow(command) + "\" command";
-  driver.ShowPane(kPane, true);
+  driver.ShowPane(kPaneName, true);
   if (PaneList(driver) == nullptr) return std::string("the add-in's pane did not open");
   return std::nullopt;
 }
@@ -209,7 +179,7 @@ int Verify(const FileArguments& options) {
   platform::host::HostDriver& driver = session.Driver();
   auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
   if (auto problem = OpenPaneIn(driver, kVerifyCommand)) return Refuse(*problem);
-  if (!AddFiles(driver, user, options.files)) return Refuse("the files could not be added to the pane");
+  if (!AddFilesToPane(driver, user, options.files)) return Refuse("the files could not be added to the pane");
 
   std::u16string summary;
   bool ran = false;
@@ -218,7 +188,7 @@ int Verify(const FileArguments& options) {
     if (const auto* status = dialog.ChildAs<ui::Static>(verify::kVerifyStatusControl)) summary = status->Text();
     if (auto* ok = dialog.ChildAs<ui::Button>(ui::kIdOk)) ok->Click();
   });
-  const bool pressed = driver.PressPaneButton(kPane, workbench::kRunCommand);
+  const bool pressed = driver.PressPaneButton(kPaneName, workbench::kRunCommand);
   user.OnDialog(verify::kVerifyDialogTemplate, nullptr);
   if (!pressed || !ran) return Refuse("the verification run did not start");
 
@@ -233,7 +203,7 @@ int Verify(const FileArguments& options) {
   if (options.exportPath) {
     user.QueueSaveFileAnswer(Wide(fs::absolute(*options.exportPath)));
     const size_t shown = user.MessageBoxes().size();
-    if (!driver.PressPaneButton(kPane, workbench::kResultsCommand) || user.MessageBoxes().size() != shown)
+    if (!driver.PressPaneButton(kPaneName, workbench::kResultsCommand) || user.MessageBoxes().size() != shown)
       return Refuse("the log could not be written to " + options.exportPath->string());
   }
   std::fflush(stdout);
@@ -249,7 +219,7 @@ int Remove(const FileArguments& options) {
   platform::host::HostDriver& driver = session.Driver();
   auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
   if (auto problem = OpenPaneIn(driver, kRemoveCommand)) return Refuse(*problem);
-  if (!AddFiles(driver, user, options.files)) return Refuse("the files could not be added to the pane");
+  if (!AddFilesToPane(driver, user, options.files)) return Refuse("the files could not be added to the pane");
 
   std::optional<int> ended;
   std::u16string summary;
@@ -261,7 +231,7 @@ int Remove(const FileArguments& options) {
     ended = dialog.Result();
     if (const auto* status = dialog.ChildAs<ui::Static>(verify::kRemoveStatusControl)) summary = status->Text();
   });
-  const bool pressed = driver.PressPaneButton(kPane, workbench::kRunCommand);
+  const bool pressed = driver.PressPaneButton(kPaneName, workbench::kRunCommand);
   user.OnDialog(verify::kRemoveDialogTemplate, nullptr);
   if (!pressed || !ended) return Refuse("the removal run did not start");
   // The reason (wrong PIN, no key serial) was shown by the add-in.
