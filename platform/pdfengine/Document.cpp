@@ -30,15 +30,7 @@ pdf_document* OpenPdf(fz_context* ctx, const std::string& path, bool* repaired) 
     const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, doc); });
     if (pages < 0) Fail(QP_ERR_OPEN, "no page tree");
     *repaired = Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
-    // Page lookups by index then go through a map instead of a walk down the tree for every page. The
-    // engine never inserts, moves or deletes pages, so the map stays true for the document's life. A tree
-    // the map cannot be made of is still walked page by page.
-    try {
-      Mu(ctx, [&] { pdf_load_page_tree(ctx, doc); });
-    } catch (const EngineError&) {
-    }
   } catch (...) {
-    pdf_drop_page_tree(ctx, doc);
     pdf_drop_document(ctx, doc);
     throw;
   }
@@ -51,11 +43,7 @@ qp_document_s::~qp_document_s() {
   fields.clear();
   objects.clear();
   if (ctx != nullptr) {
-    for (pdf_document* old : retired) {
-      pdf_drop_page_tree(ctx, old);
-      pdf_drop_document(ctx, old);
-    }
-    if (doc != nullptr) pdf_drop_page_tree(ctx, doc);
+    for (pdf_document* old : retired) pdf_drop_document(ctx, old);
     pdf_drop_document(ctx, doc);
   }
 }
