@@ -6,6 +6,7 @@
 
 #include "platform/text/Utf.h"
 #include "signing/PlacementHandles.h"
+#include "signing/SignOnline.h"
 #include "signing/StampHandles.h"
 #include "verify/DocumentFingerprint.h"
 
@@ -224,7 +225,8 @@ int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std
   if (result != QP_OK) return EngineFailure(result);
 
   if (inputs.signOnline) {
-    result = inputs.signOnline(signature.get());
+    // A server that refuses or fails must not leave a placeholder signature behind in the file.
+    result = SignOnlineWithRollback(inputs.signOnline, signature.get(), path);
   } else {
     const StringHandle signerName = MakeEngineString(inputs.signerName);
     if (!signerName) return QP_ERR_ENGINE;

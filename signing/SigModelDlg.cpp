@@ -1,5 +1,6 @@
 #include "signing/SigModelDlg.h"
 
+
 #include <chrono>
 #include <limits>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "seal/PinFlow.h"
 #include "seal/SealMessage.h"
 #include "seal/SignerCertificate.h"
+#include "signing/SignOnline.h"
 
 namespace sealrun::signing {
 
@@ -306,6 +308,11 @@ int CSigModelDlg::RunSigning() {
       certificateDer = certificate->Der();
       stamp.certificate = certificateDer;
       stamp.signerName = seal::SignerDisplayName(*certificate);
+    }
+    // The signing server makes every signature of the run.
+    if (inputs_.settings.digitalSignOnline) {
+      const std::u16string sealSerial = stamp.seal ? stamp.seal->serialNumber : std::u16string();
+      stamp.signOnline = MakeOnlineSigner({inputs_.settings.webUrl, stamp.keySerial, sealSerial});
     }
   } else {
     const std::u16string sealSerial = stamp.seal ? stamp.seal->serialNumber : std::u16string();

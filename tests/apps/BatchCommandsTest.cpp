@@ -16,6 +16,7 @@
 
 #include "platform/imaging/ImageCodec.h"
 #include "tests/apps/FrontEndFixture.h"
+#include "tests/apps/TramexServerProcess.h"
 
 extern char** environ;
 
@@ -59,6 +60,15 @@ class BatchCommands : public FrontEnd {
     WriteFileBytes(folder / "OrtavexConfig.dll",
                    std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><SIGNATURE><SignatureMode>") +
                        mode + "</SignatureMode></SIGNATURE></Brasmoor>\r\n");
+  }
+
+  // Signatures made by the signing server at `url` from now on.
+  void UseSigningServer(const std::string& url) {
+    const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
+    fs::create_directories(folder);
+    WriteFileBytes(folder / "BrasmoorPublic.dll",
+                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><WebUrl>" + url +
+                       "</WebUrl><DigitalSignOnline>true</DigitalSignOnline></Public></Brasmoor>\r\n");
   }
 
   std::map<fs::path, std::string> Snapshot(const std::vector<fs::path>& files) {
@@ -138,6 +148,33 @@ TEST_F(BatchCommands, KeywordSealsAsSignatureFieldsThatPdfsigAccepts) {
   EXPECT_EQ(run.exitCode, 0) << run.output;
   run = Sealrun({"verify", file.string()});
   EXPECT_TRUE(Contains(run.output, "印章总数:0")) << run.output;
+}
+
+TEST_F(BatchCommands, SignaturesMadeByTheSigningServerOrTheFileLeftAsItWas) {
+  const fs::path tmpl = PrestampedTemplate();
+  UseSignatureMode("1");
+  const auto server = sealrun::testing::TramexServerProcess::Start({});
+  ASSERT_TRUE(server) << "tramex-server did not start";
+  UseSigningServer(server->Url("/tramex"));
+  const fs::path file = Copy("pypdf-crazyones.pdf", temp_ / "in", "online.pdf");
+  ProgramRun run = Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", file.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const ProgramRun pdfsig = testing::RunProgram("pdfsig", {file.string()});
+  EXPECT_TRUE(Contains(pdfsig.output, "Signature Validation: Signature is Valid.")) << pdfsig.output;
+  EXPECT_TRUE(Contains(pdfsig.output, "演示签章人")) << "the server's certificate\n" << pdfsig.output;
+  const std::vector<std::string> requests = server->RequestLines(2);
+  ASSERT_EQ(requests.size(), 2u) << "a signing request and its verification";
+  EXPECT_TRUE(Contains(requests[0] + requests[1], "SIGNCONTEXT")) << requests[0] << "\n" << requests[1];
+
+  const auto refusing = sealrun::testing::TramexServerProcess::Start({"--fail", "refuse"});
+  ASSERT_TRUE(refusing);
+  UseSigningServer(refusing->Url("/tramex"));
+  const fs::path other = Copy("pypdf-crazyones.pdf", temp_ / "in", "refused.pdf");
+  const auto before = Snapshot({other});
+  run = Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", other.string()});
+  EXPECT_EQ(run.exitCode, 1) << run.output;
+  EXPECT_TRUE(Contains(run.output, "签章失败：1")) << run.output;
+  ExpectUnchanged(before);
 }
 
 TEST_F(BatchCommands, MisuseIsRefusedAndLeavesEveryFileAsItWas) {
