@@ -17,7 +17,7 @@ int Count(const std::string& text, const std::string& what) {
 }  // namespace
 
 std::unique_ptr<PdfsigKeys> PdfsigKeys::Create(std::string& failure) {
-  std::unique_ptr<PdfsigKeys> keys(new PdfsigKeys());
+  auto keys = std::make_unique<PdfsigKeys>(Passkey());
   if (keys->folder_.Path().empty()) return failure = "no temporary folder", nullptr;
   const std::filesystem::path demo = SEALRUN_BENCH_DEMO_KEY;
   keys->database_ = "sql:" + keys->folder_.Path().string();

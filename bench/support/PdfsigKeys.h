@@ -15,6 +15,12 @@ class PdfsigKeys {
  public:
   // Null with `failure` saying why (tools missing, import refused).
   static std::unique_ptr<PdfsigKeys> Create(std::string& failure);
+  // Made only by Create.
+  class Passkey {
+    friend class PdfsigKeys;
+    Passkey() = default;
+  };
+  explicit PdfsigKeys(Passkey) {}
 
   // pdfsig writes the signed document to a new file; the input stays as it was.
   std::vector<std::string> SignCommand(const std::filesystem::path& input, const std::filesystem::path& output) const;
@@ -23,7 +29,6 @@ class PdfsigKeys {
   const std::string& Nickname() const { return nickname_; }
 
  private:
-  PdfsigKeys() = default;
   TempFolder folder_{"sealrun-bench-nss"};
   std::string database_;  // "sql:<folder>"
   std::string nickname_;

@@ -54,7 +54,7 @@ struct SealSession::Loaded {
   platform::ui::ScopedBackend backend{std::make_unique<platform::ui::HeadlessBackend>()};
 };
 
-SealSession::SealSession() = default;
+SealSession::SealSession(Passkey) {}
 
 SealSession::~SealSession() {
   // Certificate values and the engine go before the modules that made them.
@@ -63,7 +63,7 @@ SealSession::~SealSession() {
 }
 
 std::unique_ptr<SealSession> SealSession::Create(std::string& failure) {
-  std::unique_ptr<SealSession> session(new SealSession());
+  auto session = std::make_unique<SealSession>(Passkey());
   if (!session->Start(failure)) return nullptr;
   return session;
 }

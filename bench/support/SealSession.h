@@ -21,6 +21,12 @@ class SealSession {
   // Points the registry, configuration and key folders at a temporary folder for this process. Null
   // with `failure` saying why when a step fails.
   static std::unique_ptr<SealSession> Create(std::string& failure);
+  // Made only by Create.
+  class Passkey {
+    friend class SealSession;
+    Passkey() = default;
+  };
+  explicit SealSession(Passkey);
   ~SealSession();
   SealSession(const SealSession&) = delete;
   SealSession& operator=(const SealSession&) = delete;
@@ -31,7 +37,6 @@ class SealSession {
 
  private:
   struct Loaded;
-  SealSession();
   bool Start(std::string& failure);
 
   std::unique_ptr<Loaded> loaded_;  // modules, folders, user interface: released last
