@@ -1,8 +1,10 @@
 // Did a later revision change what a signed revision's pages show? The signed revision is opened as a
 // document of its own and its pages are compared object by object with the current document.
 #include <cstring>
+#include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "platform/pdfengine/SignatureFile.h"
 
@@ -128,6 +130,45 @@ pdf_document* OpenRevision(fz_context* ctx, const std::string& bytes) {
   });
 }
 
+// The page objects of a document in page order, from one walk down its page tree; a lookup by index
+// walks the tree from its root for every page, which on long documents costs more than the comparison.
+// nullopt for a tree with a cycle or deeper than kMaxDepth: its pages are then looked up one by one.
+std::optional<std::vector<pdf_obj*>> PagesInOrder(fz_context* ctx, pdf_document* doc) {
+  struct Level {
+    pdf_obj* kids;
+    int next;
+    int count;
+  };
+  std::vector<pdf_obj*> pages;
+  std::vector<Level> stack;
+  std::set<int> visited;
+  // A node with /Kids is an inner node; anything else stands for a page, as the engine's lookup takes it.
+  const auto enter = [&](pdf_obj* node) {
+    const int number = pdf_is_indirect(ctx, node) ? pdf_to_num(ctx, node) : 0;
+    if (number > 0 && !visited.insert(number).second) return false;
+    pdf_obj* kids = Mu(ctx, [&] { return pdf_dict_get(ctx, node, PDF_NAME(Kids)); });
+    if (Mu(ctx, [&] { return pdf_is_array(ctx, kids); }) == 0) {
+      pages.push_back(node);
+      return true;
+    }
+    if (stack.size() >= static_cast<std::size_t>(kMaxDepth)) return false;
+    stack.push_back({kids, 0, Mu(ctx, [&] { return pdf_array_len(ctx, kids); })});
+    return true;
+  };
+  if (!enter(Mu(ctx, [&] { return pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"); }))) return std::nullopt;
+  while (!stack.empty()) {
+    Level& top = stack.back();
+    if (top.next >= top.count) {
+      stack.pop_back();
+      continue;
+    }
+    const int index = top.next++;
+    pdf_obj* kids = top.kids;
+    if (!enter(Mu(ctx, [&] { return pdf_array_get(ctx, kids, index); }))) return std::nullopt;
+  }
+  return pages;
+}
+
 }  // namespace
 
 bool PagesChangedSince(qp_document document, const std::string& signedRevision) {
@@ -136,10 +177,15 @@ bool PagesChangedSince(qp_document document, const std::string& signedRevision) 
   DocHolder before{ctx, OpenRevision(ctx, signedRevision)};
   const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, before.doc); });
   if (pages != Mu(ctx, [&] { return pdf_count_pages(ctx, now); })) return true;
+  // The walk stands in for the lookups only where it finds the pages the documents count.
+  std::optional<std::vector<pdf_obj*>> pagesBefore = PagesInOrder(ctx, before.doc);
+  std::optional<std::vector<pdf_obj*>> pagesNow = PagesInOrder(ctx, now);
+  const bool walked = pagesBefore && pagesNow && pagesBefore->size() == static_cast<std::size_t>(pages) &&
+                      pagesNow->size() == static_cast<std::size_t>(pages);
   Comparer comparer(ctx, before.doc, now);
   for (int i = 0; i < pages; ++i) {
-    pdf_obj* a = Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, before.doc, i); });
-    pdf_obj* b = Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, now, i); });
+    pdf_obj* a = walked ? (*pagesBefore)[i] : Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, before.doc, i); });
+    pdf_obj* b = walked ? (*pagesNow)[i] : Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, now, i); });
     if (ObjNumber(ctx, a) != ObjNumber(ctx, b)) return true;
     if (!comparer.Equal(Mu(ctx, [&] { return pdf_dict_get(ctx, a, PDF_NAME(Contents)); }),
                         Mu(ctx, [&] { return pdf_dict_get(ctx, b, PDF_NAME(Contents)); }), 0))
