@@ -21,30 +21,29 @@ ui::WindowHandle ActiveHandle() {
   return active != nullptr ? active->Handle() : 0;
 }
 
-int OpenVerifyDialog(workbench::RunDialogContext& context) {
+// What both runs take from the add-in: the engine, the pane's files and list, the seal form.
+void FillRunInputs(verify::VerifyRunInputs& inputs, workbench::RunDialogContext& context) {
   AddinState& state = State();
-  verify::VerifyRunInputs inputs;
   inputs.engine = state.engine;
   inputs.files = state.fileList;
   inputs.signatureMode = state.signatureMode;
   inputs.failedItems = &FailedItemList();
   inputs.list = &context.list;
   inputs.owner = ActiveHandle();
+}
+
+int OpenVerifyDialog(workbench::RunDialogContext& context) {
+  verify::VerifyRunInputs inputs;
+  FillRunInputs(inputs, context);
   verify::CBatchVerify dialog(std::move(inputs));
   return dialog.DoModal(ui::ActiveWindow());
 }
 
 int OpenRemoveDialog(workbench::RunDialogContext& context) {
-  AddinState& state = State();
   verify::RemoveRunInputs inputs;
-  inputs.engine = state.engine;
-  inputs.files = state.fileList;
-  inputs.signatureMode = state.signatureMode;
-  inputs.failedItems = &FailedItemList();
-  inputs.list = &context.list;
-  inputs.owner = ActiveHandle();
+  FillRunInputs(inputs, context);
   inputs.checkKey = CheckKeyForRemoval;
-  inputs.resultSummary = &state.resultSummary;
+  inputs.resultSummary = &State().resultSummary;
   verify::CCBatchDel dialog(std::move(inputs));
   return dialog.DoModal(ui::ActiveWindow());
 }

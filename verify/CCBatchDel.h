@@ -12,6 +12,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ListView.h"
+#include "verify/CBatchVerify.h"
 
 namespace sealrun::verify {
 
@@ -32,13 +33,8 @@ struct KeyCheck {
 };
 using KeyChecker = std::function<KeyCheck(std::u16string_view pin)>;
 
-struct RemoveRunInputs {
-  qp_engine engine = nullptr;
-  std::vector<std::u16string> files;  // full paths; file i is row i of the list
-  std::u16string signatureMode;       // "1": signature fields, anything else: seal annotations
-  std::vector<int>* failedItems = nullptr;
-  platform::ui::ListView* list = nullptr;  // the pane's file list; may be null
-  platform::ui::WindowHandle owner = 0;    // the dialog is centred on it
+// What the verification run takes, and the key check and summary of removal.
+struct RemoveRunInputs : VerifyRunInputs {
   KeyChecker checkKey;                     // without one no PIN is ever accepted
   std::u16string* resultSummary = nullptr;  // receives the run's summary
 };
