@@ -38,34 +38,13 @@ int UnusedPort() {
 }
 
 
-class TramexServerTest : public ::testing::Test {
+class TramexServerTest : public OnlineSigningFixture {
  protected:
-  void SetUp() override {
-    engine_ = StartEngine();
-    ASSERT_TRUE(engine_);
-  }
-
-  std::filesystem::path Copy(const std::string& name) {
-    std::filesystem::path path = CopyCorpus(name, folder_);
-    if (path.empty()) ADD_FAILURE() << "corpus file " << name << " missing";
-    return path;
-  }
-
   // Signs the file through the production signer and HTTP transport; the file is restored on failure.
   int Sign(const std::filesystem::path& path, const std::string& url, const protocol::HttpTransportLimits& limits = {}) {
-    SignableDocument prepared = OpenWithNewField(engine_.get(), path);
-    if (!prepared.signature) return 9999;
     protocol::HttpPacketTransport transport(limits);
-    const OnlineSigner signer =
-        MakeOnlineSigner({platform::text::Utf8ToUtf16(url), u"ZQ-DEMO-0001", u"SEAL-0007"}, &transport);
-    return SignOnlineWithRollback(signer, prepared.signature.get(), platform::text::Utf8ToUtf16(path.string()));
-  }
-
-  int SignatureCount(const std::filesystem::path& path) {
-    qp_document document = nullptr;
-    const int opened = qp_document_open(engine_.get(), &document, path.string().c_str());
-    const DocumentHandle owner(document);
-    return opened == QP_OK ? qp_acroform_signature_count(document) : -100;
+    const OnlineSigningRequest request{platform::text::Utf8ToUtf16(url), u"ZQ-DEMO-0001", u"SEAL-0007"};
+    return SignWith(path, MakeOnlineSigner(request, &transport));
   }
 
   static std::unique_ptr<TramexServerProcess> Server(const std::vector<std::string>& arguments = {}) {
@@ -73,9 +52,6 @@ class TramexServerTest : public ::testing::Test {
     if (!server) ADD_FAILURE() << "tramex-server did not start";
     return server;
   }
-
-  EngineHandle engine_;
-  TempDir folder_;
 };
 
 TEST_F(TramexServerTest, SignedFileIsValidAndNamesTheDemoCertificate) {

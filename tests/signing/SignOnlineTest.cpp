@@ -41,35 +41,12 @@ std::vector<std::uint8_t> ExpectedAttributes(const crypto::Bytes& digest) {
   return der;
 }
 
-class SignOnlineTest : public ::testing::Test {
+class SignOnlineTest : public OnlineSigningFixture {
  protected:
-  void SetUp() override {
-    engine_ = StartEngine();
-    ASSERT_TRUE(engine_);
-  }
-
-  std::filesystem::path Copy(const std::string& name) {
-    std::filesystem::path path = CopyCorpus(name, folder_);
-    if (path.empty()) ADD_FAILURE() << "corpus file " << name << " missing";
-    return path;
-  }
-
   int Sign(const std::filesystem::path& path, protocol::PacketTransport& server, OnlineSigningTrace* trace = nullptr) {
-    SignableDocument prepared = OpenWithNewField(engine_.get(), path);
-    if (!prepared.signature) return 9999;
-    const OnlineSigner signer = [&](qp_signature signature) { return SignOnline(signature, request_, server, trace); };
-    return SignOnlineWithRollback(signer, prepared.signature.get(), platform::text::Utf8ToUtf16(path.string()));
+    return SignWith(path, [&](qp_signature signature) { return SignOnline(signature, request_, server, trace); });
   }
 
-  int SignatureCount(const std::filesystem::path& path) {
-    qp_document document = nullptr;
-    const int opened = qp_document_open(engine_.get(), &document, path.string().c_str());
-    const DocumentHandle owner(document);
-    return opened == QP_OK ? qp_acroform_signature_count(document) : -100;
-  }
-
-  EngineHandle engine_;
-  TempDir folder_;
   OnlineSigningRequest request_{u"http://signing.example:8080/tramex", u"ZQ-DEMO-0001", u"SEAL-0007"};
 };
 

@@ -23,6 +23,7 @@
 #include "protocol/PacketTransport.h"
 #include "protocol/StandardBase64.h"
 #include "protocol/TramexFields.h"
+#include "signing/SignOnline.h"
 #include "signing/StampHandles.h"
 #include "support/Base64.h"
 #include "tests/testsupport/TempDir.h"
@@ -208,6 +209,40 @@ class InProcessSigningServer final : public protocol::PacketTransport {
   mutable std::mutex mutex_;
   std::vector<std::vector<PacketField>> requests_;
   std::vector<std::string> urls_;
+};
+
+
+// A test of online signing: an engine, a folder for corpus copies, and a signing that takes the appended
+// update back out of the file when the signer fails, as the run does.
+class OnlineSigningFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine_ = StartEngine();
+    ASSERT_TRUE(engine_);
+  }
+
+  std::filesystem::path Copy(const std::string& name) {
+    std::filesystem::path path = CopyCorpus(name, folder_);
+    if (path.empty()) ADD_FAILURE() << "corpus file " << name << " missing";
+    return path;
+  }
+
+  // The file with a new signature field signed by `signer`; 9999 when the field cannot be made.
+  int SignWith(const std::filesystem::path& path, const OnlineSigner& signer) {
+    SignableDocument prepared = OpenWithNewField(engine_.get(), path);
+    if (!prepared.signature) return 9999;
+    return SignOnlineWithRollback(signer, prepared.signature.get(), platform::text::Utf8ToUtf16(path.string()));
+  }
+
+  int SignatureCount(const std::filesystem::path& path) {
+    qp_document document = nullptr;
+    const int opened = qp_document_open(engine_.get(), &document, path.string().c_str());
+    const DocumentHandle owner(document);
+    return opened == QP_OK ? qp_acroform_signature_count(document) : -100;
+  }
+
+  EngineHandle engine_;
+  sealrun::testing::TempDir folder_;
 };
 
 }  // namespace sealrun::signing::testing
