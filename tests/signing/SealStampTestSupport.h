@@ -4,15 +4,11 @@
 // and readers of what a stamping left in the file.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <sys/wait.h>
 
 #include "platform/crypto/KeyStore.h"
 #include "platform/imaging/ImageCodec.h"
@@ -21,6 +17,7 @@
 #include "tests/signing/PlacementTestSupport.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/TestCertificates.h"
+#include "tests/testsupport/ToolRun.h"
 #include "verify/DocumentFingerprint.h"
 
 namespace sealrun::signing::testing {
@@ -31,22 +28,8 @@ inline constexpr double kBottomGap = 40;
 inline constexpr double kSealWidth = 60;  // kStampPixelWidth at 96 pixels per inch
 inline constexpr double kSealHeight = 30;
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string output;
-};
-
-inline ToolRun RunTool(const std::string& command) {
-  ToolRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  std::array<char, 4096> buffer{};
-  size_t read = 0;
-  while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), read);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+using sealrun::testing::RunTool;
+using sealrun::testing::ToolRun;
 
 inline std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 

@@ -4,7 +4,6 @@
 // CMS with OpenSSL's command line.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -28,6 +27,7 @@
 #include "support/Base64.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/TestCertificates.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::signing::testing {
 
@@ -86,20 +86,8 @@ inline std::filesystem::path CopyCorpus(const std::string& name, const sealrun::
   return copy;
 }
 
-struct ToolResult {
-  int exitCode = -1;
-  std::string output;
-};
-inline ToolResult RunTool(const std::string& commandLine) {
-  ToolResult result;
-  FILE* pipe = popen((commandLine + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, got);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using ToolResult = sealrun::testing::ToolRun;
+using sealrun::testing::RunTool;
 inline std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 inline int CountOf(const std::string& text, const std::string& what) {

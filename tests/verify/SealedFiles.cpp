@@ -1,10 +1,5 @@
 #include "tests/verify/SealedFiles.h"
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
-
 #include "platform/crypto/KeyStore.h"
 #include "platform/fs/Files.h"
 #include "platform/imaging/ImageCodec.h"
@@ -21,18 +16,6 @@ constexpr int kPictureHeight = 40;
 std::filesystem::path ScriptPath() { return std::filesystem::path(__FILE__).parent_path() / "tamper.py"; }
 
 }  // namespace
-
-ToolRun RunTool(const std::string& command) {
-  ToolRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  std::array<char, 4096> buffer{};
-  size_t read = 0;
-  while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), read);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 

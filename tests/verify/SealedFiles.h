@@ -11,6 +11,7 @@
 #include "external/qp.h"
 #include "signing/SealStamp.h"
 #include "tests/testsupport/TempDir.h"
+#include "tests/testsupport/ToolRun.h"
 #include "verify/RowOutcome.h"
 
 namespace sealrun::verify::testing {
@@ -20,11 +21,8 @@ inline constexpr char16_t kOtherSerial[] = u"ZQ-OTHER-0042";
 
 enum class Form { SealAnnotation, SignatureField };
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string output;
-};
-ToolRun RunTool(const std::string& command);
+using sealrun::testing::RunTool;
+using sealrun::testing::ToolRun;
 std::string Quote(const std::filesystem::path& path);
 
 class SealedFiles : public ::testing::Test {
