@@ -40,7 +40,7 @@ function(sealrun_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} sealrun_testsupport GTest::gtest GTest::gmock GTest::gtest_main sealrun_warnings)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT
-      "SEALRUN_CORPUS=${SEALRUN_CORPUS_DIR};SEALRUN_SOURCE_DIR=${SEALRUN_ROOT};LSAN_OPTIONS=suppressions=${SEALRUN_ROOT}/cmake/lsan.supp")
+      "SEALRUN_CORPUS=${SEALRUN_CORPUS_DIR};LSAN_OPTIONS=suppressions=${SEALRUN_ROOT}/cmake/lsan.supp")
 endfunction()
 
 # Adds every subfolder of the current folder that has a CMakeLists.txt (folders whose parts come and go).

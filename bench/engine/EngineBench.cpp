@@ -3,7 +3,7 @@
 // For the ratio, the same change made by qpdf rewriting the file (--update-from-json), and the
 // plain sequential copy that the atomic save costs.
 //
-// Files come from the corpus folder (SEALRUN_CORPUS, default ../shared/corpus beside the sources)
+// Files come from the corpus folder (SEALRUN_CORPUS, default tests/data/corpus of the repository)
 // and are built once in a temporary folder.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -35,7 +35,7 @@ std::string Run(const std::string& command) {
 
 fs::path Corpus() {
   const char* env = std::getenv("SEALRUN_CORPUS");
-  return env != nullptr ? fs::path(env) : fs::path("/work/shared/corpus");
+  return env != nullptr ? fs::path(env) : fs::path(SEALRUN_BENCH_CORPUS);
 }
 
 // The benchmark's files, removed when the program ends (the large one is 50 MB).

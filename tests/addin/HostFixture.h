@@ -57,10 +57,9 @@ class AddinWorld : public ::testing::Test {
     scopedBackend_ = std::make_unique<ui::ScopedBackend>(std::move(backend));
   }
 
-  // A corpus PDF copied into the temporary folder; skips the test when the corpus is missing.
+  // A corpus PDF copied into the temporary folder.
   std::filesystem::path Template(const std::string& corpusName, const std::string& as = "template.pdf") {
-    const auto source = sealrun::testing::CorpusDir() / corpusName;
-    if (!std::filesystem::exists(source)) return {};
+    const auto source = sealrun::testing::CorpusFile(corpusName);
     const auto target = temp_ / as;
     std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

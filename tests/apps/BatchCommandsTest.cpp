@@ -33,14 +33,13 @@ class BatchCommands : public FrontEnd {
  protected:
   void SetUp() override {
     fs::copy(SEALRUN_DEMO_KEY, temp_ / "key", fs::copy_options::recursive);
-    if (sealrun::testing::CorpusDir().empty()) GTEST_SKIP() << "corpus missing";
   }
 
   // A writable copy of a corpus file in `folder` (made if needed) under `name`.
   fs::path Copy(const std::string& corpusName, const fs::path& folder, const std::string& name) {
     fs::create_directories(folder);
     const fs::path target = folder / name;
-    fs::copy_file(sealrun::testing::CorpusDir() / corpusName, target, fs::copy_options::overwrite_existing);
+    fs::copy_file(sealrun::testing::CorpusFile(corpusName), target, fs::copy_options::overwrite_existing);
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
     return target;
   }

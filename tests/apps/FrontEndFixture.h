@@ -29,8 +29,7 @@ class FrontEnd : public ::testing::Test {
   ProgramRun Sealrun(const std::vector<std::string>& arguments) { return testing::RunProgram(SEALRUN_PROGRAM, arguments); }
 
   std::filesystem::path Template(const std::string& corpusName) {
-    const auto source = sealrun::testing::CorpusDir() / corpusName;
-    if (!std::filesystem::exists(source)) return {};
+    const auto source = sealrun::testing::CorpusFile(corpusName);
     const auto target = temp_ / "template.pdf";
     std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);

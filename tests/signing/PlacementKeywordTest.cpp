@@ -13,8 +13,7 @@ class PlacementKeyword : public ::testing::Test {
  protected:
   Placement Select(const char* corpusFile, std::u16string_view keyword, int pageSetting,
                    const SealTemplate* chosen = nullptr, bool keywordMode = true) {
-    const auto path = sealrun::testing::CorpusDir() / corpusFile;
-    if (!std::filesystem::exists(path)) return {PlacementFailure::EngineFailure, {}};
+    const auto path = sealrun::testing::CorpusFile(corpusFile);
     const DocumentHandle document = OpenDocument(engine_.get(), path);
     const PlacementSettings settings{keyword, pageSetting, keywordMode, chosen, 200, 100};
     return SelectPlacement(document.get(), qp_page_count(document.get()) - 1, settings);

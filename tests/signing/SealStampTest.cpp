@@ -31,7 +31,6 @@ TEST_F(SealStampTest, SealAnnotationAppendsOneUpdateWithTheRecordAndTheSavedFile
                            "pyhanko-minimal-two-fields-signed-twice.pdf"}) {
     SCOPED_TRACE(name);
     const auto path = CorpusCopy(name);
-    SKIP_WITHOUT_CORPUS(path);
     const std::string original = ReadFileBytes(*path);
     StampRecord written;
     ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*path), u"123456", &written), 0);
@@ -72,7 +71,6 @@ TEST_F(SealStampTest, SealAnnotationAppendsOneUpdateWithTheRecordAndTheSavedFile
 
 TEST_F(SealStampTest, SignedMessageAndCertificateAreStoredCompressedAsUtf16) {
   const auto path = CorpusCopy("qpdf-minimal.pdf");
-  SKIP_WITHOUT_CORPUS(path);
   std::u16string signedOver;
   const std::u16string certificate = u"MIIC证书内容==";
   const std::u16string message = u"签名消息 MIAGCSqGSIb3DQEHAqCA";
@@ -127,7 +125,6 @@ TEST_F(SealStampTest, SignatureFieldIsSignedAndEarlierSignaturesStillVerify) {
                         Case{"pypdf-crazyones.pdf", "Signature1", 1}}) {
     SCOPED_TRACE(c.name);
     const auto path = CorpusCopy(c.name);
-    SKIP_WITHOUT_CORPUS(path);
     const std::string original = ReadFileBytes(*path);
     StampRecord written;
     ASSERT_EQ(StampSignatureField(inputs_, Wide(*path), u"123456", &written), 0);
@@ -159,7 +156,6 @@ TEST_F(SealStampTest, SignatureFieldIsSignedAndEarlierSignaturesStillVerify) {
 
 TEST_F(SealStampTest, OnlineSignerReplacesTheEngineSignature) {
   const auto path = CorpusCopy("qpdf-minimal.pdf");
-  SKIP_WITHOUT_CORPUS(path);
   const std::string original = ReadFileBytes(*path);
   int calls = 0;
   inputs_.certificate = {};  // the server's certificate is used, not a local one
@@ -214,7 +210,6 @@ TEST_F(SealStampTest, EveryFailureLeavesTheFileByteIdentical) {
   for (const Stamp stamp : {Stamp{&StampSealAnnotation}, Stamp{&StampSignatureField}}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (stamp == &StampSealAnnotation ? " (seal annotation)" : " (signature field)"));
-      if (!c.path) continue;  // corpus missing
       StampInputs inputs = inputs_;
       if (c.change) c.change(inputs);
       const std::string original = ReadFileBytes(*c.path);

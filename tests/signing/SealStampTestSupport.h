@@ -86,10 +86,9 @@ class StampFixture : public ::testing::Test {
     inputs_.signerName = u"Sealrun Test Signer";
   }
 
-  // A copy of a corpus file in the temporary folder; skips the test when the corpus is missing.
+  // A copy of a corpus file in the temporary folder.
   std::optional<std::filesystem::path> CorpusCopy(const std::string& name) {
-    const auto source = sealrun::testing::CorpusDir() / name;
-    if (sealrun::testing::CorpusDir().empty() || !std::filesystem::exists(source)) return std::nullopt;
+    const auto source = sealrun::testing::CorpusFile(name);
     const auto target = temp_ / name;
     std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(target, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
@@ -104,9 +103,6 @@ class StampFixture : public ::testing::Test {
   SealTemplate record_;
   StampInputs inputs_;
 };
-
-#define SKIP_WITHOUT_CORPUS(path) \
-  if (!(path)) GTEST_SKIP() << "corpus not available"
 
 // The seal annotations ("Brasmoor:AddSeal") of a page as object handles.
 inline std::vector<verify::CosHandle> SealAnnotations(qp_document document, int pageIndex) {

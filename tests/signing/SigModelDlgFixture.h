@@ -87,10 +87,9 @@ class SigModelDlgTest : public ::testing::Test {
     return inputs;
   }
 
-  // Copies a corpus file into the temporary folder; empty when the corpus is missing.
+  // Copies a corpus file into the temporary folder.
   fs::path Copy(const std::string& corpusName, const std::string& as) const {
-    const fs::path source = sealrun::testing::CorpusDir() / corpusName;
-    if (!fs::exists(source)) return {};
+    const fs::path source = sealrun::testing::CorpusFile(corpusName);
     const fs::path target = temp_ / as;
     fs::copy_file(source, target, fs::copy_options::overwrite_existing);
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);

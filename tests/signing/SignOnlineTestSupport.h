@@ -75,12 +75,10 @@ inline SignableDocument OpenWithNewField(qp_engine engine, const std::filesystem
   return out;
 }
 
-// A copy of a corpus file in the folder; empty when the corpus is missing.
+// A copy of a corpus file in the folder.
 inline std::filesystem::path CopyCorpus(const std::string& name, const sealrun::testing::TempDir& folder) {
-  const std::filesystem::path corpus = sealrun::testing::CorpusDir();
-  if (corpus.empty() || !std::filesystem::exists(corpus / name)) return {};
   const std::filesystem::path copy = folder / name;
-  std::filesystem::copy_file(corpus / name, copy, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(sealrun::testing::CorpusFile(name), copy, std::filesystem::copy_options::overwrite_existing);
   // The corpus may be read-only; the copy is the file the test seals.
   std::filesystem::permissions(copy, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
   return copy;

@@ -56,9 +56,19 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 }
 
 std::filesystem::path CorpusDir() {
-  const char* dir = std::getenv("SEALRUN_CORPUS");
-  if (dir && std::filesystem::is_directory(dir)) return dir;
-  return {};
+  if (const char* dir = std::getenv("SEALRUN_CORPUS"); dir != nullptr && *dir != '\0') return dir;
+  return SEALRUN_TEST_CORPUS;
+}
+
+std::filesystem::path SourceFile(std::string_view relative) {
+  return std::filesystem::path(SEALRUN_TEST_SOURCE_DIR) / relative;
+}
+
+std::filesystem::path CorpusFile(std::string_view name) {
+  const std::filesystem::path path = CorpusDir() / name;
+  // A missing corpus file is a broken checkout, never a reason to pass a test without running it.
+  if (!std::filesystem::is_regular_file(path)) throw std::runtime_error("corpus file missing: " + path.string());
+  return path;
 }
 
 }  // namespace sealrun::testing

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace sealrun::testing {
 
@@ -37,7 +38,12 @@ class ScopedEnv {
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
-// The folder of real-world PDF files (SEALRUN_CORPUS), or an empty path when it is not there.
+// The folder of real-world PDF files kept with the tests (tests/data/corpus; SEALRUN_CORPUS overrides it).
 std::filesystem::path CorpusDir();
+// A file of that folder; throws (failing the test that asked) when it is not there.
+std::filesystem::path CorpusFile(std::string_view name);
+
+// A file of the source tree by its path from the repository root (scripts the tests run, data they read).
+std::filesystem::path SourceFile(std::string_view relative);
 
 }  // namespace sealrun::testing

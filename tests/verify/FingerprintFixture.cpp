@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tests/testsupport/TempDir.h"
 #include "verify/DocumentFingerprint.h"
 
 namespace sealrun::verify::testing {
@@ -20,12 +21,7 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
-std::filesystem::path ScriptPath() {
-  if (const char* root = std::getenv("SEALRUN_SOURCE_DIR"); root != nullptr) {
-    return std::filesystem::path(root) / "tests/verify/make_fingerprint_fixture.py";
-  }
-  return std::filesystem::path(__FILE__).parent_path() / "make_fingerprint_fixture.py";
-}
+std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/verify/make_fingerprint_fixture.py"); }
 
 }  // namespace
 

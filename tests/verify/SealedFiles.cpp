@@ -13,7 +13,7 @@ namespace {
 constexpr int kPictureWidth = 80;  // 60 x 30 points on the page
 constexpr int kPictureHeight = 40;
 
-std::filesystem::path ScriptPath() { return std::filesystem::path(__FILE__).parent_path() / "tamper.py"; }
+std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/verify/tamper.py"); }
 
 }  // namespace
 

@@ -58,7 +58,7 @@ TEST(BenchTempFolder, IsRemovedWithItsContents) {
 }
 
 TEST(BenchSampleFiles, CopiesAreFreshWritableAndReplaceSealedOnes) {
-  if (!fs::exists(OnePageSource())) GTEST_SKIP() << "corpus not available";
+  ASSERT_TRUE(fs::exists(OnePageSource())) << "corpus file missing: " << OnePageSource();
   const TempFolder folder("sealrun-bench-test");
   auto copies = FreshCopies(OnePageSource(), folder / "set", 3);
   ASSERT_EQ(copies.size(), 3u);
@@ -92,7 +92,6 @@ TEST(BenchSampleFiles, NoLongSourceWithoutTheCorpusFile) {
 TEST(BenchSampleFiles, LongSourceHasTwoHundredPages) {
   const TempFolder folder("sealrun-bench-test");
   const fs::path made = MakeLongSource(folder.Path());
-  if (made.empty() && !fs::exists(CorpusDir() / "texlive-bxjscls.pdf")) GTEST_SKIP() << "corpus not available";
   ASSERT_FALSE(made.empty());
   const ToolRun pages = RunProgram({"qpdf", "--show-npages", made.string()});
   EXPECT_EQ(pages.output, std::to_string(kLongFilePages) + "\n");
@@ -124,7 +123,7 @@ class BenchWithDemoKey : public ::testing::Test {
     std::unique_ptr<PdfsigKeys>{std::exchange(pdfsig_, nullptr)};
   }
   void SetUp() override {
-    if (!fs::exists(OnePageSource())) GTEST_SKIP() << "corpus not available";
+    ASSERT_TRUE(fs::exists(OnePageSource())) << "corpus file missing: " << OnePageSource();
     ASSERT_NE(session_, nullptr) << sessionFailure_;
     ASSERT_NE(pdfsig_, nullptr) << pdfsigFailure_;
   }

@@ -101,12 +101,12 @@ TEST_F(AnnotationTest, SealSurvivesSavingAndReopeningWhereTheHostFrameSaysOnEver
   // An incremental update: the original bytes stay in front.
   EXPECT_GT(std::filesystem::file_size(path), originalSize);
   EXPECT_EQ(sealrun::testing::ReadFileBytes(path).substr(0, 200),
-            sealrun::testing::ReadFileBytes(sealrun::testing::CorpusDir() / "qpdf-boxes.pdf").substr(0, 200));
+            sealrun::testing::ReadFileBytes(sealrun::testing::CorpusFile("qpdf-boxes.pdf")).substr(0, 200));
   const ToolResult check = RunTool("qpdf --check " + Quote(path));
   EXPECT_EQ(check.exitCode, 0) << check.output;
 
   const auto original = Dir() / "original.pdf";
-  std::filesystem::copy_file(sealrun::testing::CorpusDir() / "qpdf-boxes.pdf", original);
+  std::filesystem::copy_file(sealrun::testing::CorpusFile("qpdf-boxes.pdf"), original);
   for (int index = 0; index < 4; ++index) {
     SCOPED_TRACE(index);
     // pdftoppm shows the CropBox with /Rotate applied at one pixel per point: the host frame exactly. The

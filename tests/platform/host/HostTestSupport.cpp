@@ -16,11 +16,7 @@ HostTest::HostTest()
       registry_("SEALRUN_REGISTRY", (temp_.Path() / "registry").string()) {}
 
 std::filesystem::path HostTest::CopyCorpus(const std::string& name) {
-  const auto source = sealrun::testing::CorpusDir() / name;
-  if (sealrun::testing::CorpusDir().empty() || !std::filesystem::exists(source)) {
-    ADD_FAILURE() << "corpus file missing: " << source;
-    return {};
-  }
+  const auto source = sealrun::testing::CorpusFile(name);
   const auto target = temp_.Path() / name;
   std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
   // The corpus is read-only; the copy is the user's own file.

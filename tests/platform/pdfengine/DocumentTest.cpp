@@ -101,7 +101,7 @@ TEST_F(DocumentTest, ReadingAndSavingWithoutChangesLeavesTheFileIdentical) {
 }
 
 TEST_F(DocumentTest, BadInputFailsWithACodeAndChangesNothing) {
-  const std::string pdf = ReadFileBytes(sealrun::testing::CorpusDir() / "pdfjs-tracemonkey.pdf");
+  const std::string pdf = ReadFileBytes(sealrun::testing::CorpusFile("pdfjs-tracemonkey.pdf"));
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"text.pdf", "This is not a PDF file at all.\n"},
       {"empty.pdf", ""},

@@ -50,8 +50,7 @@ void EngineTest::SetUp() { ASSERT_EQ(qp_startup(&engine_, 0x20000000, 0, 0, 0), 
 void EngineTest::TearDown() { EXPECT_EQ(qp_cleanup(engine_), QP_OK); }
 
 std::filesystem::path EngineTest::CopyCorpus(const std::string& name) {
-  const std::filesystem::path source = sealrun::testing::CorpusDir() / name;
-  EXPECT_TRUE(std::filesystem::exists(source)) << "corpus file missing: " << source;
+  const std::filesystem::path source = sealrun::testing::CorpusFile(name);
   const std::filesystem::path target = temp_ / name;
   std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
   // The corpus is read-only; the copy is the test's to change.
