@@ -15,6 +15,8 @@ extern "C" {
 #include <mupdf/pdf.h>
 }
 
+#include "platform/pdfengine/MuPdfVersion.h"
+
 #include "external/qp.h"
 
 namespace sealrun::platform::pdfengine {
