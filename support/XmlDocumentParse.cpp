@@ -1,7 +1,8 @@
 // One pass over the document text that builds the element records and reports syntax problems. The pass goes
 // from one "<" to the next; each kind of markup has its own handler, which reads it and says where the pass goes
-// on.
+// on. Every step costs time in proportion to the text it reads, however broken the document is.
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text/Utf.h"
@@ -65,13 +66,18 @@ std::size_t StartTagEnd(std::u16string_view text, std::size_t nameEnd, std::size
   return kNone;
 }
 
-// The elements whose end tag has not come yet, outermost first.
+// The elements whose end tag has not come yet, outermost first. An end tag nearly always closes the innermost one;
+// from the first that does not, the open elements are also indexed by name (each remembers the next open element of
+// its name below it, and the innermost one of each name is kept by name), so that a stray end tag is told apart at
+// once however many elements are open.
 class OpenElements {
  public:
   struct Open {
     std::uint32_t index;
     std::uint32_t lastChild;
     std::u16string_view name;
+    std::size_t sameNameBelow = 0;  // depth of the next open element of this name, 0 for none
+    std::size_t* innermostOfName = nullptr;  // its name's slot, once indexed
   };
 
   OpenElements() { open_.reserve(7); }
@@ -80,23 +86,43 @@ class OpenElements {
   // 1 when only the outermost element is open.
   std::size_t Depth() const { return open_.size(); }
   Open& Innermost() { return open_.back(); }
-  void Push(std::uint32_t index, std::u16string_view name) { open_.push_back({index, 0, name}); }
+
+  void Push(std::uint32_t index, std::u16string_view name) {
+    open_.push_back({index, 0, name});
+    if (indexed_) IndexAt(open_.size());
+  }
 
   Open Pop() {
     const Open top = open_.back();
     open_.pop_back();
+    if (top.innermostOfName != nullptr) *top.innermostOfName = top.sameNameBelow;
     return top;
   }
 
   // The depth of the innermost open element named `name`, 0 when none is open.
-  std::size_t DepthOf(std::u16string_view name) const {
-    std::size_t depth = open_.size();
-    while (depth > 0 && open_[depth - 1].name != name) --depth;
-    return depth;
+  std::size_t DepthOf(std::u16string_view name) {
+    if (!open_.empty() && open_.back().name == name) return open_.size();
+    if (!indexed_) {
+      indexed_ = true;
+      for (std::size_t depth = 1; depth <= open_.size(); ++depth) IndexAt(depth);
+    }
+    const auto found = innermostByName_.find(name);
+    return found == innermostByName_.end() ? 0 : found->second;
   }
 
  private:
+  void IndexAt(std::size_t depth) {
+    Open& open = open_[depth - 1];
+    std::size_t& innermost = innermostByName_[open.name];
+    open.sameNameBelow = innermost;
+    open.innermostOfName = &innermost;
+    innermost = depth;
+  }
+
   std::vector<Open> open_;
+  bool indexed_ = false;
+  // Map nodes never move, so the open elements may point at their name's slot.
+  std::unordered_map<std::u16string_view, std::size_t> innermostByName_;
 };
 
 }  // namespace
@@ -127,6 +153,7 @@ class XmlDocument::ParseState {
   std::uint32_t AddElement(std::size_t at, std::size_t tagEnd);
   void EmptyElementTag(std::uint32_t index);
   void EndUnended(std::size_t where);
+  void ResolveParents();
   void Syntax(std::u16string_view event, std::size_t offset);
   std::uint32_t& LastChild() { return open_.Empty() ? rootLastChild_ : open_.Innermost().lastChild; }
 
@@ -135,6 +162,7 @@ class XmlDocument::ParseState {
   const std::u16string_view text_;
   OpenElements open_;
   std::uint32_t rootLastChild_ = 0;
+  bool anyUnended_ = false;
   bool illFormed_ = false;
 };
 
@@ -290,24 +318,35 @@ void XmlDocument::ParseState::EmptyElementTag(std::uint32_t index) {
 }
 
 // Ends the innermost open element without an end tag: it keeps only its start tag and its children become its
-// following siblings.
+// following siblings. Their parent fields are set once, when the pass ends (ResolveParents): setting them here
+// would visit the same elements again for every unended element around them.
 void XmlDocument::ParseState::EndUnended(std::size_t where) {
   const OpenElements::Open ended = open_.Pop();
   XmlElementRecord& record = records_[ended.index];
   record.length = record.startTagLength;
   record.flags |= kXmlIllFormed;
   illFormed_ = true;
+  anyUnended_ = true;
   document_.AddResult(u"unended_start_tag", {{u"tagname", document_.TagNameOf(ended.index)},
                                              {u"offset", Number(record.offset)},
                                              {u"offset2", Number(where)}});
   const std::uint32_t first = record.firstChild;
   if (first == 0) return;
-  for (std::uint32_t child = first; child != 0; child = records_[child].nextSibling)
-    records_[child].parent = record.parent;
   record.firstChild = 0;
   record.nextSibling = first;
   records_[first].previousSibling = ended.index;
   LastChild() = ended.lastChild;
+}
+
+// An element whose parent ended unended belongs to that parent's parent, or further up when that one ended
+// unended too. A parent comes before its children, so one pass in order settles every element.
+void XmlDocument::ParseState::ResolveParents() {
+  if (!anyUnended_) return;
+  for (std::uint32_t index = 1; index < records_.Used(); ++index) {
+    XmlElementRecord& record = records_[index];
+    if (record.parent != 0 && (records_[record.parent].flags & kXmlIllFormed) != 0)
+      record.parent = records_[record.parent].parent;
+  }
 }
 
 void XmlDocument::ParseState::Syntax(std::u16string_view event, std::size_t offset) {
@@ -317,6 +356,7 @@ void XmlDocument::ParseState::Syntax(std::u16string_view event, std::size_t offs
 
 bool XmlDocument::ParseState::Finish() {
   while (!open_.Empty()) EndUnended(text_.size());
+  ResolveParents();
   const std::uint32_t first = records_[0].firstChild;
   if (first == 0) {
     document_.AddResult(u"no_root_element", {});
