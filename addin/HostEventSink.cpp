@@ -1,6 +1,7 @@
 #include "addin/HostEventSink.h"
 
 #include "external/HostViewer.h"
+#include "platform/com/Guard.h"
 #include "platform/com/Variant.h"
 
 namespace sealrun::addin {
@@ -46,12 +47,18 @@ HRESULT HostEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID
   return DISP_E_UNKNOWNNAME;
 }
 
+// The host's event loop calls in here: whatever a handler throws (it opens files, decodes pictures, writes
+// settings) stays in the add-in, and the host gets a failure.
 HRESULT HostEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) {
   if (params == nullptr) return E_INVALIDARG;
+  return Guard("HostEventSink::Invoke", [&] { return Deliver(member, *params); });
+}
+
+HRESULT HostEventSink::Deliver(DISPID member, const DISPPARAMS& params) {
   // Arguments arrive in reverse order: the first argument is the last element.
-  const auto arg = [&](UINT index) -> const VARIANT& { return params->rgvarg[params->cArgs - 1 - index]; };
+  const auto arg = [&](UINT index) -> const VARIANT& { return params.rgvarg[params.cArgs - 1 - index]; };
   if (member == external::kHostEventCommand) {
-    if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+    if (params.cArgs != 2) return DISP_E_BADPARAMCOUNT;
     ULONGLONG first = 0;
     ULONGLONG id = 0;
     if (!ReadUnsigned(arg(0), first) || !ReadUnsigned(arg(1), id)) return DISP_E_TYPEMISMATCH;
@@ -60,7 +67,7 @@ HRESULT HostEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* par
   if (member != external::kHostEventMouse && member != external::kHostEventClick &&
       member != external::kHostEventContext && member != external::kHostEventSetCursor)
     return S_OK;  // events the add-in does not follow
-  if (params->cArgs != 4) return DISP_E_BADPARAMCOUNT;
+  if (params.cArgs != 4) return DISP_E_BADPARAMCOUNT;
   const VARIANT& viewArg = arg(0);
   IDispatch* view = viewArg.vt == VT_DISPATCH ? viewArg.pdispVal : nullptr;
   ULONGLONG w = 0;

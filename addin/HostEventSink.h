@@ -2,7 +2,7 @@
 // The sink the add-in object subscribes to the host's event interface. The host's events are a
 // dispinterface whose dispatch ids (1 to 7) overlap the add-in's own properties, so the sink is a separate
 // IDispatch inside the add-in object (its references are the object's) that turns each event into a call
-// of the object's handler.
+// of the object's handler, inside the guard (platform/com/Guard.h).
 #include <cstdint>
 
 #include "platform/com/Interfaces.h"
@@ -49,6 +49,8 @@ class HostEventSink final : public com::IDispatch {
                       com::UINT* argumentError) override;
 
  private:
+  com::HRESULT Deliver(com::DISPID member, const com::DISPPARAMS& params);
+
   com::IUnknown* owner_;
   HostEventHandlers* handlers_;
 };

@@ -6,6 +6,7 @@
 #include "config/ConnectionSettings.h"
 #include "config/ProductSettings.h"
 #include "external/qp.h"
+#include "platform/com/Guard.h"
 #include "platform/com/Variant.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
@@ -89,12 +90,14 @@ HRESULT CSealrunPDF::get_SigText(BSTR* value) {
 }
 
 HRESULT CSealrunPDF::put_SigText(BSTR value) {
-  const std::u16string_view text(value ? value : u"", SysStringLen(value));
-  Bstr copy;
-  if (value != nullptr && FAILED(copy.Assign(text))) return E_OUTOFMEMORY;
-  sigText_ = std::move(copy);
-  State().searchText = std::u16string(text);
-  return S_OK;
+  return Guard("CSealrunPDF::put_SigText", [&] {
+    const std::u16string_view text(value ? value : u"", SysStringLen(value));
+    Bstr copy;
+    if (value != nullptr && FAILED(copy.Assign(text))) return E_OUTOFMEMORY;
+    sigText_ = std::move(copy);
+    State().searchText = std::u16string(text);
+    return S_OK;
+  });
 }
 
 HRESULT CSealrunPDF::get_SigPage(LONG* value) {
@@ -116,17 +119,20 @@ HRESULT CSealrunPDF::get_SigFiles(BSTR* value) {
 }
 
 HRESULT CSealrunPDF::put_SigFiles(BSTR value) {
-  const std::u16string_view text(value ? value : u"", SysStringLen(value));
-  std::vector<std::u16string> files;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find(u';', start);
-    files.emplace_back(text.substr(start, end == std::u16string_view::npos ? std::u16string_view::npos : end - start));
-    if (end == std::u16string_view::npos) break;
-    start = end + 1;
-  }
-  State().fileList = std::move(files);
-  return S_OK;
+  return Guard("CSealrunPDF::put_SigFiles", [&] {
+    const std::u16string_view text(value ? value : u"", SysStringLen(value));
+    std::vector<std::u16string> files;
+    size_t start = 0;
+    for (;;) {
+      const size_t end = text.find(u';', start);
+      const size_t length = end == std::u16string_view::npos ? std::u16string_view::npos : end - start;
+      files.emplace_back(text.substr(start, length));
+      if (end == std::u16string_view::npos) break;
+      start = end + 1;
+    }
+    State().fileList = std::move(files);
+    return S_OK;
+  });
 }
 
 HRESULT CSealrunPDF::get_IsAddDate(VARIANT_BOOL* value) {
@@ -203,7 +209,16 @@ HRESULT CSealrunPDF::DispPutIsTextPosLocked(DispatchCall& call) {
 
 // ---- Connection -------------------------------------------------------------------------------------
 
+// The host calls these two; what the work inside throws stays in the add-in.
 HRESULT CSealrunPDF::OnConnection(IDispatch* application) {
+  return Guard("CSealrunPDF::OnConnection", [&] { return Connect(application); });
+}
+
+HRESULT CSealrunPDF::OnDisconnection() {
+  return Guard("CSealrunPDF::OnDisconnection", [&] { return Disconnect(); });
+}
+
+HRESULT CSealrunPDF::Connect(IDispatch* application) {
   AddinState& state = State();
   state.host = ComPtr<IDispatch>(application);
   if (state.engine == nullptr && qp_startup(&state.engine, kEngineFlags, 0, 0, 0) != QP_OK) state.engine = nullptr;
@@ -228,7 +243,7 @@ HRESULT CSealrunPDF::OnConnection(IDispatch* application) {
   return S_OK;
 }
 
-HRESULT CSealrunPDF::OnDisconnection() {
+HRESULT CSealrunPDF::Disconnect() {
   AddinState& state = State();
   if (state.engine != nullptr) {
     qp_cleanup(state.engine);

@@ -109,6 +109,9 @@ class CSealrunPDF final : public com::DispatchObject<CSealrunPDF, ICSealrunPDF, 
   const std::shared_ptr<const platform::ui::Cursor>& SealCursor() const { return sealCursor_; }
 
  private:
+  // The work of OnConnection and OnDisconnection, which run it inside the guard.
+  com::HRESULT Connect(com::IDispatch* application);
+  com::HRESULT Disconnect();
   void BuildCommands();
   void ArmPreStamp();
   void ChooseSealImage();

@@ -82,7 +82,7 @@ class XmlDocument {
   static std::u16string DeclaredEncoding(std::u16string_view text);
 
  private:
-  struct ParseState;
+  class ParseState;
 
   bool Parse();
   void AddResult(std::u16string_view event, std::initializer_list<std::pair<std::u16string_view, std::u16string>> attributes);

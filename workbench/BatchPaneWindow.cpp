@@ -5,6 +5,7 @@
 #include "seal/CertificateValidation.h"
 #include "workbench/ResultLog.h"
 #include "workbench/RunDialogs.h"
+#include "platform/com/Guard.h"
 #include "platform/ui/Backend.h"
 
 namespace sealrun::workbench {
@@ -61,7 +62,18 @@ std::u16string BatchPaneWindow::FileNameOfPath(std::u16string_view path) {
   return std::u16string(cut == std::u16string_view::npos ? path : path.substr(cut + 1));
 }
 
+// The host's message loop calls in here: what a command throws (a run opens files, dialogs and the seal key)
+// stays in the add-in, traced as a COM method's would be.
 ui::LResult BatchPaneWindow::HandleMessage(uint32_t message, ui::WParam wParam, ui::LParam lParam) {
+  ui::LResult result = 0;
+  platform::com::Guard("BatchPaneWindow::HandleMessage", [&] {
+    result = HandlePaneMessage(message, wParam, lParam);
+    return platform::com::S_OK;
+  });
+  return result;
+}
+
+ui::LResult BatchPaneWindow::HandlePaneMessage(uint32_t message, ui::WParam wParam, ui::LParam lParam) {
   switch (message) {
     case ui::kWmCreate:
       Create();

@@ -52,6 +52,7 @@ class BatchPaneWindow : public platform::ui::Window {
   static std::u16string FileNameOfPath(std::u16string_view path);
 
  private:
+  platform::ui::LResult HandlePaneMessage(uint32_t message, platform::ui::WParam wParam, platform::ui::LParam lParam);
   void Create();
   void Layout();
   void MarkFailedRows();

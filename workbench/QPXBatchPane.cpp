@@ -1,5 +1,7 @@
 #include "workbench/QPXBatchPane.h"
 
+#include "platform/com/Guard.h"
+
 namespace sealrun::workbench {
 
 using namespace platform::com;
@@ -19,16 +21,18 @@ HRESULT CQPXBatchPane::CreateControlWindow(external::HostWindowHandle parent, ex
     *window = window_;
     return S_OK;
   }
-  ui::Window* parentWindow = ui::FromHandle(parent);
-  if (parentWindow == nullptr) return E_INVALIDARG;
-  BatchPaneWindow* created = parentWindow->AddChild(std::make_unique<BatchPaneWindow>());
-  window_ = created->Handle();
-  ui::SendMessage(window_, ui::kWmCreate);
-  created->Move(parentWindow->Bounds().Width() > 0
-                    ? ui::Rect{0, 0, parentWindow->Bounds().Width(), parentWindow->Bounds().Height()}
-                    : ui::Rect{0, 0, 192, 192});  // 5080 HIMETRIC at 96 pixels per inch
-  *window = window_;
-  return S_OK;
+  return Guard("CQPXBatchPane::CreateControlWindow", [&] {
+    ui::Window* parentWindow = ui::FromHandle(parent);
+    if (parentWindow == nullptr) return E_INVALIDARG;
+    BatchPaneWindow* created = parentWindow->AddChild(std::make_unique<BatchPaneWindow>());
+    window_ = created->Handle();
+    ui::SendMessage(window_, ui::kWmCreate);
+    created->Move(parentWindow->Bounds().Width() > 0
+                      ? ui::Rect{0, 0, parentWindow->Bounds().Width(), parentWindow->Bounds().Height()}
+                      : ui::Rect{0, 0, 192, 192});  // 5080 HIMETRIC at 96 pixels per inch
+    *window = window_;
+    return S_OK;
+  });
 }
 
 HRESULT CQPXBatchPane::EnumConnectionPoints(IEnumConnectionPoints** points) {

@@ -33,15 +33,17 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
 
 HRESULT DllRegisterServer() {
-  return GuardEntry([] { return sealrun::addin::RegisterModule(ThisModulePath(), RegistrationScope::Machine); });
+  return Guard("DllRegisterServer",
+               [] { return sealrun::addin::RegisterModule(ThisModulePath(), RegistrationScope::Machine); });
 }
 
 HRESULT DllUnregisterServer() {
-  return GuardEntry([] { return sealrun::addin::UnregisterModule(ThisModulePath(), RegistrationScope::Machine); });
+  return Guard("DllUnregisterServer",
+               [] { return sealrun::addin::UnregisterModule(ThisModulePath(), RegistrationScope::Machine); });
 }
 
 HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
-  return GuardEntry([&] {
+  return Guard("DllInstall", [&] {
     const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
     if (!install) return sealrun::addin::UnregisterModule(ThisModulePath(), scope);
     return sealrun::addin::RegisterModule(ThisModulePath(), scope);

@@ -1,4 +1,6 @@
-// Parsing speed of XmlDocument on a generated 10 MB configuration-like document, from text and from a file.
+// Parsing speed of XmlDocument on a generated 10 MB configuration-like document, from text and from a file,
+// and on broken documents that must still parse in time linear in their length: many start tags that no end
+// tag closes, and many end tags that close nothing while many elements are open.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -61,5 +63,33 @@ void LoadFile(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 BENCHMARK(LoadFile)->Unit(benchmark::kMillisecond);
+
+void ParseBroken(benchmark::State& state, const std::u16string& text) {
+  XmlDocument document;
+  for (auto _ : state) {
+    const bool wellFormed = document.SetDocumentText(text);
+    benchmark::DoNotOptimize(wellFormed);
+    if (wellFormed) state.SkipWithError("a broken document parsed as well-formed");
+  }
+  state.counters["elements"] = static_cast<double>(document.ElementCount());
+}
+
+// <e><e>...<e>: every element ends unended, nested one in the next.
+void UnclosedElements(benchmark::State& state) {
+  std::u16string text;
+  for (std::int64_t i = 0; i < state.range(0); ++i) text += u"<e>";
+  ParseBroken(state, text);
+}
+BENCHMARK(UnclosedElements)->Arg(10000)->Arg(40000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// <e>...<e></x>...</x></e>...</e>: each stray end tag is looked for among every open element.
+void StrayEndTags(benchmark::State& state) {
+  std::u16string text;
+  for (std::int64_t i = 0; i < state.range(0); ++i) text += u"<e>";
+  for (std::int64_t i = 0; i < state.range(0); ++i) text += u"</x>";
+  for (std::int64_t i = 0; i < state.range(0); ++i) text += u"</e>";
+  ParseBroken(state, text);
+}
+BENCHMARK(StrayEndTags)->Arg(10000)->Arg(40000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,15 +11,15 @@ namespace sealrun::platform::com {
 using MakeServerRegistration = ServerRegistration (*)();
 
 inline HRESULT RegisterClassServer(MakeServerRegistration make) {
-  return GuardEntry([&] { return RegisterServer(make(), RegistrationScope::Machine); });
+  return Guard("DllRegisterServer", [&] { return RegisterServer(make(), RegistrationScope::Machine); });
 }
 
 inline HRESULT UnregisterClassServer(MakeServerRegistration make) {
-  return GuardEntry([&] { return UnregisterServer(make(), RegistrationScope::Machine); });
+  return Guard("DllUnregisterServer", [&] { return UnregisterServer(make(), RegistrationScope::Machine); });
 }
 
 inline HRESULT InstallClassServer(MakeServerRegistration make, BOOL install, LPCOLESTR commandLine) {
-  return GuardEntry([&] {
+  return Guard("DllInstall", [&] {
     const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
     const ServerRegistration registration = make();
     if (!install) return UnregisterServer(registration, scope);

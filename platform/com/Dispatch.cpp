@@ -14,6 +14,16 @@ const VARIANT& EmptyVariant() {
   return empty;
 }
 
+HRESULT RaiseIn(EXCEPINFO* exception, HRESULT code, std::u16string_view description) {
+  if (exception != nullptr) {
+    // The caller's structure may be uninitialised: overwrite, never free.
+    std::memset(exception, 0, sizeof *exception);
+    exception->scode = code;
+    exception->bstrDescription = SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+  }
+  return DISP_E_EXCEPTION;
+}
+
 }  // namespace
 
 DispatchCall::DispatchCall(WORD flags, DISPPARAMS& params, VARIANT* result, EXCEPINFO* exception,
@@ -139,13 +149,7 @@ HRESULT DispatchCall::ReturnString(std::u16string_view value) {
 HRESULT DispatchCall::ReturnVariant(const VARIANT& value) { return VariantCopy(result_, &value); }
 
 HRESULT DispatchCall::Raise(HRESULT code, std::u16string_view description) {
-  if (exception_ != nullptr) {
-    // The caller's structure may be uninitialised: overwrite, never free.
-    std::memset(exception_, 0, sizeof *exception_);
-    exception_->scode = code;
-    exception_->bstrDescription = SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
-  }
-  return DISP_E_EXCEPTION;
+  return RaiseIn(exception_, code, description);
 }
 
 HRESULT ChooseDispatchAccess(const DispatchSignature& signature, WORD flags, const DISPPARAMS& params,
@@ -190,15 +194,11 @@ HRESULT LookupDispatchNames(const std::vector<std::u16string>& lowerNames, const
   return DISP_E_UNKNOWNNAME;
 }
 
-HRESULT DispatchExceptionResult(DispatchCall& call, std::exception_ptr error) {
+HRESULT RaiseEscapedException(EXCEPINFO* exception, std::string_view what) noexcept {
   try {
-    std::rethrow_exception(error);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (const std::exception& e) {
-    return call.Raise(E_FAIL, text::Utf8ToUtf16(e.what()));
+    return RaiseIn(exception, E_FAIL, text::Utf8ToUtf16(what));
   } catch (...) {
-    return call.Raise(E_FAIL, u"");
+    return E_OUTOFMEMORY;  // the text did not fit in memory
   }
 }
 

@@ -14,14 +14,13 @@
 //     }
 //     HRESULT Add(DispatchCall& call);  ...
 //   };
-#include <exception>
 #include <initializer_list>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/com/ComObject.h"
+#include "platform/com/Guard.h"
 
 namespace sealrun::platform::com {
 
@@ -105,8 +104,9 @@ HRESULT ChooseDispatchAccess(const DispatchSignature& signature, WORD flags, con
 // are not supported and come back as DISPID_UNKNOWN with DISP_E_UNKNOWNNAME.
 HRESULT LookupDispatchNames(const std::vector<std::u16string>& lowerNames, const std::vector<DISPID>& ids,
                             REFIID iid, LPOLESTR* names, UINT count, DISPID* result);
-// Turns an exception escaping a handler into a result (E_OUTOFMEMORY, or DISP_E_EXCEPTION with text).
-HRESULT DispatchExceptionResult(DispatchCall& call, std::exception_ptr error);
+// What Invoke answers for an exception that escaped a handler (other than std::bad_alloc, which gives
+// E_OUTOFMEMORY): DISP_E_EXCEPTION, with E_FAIL and the exception's text in `exception` when the caller gave one.
+HRESULT RaiseEscapedException(EXCEPINFO* exception, std::string_view what) noexcept;
 
 template <typename T>
 class DispatchTable {
@@ -122,6 +122,7 @@ class DispatchTable {
     return LookupDispatchNames(lowerNames_, ids_, iid, names, count, ids);
   }
 
+  // Calls the member's handler; DispatchObject::Invoke guards the call.
   HRESULT Invoke(T& self, DISPID id, REFIID iid, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT* argumentError) const {
     if (!(iid == IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
@@ -136,11 +137,7 @@ class DispatchTable {
                          : access == DispatchAccess::PropertyGet ? member->get
                                                                  : member->put;
     DispatchCall call(flags, *params, result, exception, argumentError);
-    try {
-      return (self.*handler)(call);
-    } catch (...) {
-      return DispatchExceptionResult(call, std::current_exception());
-    }
+    return (self.*handler)(call);
   }
 
  private:
@@ -163,7 +160,8 @@ class DispatchTable {
 };
 
 // IDispatch for a class whose members are in `Derived::DispatchMembers()`. Other interfaces may follow;
-// every IDispatch among them is answered by the same table.
+// every IDispatch among them is answered by the same table. Names are looked up and members called inside the
+// guard (Guard.h): an exception a handler throws is reported through EXCEPINFO and never reaches the caller.
 template <typename Derived, typename DispInterface, typename... Others>
 class DispatchObject : public ComObject<Derived, DispInterface, Others...> {
  public:
@@ -177,12 +175,16 @@ class DispatchObject : public ComObject<Derived, DispInterface, Others...> {
     return DISP_E_BADINDEX;
   }
   HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
-    return Derived::DispatchMembers().GetIDsOfNames(iid, names, count, locale, ids);
+    return Guard({ClassName<Derived>(), "GetIDsOfNames"},
+                 [&] { return Derived::DispatchMembers().GetIDsOfNames(iid, names, count, locale, ids); });
   }
   HRESULT Invoke(DISPID member, REFIID iid, LCID /*locale*/, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT* argumentError) override {
-    return Derived::DispatchMembers().Invoke(static_cast<Derived&>(*this), member, iid, flags, params, result,
-                                             exception, argumentError);
+    const auto raise = [exception](std::string_view what) noexcept { return RaiseEscapedException(exception, what); };
+    return Guard({ClassName<Derived>(), "Invoke"}, raise, [&] {
+      return Derived::DispatchMembers().Invoke(static_cast<Derived&>(*this), member, iid, flags, params, result,
+                                               exception, argumentError);
+    });
   }
 };
 

@@ -1,21 +1,22 @@
 #pragma once
 // What an in-process server module includes: the five exported entry points with C linkage and default
 // visibility (the module defines them), the module's count of live objects and locks (ComObject.h), a
-// class factory for any ComObject class, and a guard that keeps exceptions inside the module.
+// class factory for any ComObject class, and the guard that keeps exceptions inside the module (Guard.h):
+// every entry point the module defines runs its body in it.
 //
 //   static const ServerClass kClasses[] = {ServedClass<Counter>(kCounterClsid)};
 //   HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 //     return GetServerClassObject(kClasses, clsid, iid, object);
 //   }
 //   HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
+//   HRESULT DllRegisterServer() { return Guard("DllRegisterServer", [] { return RegisterServer(...); }); }
 //
 // Link the module with sealrun_com_module() (platform/com/CMakeLists.txt) so that it exports the entry
 // points and nothing else.
-#include <exception>
-#include <new>
 #include <span>
 
 #include "platform/com/ComObject.h"
+#include "platform/com/Guard.h"
 
 namespace sealrun::platform::com {
 
@@ -25,26 +26,13 @@ using DllRegisterServerFunction = HRESULT (*)();
 using DllUnregisterServerFunction = HRESULT (*)();
 using DllInstallFunction = HRESULT (*)(BOOL install, LPCOLESTR commandLine);
 
-// Runs an entry point's body; an exception becomes E_OUTOFMEMORY or E_UNEXPECTED instead of crossing
-// the module boundary.
-template <typename Body>
-HRESULT GuardEntry(Body&& body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
 // The class factory of a ComObject class: CreateInstance passes the outer unknown through for aggregation;
 // LockServer keeps the module loaded.
 template <typename T>
 class ClassFactory final : public ComObject<ClassFactory<T>, IClassFactory> {
  public:
   HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    return T::CreateObject(outer, iid, object);
+    return Guard({ClassName<T>(), "CreateInstance"}, [&] { return T::CreateObject(outer, iid, object); });
   }
   HRESULT LockServer(BOOL lock) override {
     if (lock)
@@ -72,7 +60,7 @@ inline HRESULT GetServerClassObject(std::span<const ServerClass> classes, REFCLS
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   for (const ServerClass& served : classes)
-    if (served.clsid == clsid) return GuardEntry([&] { return served.makeFactory(iid, object); });
+    if (served.clsid == clsid) return Guard("DllGetClassObject", [&] { return served.makeFactory(iid, object); });
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The base of the host's COM objects: reference counting (ComObject) and the IDispatch half of their dual
 // interfaces. Callers use the interface slots; members reached by dispatch id are answered by
-// InvokeMember (nothing by default), names are not published.
+// InvokeMember (nothing by default) inside the guard, names are not published.
 #include "platform/com/ComObject.h"
+#include "platform/com/Guard.h"
 
 namespace sealrun::platform::host {
 
@@ -31,7 +32,8 @@ class HostObject : public com::ComObject<Derived, First, Rest...> {
                       com::VARIANT* result, com::EXCEPINFO*, com::UINT*) override {
     if (!(iid == com::IID_NULL)) return com::DISP_E_UNKNOWNINTERFACE;
     if (params == nullptr) return com::E_INVALIDARG;
-    return InvokeMember(member, flags, *params, result);
+    return com::Guard({com::ClassName<Derived>(), "Invoke"},
+                      [&] { return InvokeMember(member, flags, *params, result); });
   }
 
  protected:

@@ -149,7 +149,7 @@ TEST_F(Demo, SealedCopiesHoldBothSealsWhereThePlacementPutsThem) {
 }
 
 TEST_F(Demo, SamplesAreWellFormedAndOnlyGrowByAppendedUpdates) {
-  const bool haveQpdf = std::system("command -v qpdf >/dev/null 2>&1") == 0;
+  const bool haveQpdf = sealrun::testing::RunTool("command -v qpdf").exitCode == 0;
   std::vector<std::string> files = kContracts;
   files.push_back("template.pdf");
   for (const auto& file : files) {

@@ -15,6 +15,7 @@
 #include "external/qp.h"
 #include "signing/PlacementFrame.h"
 #include "signing/PlacementHandles.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::signing::testing {
 
@@ -121,8 +122,8 @@ inline std::optional<Render> RenderPage(const std::filesystem::path& pdf, int pa
   const std::filesystem::path prefix = pdf.parent_path() / ("render" + std::to_string(pageIndex));
   const std::string page = std::to_string(pageIndex + 1);
   const std::string command = "pdftoppm -r 72 -cropbox -f " + page + " -l " + page + " -singlefile '" +
-                              pdf.string() + "' '" + prefix.string() + "' 2>/dev/null";
-  if (std::system(command.c_str()) != 0) return std::nullopt;
+                              pdf.string() + "' '" + prefix.string() + "'";
+  if (sealrun::testing::RunTool(command).exitCode != 0) return std::nullopt;
   std::ifstream in(prefix.string() + ".ppm", std::ios::binary);
   std::string magic;
   int maxValue = 0;

@@ -2,8 +2,6 @@
 // (kRightGap and kBottomGap from the displayed bottom-right corner), upright, and nowhere else.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "tests/signing/SealStampTestSupport.h"
 
 namespace sealrun::signing::testing {
@@ -40,7 +38,7 @@ class SealStampRenderTest : public StampFixture {
 };
 
 TEST_F(SealStampRenderTest, SealStandsUprightAtTheTemplatesCornerDistanceOnTurnedAndOffsetPages) {
-  ASSERT_EQ(std::system("pdftoppm -v >/dev/null 2>&1"), 0) << "pdftoppm not installed (scripts/setup installs it)";
+  ASSERT_EQ(RunTool("pdftoppm -v").exitCode, 0) << "pdftoppm not installed (scripts/setup installs it)";
   struct Case {
     const char* name;
     TestPage page;

@@ -1,10 +1,10 @@
 // Batch signing runs from the dialog over real files, against the demo key.
 #if defined(SEALRUN_SEALKEY_MODULE) && defined(SEALRUN_CERTLIB_MODULE)
-#include <cstdio>
 #include <regex>
 
 #include "platform/imaging/ImageCodec.h"
 #include "tests/signing/SigModelDlgFixture.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::signing::testing {
 namespace {
@@ -124,13 +124,7 @@ TEST_F(SigModelDlgTest, SignatureFieldRunSignsWithTheKeysCertificate) {
   EXPECT_TRUE(dialog.Outcome().failed->empty());
   EXPECT_TRUE(SealedFrom(file, original));
   // The engine made a signature poppler accepts, in a field named after the document's signature count.
-  std::string report;
-  if (FILE* pipe = popen(("pdfsig '" + file.string() + "' 2>&1").c_str(), "r")) {
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) report.append(buffer, read);
-    pclose(pipe);
-  }
+  const std::string report = sealrun::testing::RunProgram("pdfsig", {file.string()}).output;
   EXPECT_NE(report.find("Signature Field Name: Signature1"), std::string::npos) << report;
   EXPECT_NE(report.find("Signature is Valid"), std::string::npos) << report;
 }

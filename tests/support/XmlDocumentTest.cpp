@@ -173,6 +173,89 @@ TEST(XmlDocument, ReportsEachSyntaxProblemAndKeepsWhatItCouldIndex) {
             std::u16string::npos);
 }
 
+TEST(XmlDocument, ElementsInsideUnendedOnesBelongToTheNearestAncestorThatEnded) {
+  XmlDocument document;
+  EXPECT_FALSE(document.SetDocumentText(u"<r><a><b><c><d>x</d></c></r>"));
+  EXPECT_EQ(document.ResultText(),
+            u"<unended_start_tag tagname=\"b\" offset=\"6\" offset2=\"24\"/>"
+            u"<unended_start_tag tagname=\"a\" offset=\"3\" offset2=\"24\"/>");
+  document.ResetPosition();
+  ASSERT_TRUE(document.FindSibling(u"r") && document.EnterElement());
+  ASSERT_TRUE(document.FindSibling(u"a"));
+  EXPECT_TRUE(document.MainElement()->unended);
+  ASSERT_TRUE(document.FindSibling(u"b"));
+  EXPECT_TRUE(document.MainElement()->unended);
+  ASSERT_TRUE(document.FindSibling(u"c"));
+  EXPECT_FALSE(document.MainElement()->unended);
+  ASSERT_TRUE(document.EnterElement() && document.FindSibling(u"d"));
+
+  // c went up two levels: an edit inside it grows c and r, never the unended elements it left.
+  ASSERT_TRUE(document.ReplaceContent(u"xyz"));
+  EXPECT_EQ(document.DocumentText(), u"<r><a><b><c><d>xyz</d></c></r>");
+  ASSERT_TRUE(document.LeaveElement());
+  EXPECT_EQ(document.TagName(), u"c");
+  EXPECT_EQ(document.MainElement()->length, 17u);
+  ASSERT_TRUE(document.LeaveElement());
+  EXPECT_EQ(document.TagName(), u"r");
+  EXPECT_EQ(document.MainElement()->length, document.DocumentText().size());
+  document.ResetPosition();
+  ASSERT_TRUE(document.FindSibling(u"r") && document.EnterElement() && document.FindSibling(u"a"));
+  EXPECT_EQ(document.MainElement()->length, 3u);
+  ASSERT_TRUE(document.FindSibling(u"b"));
+  EXPECT_EQ(document.MainElement()->length, 3u);
+}
+
+TEST(XmlDocument, AnEndTagClosesTheInnermostOpenElementOfItsName) {
+  // The stray </z> is looked up among the open elements by name; the first </a> closes the inner a, the second
+  // the outer one, ending b and c unended on the way.
+  XmlDocument document;
+  EXPECT_FALSE(document.SetDocumentText(u"<r><a><b><a></z></a><c></a></r>"));
+  EXPECT_EQ(document.ResultText(),
+            u"<lone_end_tag tagname=\"z\" offset=\"12\"/>"
+            u"<unended_start_tag tagname=\"c\" offset=\"20\" offset2=\"23\"/>"
+            u"<unended_start_tag tagname=\"b\" offset=\"6\" offset2=\"23\"/>");
+  document.ResetPosition();
+  ASSERT_TRUE(document.FindSibling(u"r") && document.EnterElement() && document.FindSibling(u"a"));
+  EXPECT_EQ(document.MainElement()->offset, 3u);
+  EXPECT_EQ(document.MainElement()->length, 24u);
+  ASSERT_TRUE(document.EnterElement() && document.FindSibling(u""));
+  EXPECT_EQ(document.TagName(), u"b");
+  ASSERT_TRUE(document.FindSibling(u""));
+  EXPECT_EQ(document.TagName(), u"a");
+  EXPECT_EQ(document.MainElement()->offset, 9u);
+  EXPECT_EQ(document.MainElement()->length, 11u);
+  ASSERT_TRUE(document.FindSibling(u""));
+  EXPECT_EQ(document.TagName(), u"c");
+  EXPECT_TRUE(document.MainElement()->unended);
+  EXPECT_FALSE(document.FindSibling(u""));
+
+  // Thousands of elements left open, and as many stray end tags among them, index as a short document does.
+  std::u16string deep;
+  for (int i = 0; i < 3000; ++i) deep += u"<e>";
+  EXPECT_FALSE(document.SetDocumentText(deep));
+  EXPECT_TRUE(
+      document.ResultText().starts_with(u"<unended_start_tag tagname=\"e\" offset=\"8997\" offset2=\"9000\"/>"));
+  document.ResetPosition();
+  std::size_t siblings = 0;
+  while (document.FindSibling(u"e") && document.MainElement()->unended) ++siblings;
+  EXPECT_EQ(siblings, 3000u) << "every unended element hands its children on, up to the top level";
+
+  std::u16string stray = u"<r>" + deep;
+  for (int i = 0; i < 3000; ++i) stray += u"</x>";
+  for (int i = 0; i < 3000; ++i) stray += u"</e>";
+  stray += u"</r>";
+  EXPECT_FALSE(document.SetDocumentText(stray));
+  EXPECT_TRUE(document.ResultText().starts_with(u"<lone_end_tag tagname=\"x\" offset=\"9003\"/>"));
+  document.ResetPosition();
+  ASSERT_TRUE(document.FindSibling(u"r"));
+  EXPECT_EQ(document.MainElement()->length, stray.size());
+  int depth = 0;
+  while (document.EnterElement() && document.FindSibling(u"e")) ++depth;
+  EXPECT_EQ(depth, 3000);
+  ASSERT_TRUE(document.LeaveElement());
+  EXPECT_EQ(document.MainElement()->length, 3u + 4u * 3000u + 4u) << "the innermost e closes after every stray tag";
+}
+
 TEST(XmlDocument, ResultTextStopsGrowingAndCapacityFollowsTheDocumentLength) {
   std::u16string text = u"<r>";
   for (int i = 0; i < 500; ++i) text += u"</x>";

@@ -8,6 +8,7 @@
 #include "support/Alphabets.h"
 #include "support/Md5.h"
 #include "support/Sha1.h"
+#include "tests/testsupport/ToolRun.h"
 #include "tests/verify/FingerprintFixture.h"
 #include "verify/DocumentFingerprint.h"
 
@@ -71,16 +72,9 @@ TEST_F(FingerprintTest, MissingIdentifiersAreAddedAndReadBackAfterSave) {
   EXPECT_EQ(FingerprintOf(path), first);
 
   // The identifier qpdf reads is the one of the page's object number.
-  const std::string shown = [&] {
-    std::string output;
-    const std::string command = "qpdf --show-object=3 '" + path.string() + "'";
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char buffer[512];
-      while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-      pclose(pipe);
-    }
-    return output;
-  }();
+  const std::string shown =
+      sealrun::testing::RunProgram("qpdf", {"--show-object=3", path.string()}, sealrun::testing::ErrorStream::Apart)
+          .output;
   EXPECT_NE(shown.find("/ID (" + support::Md5Text("3") + ")"), std::string::npos) << shown;
 }
 

@@ -1,25 +1,11 @@
 #include "tests/verify/FingerprintFixture.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "tests/testsupport/TempDir.h"
+#include "tests/testsupport/ToolRun.h"
 #include "verify/DocumentFingerprint.h"
 
 namespace sealrun::verify::testing {
 namespace {
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
 
 std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/verify/make_fingerprint_fixture.py"); }
 
@@ -31,13 +17,12 @@ void FingerprintTest::TearDown() { qp_cleanup(engine_); }
 
 std::filesystem::path FingerprintTest::Make(const std::string& name, const std::vector<std::string>& arguments) {
   // The system interpreter: pikepdf comes from the distribution (scripts/setup).
-  std::string command = "/usr/bin/python3 " + Quote(ScriptPath().string());
-  for (const std::string& argument : arguments) command += " " + Quote(argument);
-  command += " 2>&1";
-  const int status = std::system(command.c_str());
-  EXPECT_EQ(status, 0) << command;
+  std::vector<std::string> scriptAndArguments{ScriptPath().string()};
+  scriptAndArguments.insert(scriptAndArguments.end(), arguments.begin(), arguments.end());
+  const sealrun::testing::ToolRun run = sealrun::testing::RunProgram("/usr/bin/python3", scriptAndArguments);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
   const std::filesystem::path path = dir_ / name;
-  EXPECT_TRUE(std::filesystem::exists(path)) << command;
+  EXPECT_TRUE(std::filesystem::exists(path)) << run.output;
   return path;
 }
 

@@ -2,12 +2,11 @@
 // SetParams, CardPin, GetContainer, CertContext, GetCertificate, CrySignMessage, SignMessage.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/com/InvokeByName.h"
 #include "platform/crypto/Cms.h"
 #include "platform/text/Utf.h"
 #include "tests/components/certlib/CertLibraryTestSupport.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::components::certlib::testing {
 namespace {
@@ -59,8 +58,9 @@ TEST_F(SigningTest, RightPinGivesAnAttachedSignedDataThatVerifies) {
   sealrun::testing::WriteFileBytes(folder / "root.pem", Pki().root.certificatePem);
   const std::string command = "openssl cms -verify -binary -inform DER -in '" + (folder / "message.der").string() +
                               "' -CAfile '" + (folder / "root.pem").string() + "' -purpose any -out '" +
-                              (folder / "content.txt").string() + "' 2>/dev/null";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+                              (folder / "content.txt").string() + "'";
+  const sealrun::testing::ToolRun verified = sealrun::testing::RunTool(command);
+  ASSERT_EQ(verified.exitCode, 0) << verified.output;
   EXPECT_EQ(sealrun::testing::ReadFileBytes(folder / "content.txt"), data);
 }
 

@@ -51,18 +51,6 @@ HostOptions HostTest::SettingsWith(const std::vector<std::u16string>& addIns, co
   return HostOptions{path};
 }
 
-ToolResult RunTool(const std::string& command) {
-  ToolResult result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t read = 0;
-  while ((read = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, read);
-  const int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 void WriteSolidPng(const std::filesystem::path& path, int width, int height, uint8_t red, uint8_t green,

@@ -10,6 +10,7 @@
 
 #include "platform/host/HostDriver.h"
 #include "tests/testsupport/TempDir.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::platform::host::testing {
 
@@ -31,11 +32,8 @@ class HostTest : public ::testing::Test {
   sealrun::testing::ScopedEnv registry_;
 };
 
-struct ToolResult {
-  int exitCode = -1;
-  std::string output;
-};
-ToolResult RunTool(const std::string& command);
+using ToolResult = sealrun::testing::ToolRun;
+using sealrun::testing::RunTool;
 std::string Quote(const std::filesystem::path& path);
 
 // A PNG of one colour, written to `path`.

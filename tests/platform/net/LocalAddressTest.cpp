@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 #include <string>
 
 #include "platform/net/LocalAddress.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::platform::net {
 namespace {
@@ -15,13 +15,8 @@ namespace {
 std::string FirstResolvedAddress() {
   char host[HOST_NAME_MAX + 1] = {};
   if (gethostname(host, sizeof host - 1) != 0) return {};
-  std::string output;
-  const std::string command = "getent ahostsv4 '" + std::string(host) + "' 2>/dev/null";
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char line[256];
-    if (fgets(line, sizeof line, pipe) != nullptr) output = line;
-    pclose(pipe);
-  }
+  const std::string output =
+      sealrun::testing::RunProgram("getent", {"ahostsv4", host}, sealrun::testing::ErrorStream::Apart).output;
   return output.substr(0, output.find_first_of(" \t\n"));
 }
 

@@ -7,17 +7,7 @@
 namespace sealrun::platform::pdfengine::testing {
 
 ToolResult RunTool(const std::string& commandLine) {
-  ToolResult result;
-  std::FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) {
-    ADD_FAILURE() << "cannot run " << commandLine;
-    return result;
-  }
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ToolResult result = sealrun::testing::RunTool(commandLine);
   if (result.exitCode == 127) ADD_FAILURE() << "tool missing (run scripts/setup): " << commandLine;
   return result;
 }

@@ -10,6 +10,7 @@
 
 #include "external/qp.h"
 #include "tests/testsupport/TempDir.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::platform::pdfengine::testing {
 
@@ -30,11 +31,9 @@ struct SignatureFreer {
 };
 using SignaturePtr = std::unique_ptr<qp_signature_s, SignatureFreer>;
 
-struct ToolResult {
-  int exitCode = -1;
-  std::string output;  // standard output and error
-};
-// Runs a command line; the test fails when the tool is not installed (scripts/setup installs it).
+using ToolResult = sealrun::testing::ToolRun;
+// Runs a command line (sealrun::testing::RunTool); the test fails when the tool is not installed (scripts/setup
+// installs it).
 ToolResult RunTool(const std::string& commandLine);
 std::string Quote(const std::filesystem::path& path);
 

@@ -368,8 +368,12 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   return GetServerClassObject(sealrun::seal::fakekey::kClasses, clsid, iid, object);
 }
 HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
-HRESULT DllRegisterServer() { return GuardEntry([] { return sealrun::seal::fakekey::RegisterBoth(true); }); }
-HRESULT DllUnregisterServer() { return GuardEntry([] { return sealrun::seal::fakekey::RegisterBoth(false); }); }
+HRESULT DllRegisterServer() {
+  return Guard("DllRegisterServer", [] { return sealrun::seal::fakekey::RegisterBoth(true); });
+}
+HRESULT DllUnregisterServer() {
+  return Guard("DllUnregisterServer", [] { return sealrun::seal::fakekey::RegisterBoth(false); });
+}
 HRESULT DllInstall(BOOL install, LPCOLESTR) {
-  return GuardEntry([&] { return sealrun::seal::fakekey::RegisterBoth(install != 0); });
+  return Guard("DllInstall", [&] { return sealrun::seal::fakekey::RegisterBoth(install != 0); });
 }

@@ -95,15 +95,17 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 HRESULT DllCanUnloadNow() { return ModuleCanUnloadNow(); }
 
 HRESULT DllRegisterServer() {
-  return GuardEntry([] { return RegisterServer(testserver::CounterRegistration(), RegistrationScope::Machine); });
+  return Guard("DllRegisterServer",
+               [] { return RegisterServer(testserver::CounterRegistration(), RegistrationScope::Machine); });
 }
 
 HRESULT DllUnregisterServer() {
-  return GuardEntry([] { return UnregisterServer(testserver::CounterRegistration(), RegistrationScope::Machine); });
+  return Guard("DllUnregisterServer",
+               [] { return UnregisterServer(testserver::CounterRegistration(), RegistrationScope::Machine); });
 }
 
 HRESULT DllInstall(BOOL install, LPCOLESTR commandLine) {
-  return GuardEntry([&] {
+  return Guard("DllInstall", [&] {
     const RegistrationScope scope = ScopeFromInstallCommandLine(commandLine);
     const auto registration = testserver::CounterRegistration();
     if (!install) return UnregisterServer(registration, scope);
