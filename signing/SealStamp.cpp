@@ -4,17 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "external/QpHandles.h"
 #include "platform/text/Utf.h"
-#include "signing/PlacementHandles.h"
 #include "signing/SignOnline.h"
-#include "signing/StampHandles.h"
 #include "verify/DocumentFingerprint.h"
 
 namespace sealrun::signing {
 
 namespace {
 
-using verify::CosHandle;
+using external::CosHandle;
+using external::DocumentHandle;
+using external::ImageHandle;
+using external::LoadPage;
+using external::MakeEngineString;
+using external::PageHandle;
+using external::SignatureHandle;
+using external::StringHandle;
 
 constexpr int kPermissionBits[8] = {4, 8, 16, 32, 256, 512, 1024, 2048};
 constexpr int kFillForms = 4;
@@ -33,10 +39,8 @@ struct PreparedDocument {
 };
 
 int OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDocument& prepared) {
-  qp_document raw = nullptr;
-  const int opened = qp_document_open(inputs.engine, &raw, platform::text::Utf16ToUtf8(path).c_str());
-  prepared.document.reset(raw);  // closed on every path, after a failed open too
-  if (opened != QP_OK || !prepared.document) return kStampOpenFailed;
+  prepared.document = external::OpenDocument(inputs.engine, path);
+  if (!prepared.document) return kStampOpenFailed;
   qp_document document = prepared.document.get();
   if (!CheckPermission(document, kFillForms) || !CheckPermission(document, kModify)) return kStampOpenFailed;
 

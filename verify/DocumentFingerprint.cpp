@@ -12,10 +12,8 @@
 namespace sealrun::verify {
 namespace {
 
-struct PageDeleter {
-  void operator()(qp_page page) const { qp_free_page(page); }
-};
-using PageHandle = std::unique_ptr<qp_page_s, PageDeleter>;
+using external::CosHandle;
+using external::PageHandle;
 
 constexpr std::size_t kPendingLimit = 4096;
 constexpr std::size_t kInitialStreamCapacity = 256 * 1024;
@@ -303,10 +301,8 @@ void DocumentFingerprint::DigestFollowedReferences() {
 }
 
 std::optional<std::u16string> DocumentFingerprint::GetPageIdentifier(int pageIndex) {
-  qp_page rawPage = nullptr;
-  const int loaded = qp_load_page(document_, pageIndex, &rawPage);
-  const PageHandle page(rawPage);
-  if (loaded != QP_OK || page == nullptr) return std::nullopt;
+  const PageHandle page = external::LoadPage(document_, pageIndex);
+  if (page == nullptr) return std::nullopt;
   const CosHandle pageDict(qp_page_object(page.get()));
   if (pageDict == nullptr) return std::nullopt;
   return PageIdentifierOf(pageDict.get());
@@ -407,10 +403,8 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
     std::u16string text;
     std::vector<std::u16string> used;
     for (int pageIndex = 0; pageIndex < pageCount; ++pageIndex) {
-      qp_page rawPage = nullptr;
-      const int loaded = qp_load_page(document_, pageIndex, &rawPage);
-      const PageHandle page(rawPage);
-      if (loaded != QP_OK || page == nullptr) return std::nullopt;
+      const PageHandle page = external::LoadPage(document_, pageIndex);
+      if (page == nullptr) return std::nullopt;
       const CosHandle pageDict(qp_page_object(page.get()));
       if (pageDict == nullptr) return std::nullopt;
       std::optional<std::u16string> identifier = PageIdentifierOf(pageDict.get());

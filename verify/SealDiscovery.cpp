@@ -3,13 +3,14 @@
 #include <cstring>
 #include <vector>
 
-#include "verify/DocumentFingerprint.h"
-#include "verify/EngineHandles.h"
+#include "external/QpHandles.h"
 #include "verify/SignatureInfoCodec.h"
 
 namespace sealrun::verify {
 
 namespace {
+
+using external::CosHandle;
 
 std::u16string UpToFirstZero(std::u16string text) {
   if (const std::size_t zero = text.find(u'\0'); zero != std::u16string::npos) text.resize(zero);
@@ -75,7 +76,7 @@ bool ForEachSealAnnotation(qp_document document, const SealAnnotationVisitor& vi
   if (pages < 0) return false;
   bool complete = true;
   for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
-    const PageHandle page = LoadPage(document, pageIndex);
+    const external::PageHandle page = external::LoadPage(document, pageIndex);
     if (!page) {
       complete = false;
       continue;
@@ -90,7 +91,7 @@ bool ForEachSealAnnotation(qp_document document, const SealAnnotationVisitor& vi
 
 void ForEachSignedField(qp_document document, const SignedFieldVisitor& visit) {
   for (qp_field field = qp_load_acroform_field(document); field != nullptr; field = qp_field_next(field)) {
-    const SignatureHandle signature(qp_field_get_signature(field));
+    const external::SignatureHandle signature(qp_field_get_signature(field));
     if (signature) visit(field, signature.get());
   }
 }
