@@ -8,6 +8,7 @@
 #include "platform/fs/DebugTrace.h"
 #include "platform/text/CodePage.h"
 #include "support/Md5.h"
+#include "verify/PdfNames.h"
 
 namespace sealrun::verify {
 namespace {
@@ -309,7 +310,7 @@ std::optional<std::u16string> DocumentFingerprint::GetPageIdentifier(int pageInd
 }
 
 std::optional<std::u16string> DocumentFingerprint::PageIdentifierOf(qp_cos pageDict) {
-  if (const CosHandle id(qp_cos_dict_gets(pageDict, "ID")); id != nullptr) {
+  if (const CosHandle id(qp_cos_dict_gets(pageDict, kPageIdentifierKey)); id != nullptr) {
     // An identifier that is not a string is left as it is and reads as empty.
     const char* bytes = qp_cos_to_string(id.get());
     if (bytes == nullptr) return std::u16string();
@@ -319,7 +320,7 @@ std::optional<std::u16string> DocumentFingerprint::PageIdentifierOf(qp_cos pageD
   const std::string identifier = support::Md5Text(std::to_string(qp_cos_obj_num(pageDict)));
   {
     const CosHandle text(qp_cos_new_string(document_, identifier.data(), static_cast<int>(identifier.size()), 0));
-    if (text == nullptr || qp_cos_dict_puts(pageDict, "ID", text.get()) != QP_OK) return std::nullopt;
+    if (text == nullptr || qp_cos_dict_puts(pageDict, kPageIdentifierKey, text.get()) != QP_OK) return std::nullopt;
   }
   qp_cos_set_modify(document_, pageDict, 1);
   return std::u16string(identifier.begin(), identifier.end());
@@ -348,7 +349,7 @@ void DocumentFingerprint::DigestAnnotations(qp_page page) {
   }
   for (auto it = annotations.rbegin(); it != annotations.rend(); ++it) {
     const char* subtype = qp_annot_get_subtype(*it);
-    if (subtype != nullptr && std::strcmp(subtype, "Brasmoor:AddSeal") == 0) continue;
+    if (subtype != nullptr && std::strcmp(subtype, kSealSubtype) == 0) continue;
     const CosHandle dict(qp_annot_get_cosobject(*it));
     if (dict == nullptr) continue;
     const CosHandle fieldType(qp_cos_dict_gets(dict.get(), "FT"));

@@ -35,9 +35,9 @@ SealRecordText SealAnnotationReader(qp_annot annotation) {
   SealRecordText record;
   const CosHandle dict(qp_annot_get_cosobject(annotation));
   if (!dict) return record;
-  const CosHandle info(qp_cos_dict_gets(dict.get(), "Info"));
+  const CosHandle info(qp_cos_dict_gets(dict.get(), kSealInfoKey));
   if (!info || !qp_cos_is_dict(info.get())) return record;
-  const CosHandle baseInfo(qp_cos_dict_gets(info.get(), "BaseInfo"));
+  const CosHandle baseInfo(qp_cos_dict_gets(info.get(), kRecordStreamKey));
   if (!baseInfo || !qp_cos_is_stream(baseInfo.get())) return record;
   std::size_t length = 0;
   if (qp_cos_stream_to_buffer(baseInfo.get(), nullptr, &length) != QP_OK) {
@@ -47,7 +47,7 @@ SealRecordText SealAnnotationReader(qp_annot annotation) {
   if (length == 0) return record;
   record.state = RecordState::Unreadable;
   if (length > kMaxRecordBytes) return record;
-  const CosHandle version(qp_cos_dict_gets(info.get(), "proVersion"));
+  const CosHandle version(qp_cos_dict_gets(info.get(), kRecordVersionKey));
   if (!version || !qp_cos_is_int(version.get()) || qp_cos_to_int(version.get()) != kRecordVersion) return record;
   std::vector<char> data(length + 1, '\0');
   std::size_t read = length;
