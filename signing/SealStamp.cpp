@@ -155,7 +155,8 @@ int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std
   qp_document document = prepared.document.get();
   const int32_t pageIndex = prepared.record.pageIndex;
 
-  // The page identifiers the fingerprint adds are saved with the seal, so verification reads them back.
+  // The page identifiers the fingerprint adds are saved with the seal, so verification reads them back. A
+  // document whose fingerprint cannot be taken in full is not sealed: nothing has been written yet.
   verify::DocumentFingerprint fingerprinter(document);
   const auto fingerprint = fingerprinter.ComputeDocumentFingerprint();
   if (!fingerprint) return QP_ERR_ENGINE;

@@ -120,8 +120,9 @@ std::string DocumentFingerprint::TakeDigestText() {
 
 // The stored bytes, read whole into a buffer kept across streams and fed as they are. The engine reads a
 // stream in full even to tell its length, so the first call already offers the buffer; only a stream larger
-// than any before it is read a second time, into a buffer grown to its length.
-bool DocumentFingerprint::WriteRawStream(qp_cos stream) {
+// than any before it is read a second time, into a buffer grown to its length. A stream that cannot be read
+// marks the computation incomplete: leaving it out would give the fingerprint of another document.
+void DocumentFingerprint::WriteRawStream(qp_cos stream) {
   if (streamCapacity_ == 0) {
     streamCapacity_ = kInitialStreamCapacity;
     streamBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(streamCapacity_);
@@ -133,9 +134,11 @@ bool DocumentFingerprint::WriteRawStream(qp_cos stream) {
     streamCapacity_ = length;
     result = qp_cos_stream_raw_to_buffer(stream, streamBuffer_.get(), &length);
   }
-  if (result != QP_OK) return false;
+  if (result != QP_OK) {
+    streamUnread_ = true;
+    return;
+  }
   if (length != 0) WriteBulk(streamBuffer_.get(), length);
-  return true;
 }
 
 void DocumentFingerprint::WriteString(qp_cos value) {
@@ -399,6 +402,7 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
     followQueue_.clear();
     followed_.clear();
     nesting_ = 0;
+    streamUnread_ = false;
     const int pageCount = qp_page_count(document_);
     if (pageCount < 0) return std::nullopt;
     std::u16string text;
@@ -414,6 +418,7 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
       DigestAnnotations(page.get());
       DigestResources(pageDict.get());
       DigestFollowedReferences();
+      if (streamUnread_) return std::nullopt;
       const std::string digest = TakeDigestText();
 
       std::size_t seen = 0;

@@ -30,8 +30,8 @@ class DocumentFingerprint {
   void SetDocument(qp_document document) { document_ = document; }
 
   // The 28 FingerprintAlphabet symbols of the document. Pages without an identifier get one and are
-  // marked modified (saving is the caller's decision). nullopt when a page cannot be read or memory
-  // runs out: a fingerprint over part of a document must never pass for the whole.
+  // marked modified (saving is the caller's decision). nullopt when a page or the stored data of a stream
+  // cannot be read, or memory runs out: a fingerprint over part of a document must never pass for the whole.
   std::optional<std::u16string> ComputeDocumentFingerprint(qp_document document);
   std::optional<std::u16string> ComputeDocumentFingerprint() { return ComputeDocumentFingerprint(document_); }
 
@@ -57,7 +57,7 @@ class DocumentFingerprint {
   void Write(std::string_view bytes);
   void WriteBulk(const std::uint8_t* bytes, std::size_t length);
   void Flush();
-  bool WriteRawStream(qp_cos stream);
+  void WriteRawStream(qp_cos stream);
   void WriteString(qp_cos value);
   void WriteName(std::string_view name);
   void WriteReal(double value);
@@ -78,6 +78,7 @@ class DocumentFingerprint {
   std::unordered_set<int> followed_;
   std::uint64_t fedBytes_ = 0;
   int nesting_ = 0;
+  bool streamUnread_ = false;  // a stream's stored data could not be read since the computation began
 };
 
 }  // namespace sealrun::verify
