@@ -12,6 +12,7 @@
 #include "platform/fs/Paths.h"
 #include "platform/imaging/ImageCodec.h"
 #include "platform/ui/Backend.h"
+#include "verify/PdfNames.h"
 
 namespace sealrun::addin {
 
@@ -417,7 +418,7 @@ HRESULT CSealrunPDF::OnContextRequest(IDispatch*, ULONGLONG, ULONGLONG l, VARIAN
   if (SUCCEEDED(pageView->AnnotationAt(x, y, annotation.Out())) && annotation) {
     Bstr type;
     annotation->get_TypeName(type.Out());
-    const Bstr seal(u"Brasmoor:AddSeal");
+    const Bstr seal(verify::kSealSubtypeText);
     const Bstr widget(u"Widget");
     if (VarBstrCmp(type.Get(), seal.Get(), 0x400, 0) == VARCMP_EQ ||
         VarBstrCmp(type.Get(), widget.Get(), 0x400, 0) == VARCMP_EQ)

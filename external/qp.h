@@ -247,7 +247,9 @@ qp_cos qp_cos_array_get(qp_cos array, int index);
 
 // Stream data, decoded (qp_cos_stream_to_buffer) or as stored (raw). Call with buffer null (or a
 // *length too small) to learn the length: *length is set and the result is 0 for a null buffer,
-// QP_ERR_BUFFER for a short one. Then call with a buffer of *length bytes.
+// QP_ERR_BUFFER for a short one. Then call with a buffer of *length bytes. A raw read of stored bytes
+// that cannot be read in full (a damaged encrypted stream, a failing file) is QP_ERR_ENGINE, never part
+// of the stream.
 int qp_cos_stream_to_buffer(qp_cos stream, void* buffer, size_t* length);
 int qp_cos_stream_raw_to_buffer(qp_cos stream, void* buffer, size_t* length);
 

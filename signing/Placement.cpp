@@ -3,12 +3,17 @@
 #include <cmath>
 #include <string>
 
+#include "external/QpHandles.h"
 #include "signing/PlacementCorners.h"
-#include "signing/PlacementHandles.h"
 
 namespace sealrun::signing {
 
 namespace {
+
+using external::LoadPage;
+using external::PageHandle;
+using external::SearchHandle;
+using external::TextHandle;
 
 bool KeywordModeApplies(const PlacementSettings& settings) {
   return !settings.keyword.empty() && settings.pageSetting != kPageSettingUnset && settings.keywordMode;

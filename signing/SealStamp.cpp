@@ -4,17 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "external/QpHandles.h"
 #include "platform/text/Utf.h"
-#include "signing/PlacementHandles.h"
 #include "signing/SignOnline.h"
-#include "signing/StampHandles.h"
 #include "verify/DocumentFingerprint.h"
+#include "verify/PdfNames.h"
 
 namespace sealrun::signing {
 
 namespace {
 
-using verify::CosHandle;
+using external::CosHandle;
+using external::DocumentHandle;
+using external::ImageHandle;
+using external::LoadPage;
+using external::MakeEngineString;
+using external::PageHandle;
+using external::SignatureHandle;
+using external::StringHandle;
 
 constexpr int kPermissionBits[8] = {4, 8, 16, 32, 256, 512, 1024, 2048};
 constexpr int kFillForms = 4;
@@ -33,10 +40,8 @@ struct PreparedDocument {
 };
 
 int OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDocument& prepared) {
-  qp_document raw = nullptr;
-  const int opened = qp_document_open(inputs.engine, &raw, platform::text::Utf16ToUtf8(path).c_str());
-  prepared.document.reset(raw);  // closed on every path, after a failed open too
-  if (opened != QP_OK || !prepared.document) return kStampOpenFailed;
+  prepared.document = external::OpenDocument(inputs.engine, path);
+  if (!prepared.document) return kStampOpenFailed;
   qp_document document = prepared.document.get();
   if (!CheckPermission(document, kFillForms) || !CheckPermission(document, kModify)) return kStampOpenFailed;
 
@@ -96,30 +101,31 @@ CosHandle NewFlateStream(qp_document document, const std::string& bytes) {
 int WriteSealDictionary(qp_document document, qp_annot annot, const std::string& encodedRecord,
                         const std::u16string& certificateText, const std::u16string& message) {
   const CosHandle annotDict(qp_annot_get_cosobject(annot));
-  const CosHandle subtype(qp_cos_new_name(document, "Brasmoor:AddSeal"));
+  const CosHandle subtype(qp_cos_new_name(document, verify::kSealSubtype));
   const CosHandle info(qp_cos_new_dict(document, 3, 0));
   const CosHandle unicode(qp_cos_new_bool(document, 1));
-  const CosHandle version(qp_cos_new_int(document, 10));
+  const CosHandle version(qp_cos_new_int(document, verify::kRecordVersion));
   const CosHandle baseInfoDict(qp_cos_new_dict(document, 1, 0));
   const CosHandle strLen(qp_cos_new_int(document, static_cast<int>(encodedRecord.size())));
   if (!annotDict || !subtype || !info || !unicode || !version || !baseInfoDict || !strLen) return QP_ERR_ENGINE;
   if (qp_cos_dict_puts(annotDict.get(), "Subtype", subtype.get()) != QP_OK ||
-      qp_cos_dict_puts(info.get(), "Unicode", unicode.get()) != QP_OK ||
-      qp_cos_dict_puts(info.get(), "proVersion", version.get()) != QP_OK ||
-      qp_cos_dict_puts(baseInfoDict.get(), "strLen", strLen.get()) != QP_OK)
+      qp_cos_dict_puts(info.get(), verify::kUnicodeKey, unicode.get()) != QP_OK ||
+      qp_cos_dict_puts(info.get(), verify::kRecordVersionKey, version.get()) != QP_OK ||
+      qp_cos_dict_puts(baseInfoDict.get(), verify::kRecordLengthKey, strLen.get()) != QP_OK)
     return QP_ERR_ENGINE;
   // The record's ANSI bytes with their terminating zero, stored as given.
   const CosHandle baseInfo(
       qp_cos_new_stream(document, encodedRecord.c_str(), encodedRecord.size() + 1, 1, baseInfoDict.get(), 0, 1));
-  if (!baseInfo || qp_cos_dict_puts(info.get(), "BaseInfo", baseInfo.get()) != QP_OK ||
-      qp_cos_dict_puts(annotDict.get(), "Info", info.get()) != QP_OK)
+  if (!baseInfo || qp_cos_dict_puts(info.get(), verify::kRecordStreamKey, baseInfo.get()) != QP_OK ||
+      qp_cos_dict_puts(annotDict.get(), verify::kSealInfoKey, info.get()) != QP_OK)
     return QP_ERR_ENGINE;
 
   if (!message.empty()) {
     const CosHandle certContext = NewFlateStream(document, Utf16LeBytes(certificateText));
     const CosHandle signMessage = NewFlateStream(document, Utf16LeBytes(message));
-    if (!certContext || !signMessage || qp_cos_dict_puts(annotDict.get(), "certContext", certContext.get()) != QP_OK ||
-        qp_cos_dict_puts(annotDict.get(), "certSignMsg", signMessage.get()) != QP_OK)
+    if (!certContext || !signMessage ||
+        qp_cos_dict_puts(annotDict.get(), verify::kCertificateKey, certContext.get()) != QP_OK ||
+        qp_cos_dict_puts(annotDict.get(), verify::kSignedMessageKey, signMessage.get()) != QP_OK)
       return QP_ERR_ENGINE;
   }
   qp_cos_set_modify(document, info.get(), 1);
@@ -149,7 +155,8 @@ int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std
   qp_document document = prepared.document.get();
   const int32_t pageIndex = prepared.record.pageIndex;
 
-  // The page identifiers the fingerprint adds are saved with the seal, so verification reads them back.
+  // The page identifiers the fingerprint adds are saved with the seal, so verification reads them back. A
+  // document whose fingerprint cannot be taken in full is not sealed: nothing has been written yet.
   verify::DocumentFingerprint fingerprinter(document);
   const auto fingerprint = fingerprinter.ComputeDocumentFingerprint();
   if (!fingerprint) return QP_ERR_ENGINE;
@@ -203,7 +210,7 @@ int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std
   qp_field field = qp_acroform_create_form_field(document, QP_FIELD_SIGNATURE);
   if (field == nullptr) return QP_ERR_ENGINE;
   // The name is formatted into 100 wide characters; it can never come near that.
-  std::u16string fieldName = u"Signature" + platform::text::Utf8ToUtf16(std::to_string(existing + 1));
+  std::u16string fieldName = verify::kSignatureFieldPrefix + platform::text::Utf8ToUtf16(std::to_string(existing + 1));
   if (fieldName.size() > 99) fieldName.resize(99);
   const StringHandle name = MakeEngineString(fieldName);
   if (!name) return QP_ERR_ENGINE;
@@ -221,7 +228,8 @@ int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std
   if (result == QP_OK) result = qp_annot_set_signature_field_appearance(widget, image.get(), prepared.pageRotation);
   if (result == QP_OK) result = qp_annot_update(widget);
   if (result == QP_OK)
-    result = qp_field_set_private_data(field, "QPX", info.encoded.data(), static_cast<int>(info.encoded.size()));
+    result = qp_field_set_private_data(field, verify::kFieldRecordKey, info.encoded.data(),
+                                       static_cast<int>(info.encoded.size()));
   if (result != QP_OK) return EngineFailure(result);
 
   if (inputs.signOnline) {

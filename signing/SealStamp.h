@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "signing/Placement.h"
 #include "signing/SignatureInfo.h"
 
@@ -23,11 +23,6 @@ inline constexpr int kStampOpenFailed = -2;  // not opened, permission refused, 
 inline constexpr int kStampNoImage = -4;
 // The record names a seal the key does not have: nothing is written.
 inline constexpr int kStampNoRecord = -5;
-
-struct ImageRelease {
-  void operator()(qp_image image) const { qp_image_free(image); }
-};
-using ImageHandle = std::unique_ptr<qp_image_s, ImageRelease>;
 
 // Signs a signature field's signature object on a signing server; the document was opened and the field
 // prepared by StampSignatureField. 0 when merged; -3 when refused; other values as the server path says.
@@ -73,7 +68,7 @@ struct StampRecord {
 bool CheckPermission(qp_document document, int kind);
 
 // The engine image of an encoded picture; null when the picture does not decode.
-ImageHandle MakeImageHandle(std::span<const std::uint8_t> imageBytes, qp_document document);
+external::ImageHandle MakeImageHandle(std::span<const std::uint8_t> imageBytes, qp_document document);
 
 // The engine's save result (0: saved), or one of the kStamp* results. The file is changed only by one
 // appended revision; on every failure it is left byte-identical.

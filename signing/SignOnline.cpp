@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "external/QpHandles.h"
 #include "platform/crypto/Certificate.h"
 #include "platform/crypto/Pkcs1.h"
 #include "platform/crypto/SignedDataBuilder.h"
@@ -30,11 +31,6 @@ constexpr std::array<std::uint8_t, 10> kPlaceholder{};
 
 void Trace(std::string_view line) { platform::fs::DebugTrace(std::string("ZQ_Ortavex2018_Normal_") + std::string(line)); }
 
-struct HashRelease {
-  void operator()(qp_hash hash) const { qp_hash_destroy(hash); }
-};
-using HashHandle = std::unique_ptr<qp_hash_s, HashRelease>;
-
 // One document's signing context: filled by the callback during the engine's save.
 struct SigningContext {
   int reserveFlag = -1;
@@ -48,7 +44,7 @@ struct SigningContext {
 int HashRanges(const qp_sign_request& request, std::array<std::uint8_t, kSha1Size>& digest) {
   qp_hash raw = nullptr;
   if (qp_hash_create(&raw, QP_HASH_SHA1) != QP_OK || raw == nullptr) return QP_ERR_ENGINE;
-  const HashHandle hash(raw);
+  const external::HashHandle hash(raw);
   for (int i = 0; i < request.rangeCount; ++i) {
     if (request.rangeData[i] == nullptr && request.rangeLengths[i] != 0) return QP_ERR_ARGUMENT;
     if (qp_hash_update(hash.get(), request.rangeData[i], request.rangeLengths[i]) != QP_OK) return QP_ERR_ENGINE;

@@ -12,6 +12,8 @@ namespace imaging = platform::imaging;
 
 namespace {
 
+using external::ImageHandle;
+
 // An 8-bit palette that maps every index onto the same gray is plain gray data (grayscale PNG and JPEG
 // decode that way); handing it over as gray keeps the engine's image small and simple.
 bool IsIdentityGrayRamp(const imaging::Image& picture) {

@@ -1,39 +1,26 @@
 #include "support/EngineHash.h"
 
-#include <utility>
-
 namespace sealrun::support {
 
 EngineHash EngineHash::Create(int kind) {
   qp_hash handle = nullptr;
-  if (qp_hash_create(&handle, kind) != 0 && handle != nullptr) {
-    // A failing create that still hands out a handle: release it rather than keep a half-made digest.
-    qp_hash_destroy(handle);
-    handle = nullptr;
-  }
-  return EngineHash(handle);
-}
-
-EngineHash::EngineHash(EngineHash&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-
-EngineHash& EngineHash::operator=(EngineHash&& other) noexcept {
-  if (this != &other) {
-    Destroy();
-    handle_ = std::exchange(other.handle_, nullptr);
-  }
-  return *this;
+  const int created = qp_hash_create(&handle, kind);
+  EngineHash hash(handle);
+  // A failing create that still hands out a handle: release it rather than keep a half-made digest.
+  if (created != 0) hash.Destroy();
+  return hash;
 }
 
 int EngineHash::Update(std::span<const std::uint8_t> bytes) {
   if (handle_ == nullptr) return kNoHash;
-  return qp_hash_update(handle_, bytes.data(), bytes.size());
+  return qp_hash_update(handle_.get(), bytes.data(), bytes.size());
 }
 
 int EngineHash::Final(std::span<std::uint8_t> out, std::size_t& digestLength) {
   digestLength = 0;
   if (handle_ == nullptr) return kNoHash;
   std::size_t length = out.size();
-  const int result = qp_hash_final(handle_, out.data(), &length);
+  const int result = qp_hash_final(handle_.get(), out.data(), &length);
   if (result == 0) digestLength = length;
   return result;
 }
@@ -45,11 +32,6 @@ std::vector<std::uint8_t> EngineHash::Final() {
   if (Final(digest, length) != 0) return {};
   digest.resize(length);
   return digest;
-}
-
-void EngineHash::Destroy() {
-  if (handle_ == nullptr) return;
-  qp_hash_destroy(std::exchange(handle_, nullptr));
 }
 
 }  // namespace sealrun::support

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 
 namespace sealrun::support {
 
@@ -20,14 +20,8 @@ class EngineHash {
   // A new engine hash of the given kind (QP_HASH_SHA1, ...); null when the engine fails.
   static EngineHash Create(int kind);
 
-  EngineHash(const EngineHash&) = delete;
-  EngineHash& operator=(const EngineHash&) = delete;
-  EngineHash(EngineHash&& other) noexcept;
-  EngineHash& operator=(EngineHash&& other) noexcept;
-  ~EngineHash() { Destroy(); }
-
   bool IsNull() const { return handle_ == nullptr; }
-  qp_hash Handle() const { return handle_; }
+  qp_hash Handle() const { return handle_.get(); }
 
   // The engine's result, or kNoHash when there is no handle.
   int Update(std::span<const std::uint8_t> bytes);
@@ -36,10 +30,10 @@ class EngineHash {
   // The digest, or an empty buffer when there is no handle or the engine fails.
   std::vector<std::uint8_t> Final();
   // Releases the handle through the engine and clears it; nothing happens when it is already null.
-  void Destroy();
+  void Destroy() { handle_.reset(); }
 
  private:
-  qp_hash handle_ = nullptr;
+  external::HashHandle handle_;
 };
 
 }  // namespace sealrun::support

@@ -8,14 +8,13 @@
 #include "platform/fs/DebugTrace.h"
 #include "platform/text/CodePage.h"
 #include "support/Md5.h"
+#include "verify/PdfNames.h"
 
 namespace sealrun::verify {
 namespace {
 
-struct PageDeleter {
-  void operator()(qp_page page) const { qp_free_page(page); }
-};
-using PageHandle = std::unique_ptr<qp_page_s, PageDeleter>;
+using external::CosHandle;
+using external::PageHandle;
 
 constexpr std::size_t kPendingLimit = 4096;
 constexpr std::size_t kInitialStreamCapacity = 256 * 1024;
@@ -121,8 +120,9 @@ std::string DocumentFingerprint::TakeDigestText() {
 
 // The stored bytes, read whole into a buffer kept across streams and fed as they are. The engine reads a
 // stream in full even to tell its length, so the first call already offers the buffer; only a stream larger
-// than any before it is read a second time, into a buffer grown to its length.
-bool DocumentFingerprint::WriteRawStream(qp_cos stream) {
+// than any before it is read a second time, into a buffer grown to its length. A stream that cannot be read
+// marks the computation incomplete: leaving it out would give the fingerprint of another document.
+void DocumentFingerprint::WriteRawStream(qp_cos stream) {
   if (streamCapacity_ == 0) {
     streamCapacity_ = kInitialStreamCapacity;
     streamBuffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(streamCapacity_);
@@ -134,9 +134,11 @@ bool DocumentFingerprint::WriteRawStream(qp_cos stream) {
     streamCapacity_ = length;
     result = qp_cos_stream_raw_to_buffer(stream, streamBuffer_.get(), &length);
   }
-  if (result != QP_OK) return false;
+  if (result != QP_OK) {
+    streamUnread_ = true;
+    return;
+  }
   if (length != 0) WriteBulk(streamBuffer_.get(), length);
-  return true;
 }
 
 void DocumentFingerprint::WriteString(qp_cos value) {
@@ -303,17 +305,15 @@ void DocumentFingerprint::DigestFollowedReferences() {
 }
 
 std::optional<std::u16string> DocumentFingerprint::GetPageIdentifier(int pageIndex) {
-  qp_page rawPage = nullptr;
-  const int loaded = qp_load_page(document_, pageIndex, &rawPage);
-  const PageHandle page(rawPage);
-  if (loaded != QP_OK || page == nullptr) return std::nullopt;
+  const PageHandle page = external::LoadPage(document_, pageIndex);
+  if (page == nullptr) return std::nullopt;
   const CosHandle pageDict(qp_page_object(page.get()));
   if (pageDict == nullptr) return std::nullopt;
   return PageIdentifierOf(pageDict.get());
 }
 
 std::optional<std::u16string> DocumentFingerprint::PageIdentifierOf(qp_cos pageDict) {
-  if (const CosHandle id(qp_cos_dict_gets(pageDict, "ID")); id != nullptr) {
+  if (const CosHandle id(qp_cos_dict_gets(pageDict, kPageIdentifierKey)); id != nullptr) {
     // An identifier that is not a string is left as it is and reads as empty.
     const char* bytes = qp_cos_to_string(id.get());
     if (bytes == nullptr) return std::u16string();
@@ -323,7 +323,7 @@ std::optional<std::u16string> DocumentFingerprint::PageIdentifierOf(qp_cos pageD
   const std::string identifier = support::Md5Text(std::to_string(qp_cos_obj_num(pageDict)));
   {
     const CosHandle text(qp_cos_new_string(document_, identifier.data(), static_cast<int>(identifier.size()), 0));
-    if (text == nullptr || qp_cos_dict_puts(pageDict, "ID", text.get()) != QP_OK) return std::nullopt;
+    if (text == nullptr || qp_cos_dict_puts(pageDict, kPageIdentifierKey, text.get()) != QP_OK) return std::nullopt;
   }
   qp_cos_set_modify(document_, pageDict, 1);
   return std::u16string(identifier.begin(), identifier.end());
@@ -352,7 +352,7 @@ void DocumentFingerprint::DigestAnnotations(qp_page page) {
   }
   for (auto it = annotations.rbegin(); it != annotations.rend(); ++it) {
     const char* subtype = qp_annot_get_subtype(*it);
-    if (subtype != nullptr && std::strcmp(subtype, "Brasmoor:AddSeal") == 0) continue;
+    if (subtype != nullptr && std::strcmp(subtype, kSealSubtype) == 0) continue;
     const CosHandle dict(qp_annot_get_cosobject(*it));
     if (dict == nullptr) continue;
     const CosHandle fieldType(qp_cos_dict_gets(dict.get(), "FT"));
@@ -402,15 +402,14 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
     followQueue_.clear();
     followed_.clear();
     nesting_ = 0;
+    streamUnread_ = false;
     const int pageCount = qp_page_count(document_);
     if (pageCount < 0) return std::nullopt;
     std::u16string text;
     std::vector<std::u16string> used;
     for (int pageIndex = 0; pageIndex < pageCount; ++pageIndex) {
-      qp_page rawPage = nullptr;
-      const int loaded = qp_load_page(document_, pageIndex, &rawPage);
-      const PageHandle page(rawPage);
-      if (loaded != QP_OK || page == nullptr) return std::nullopt;
+      const PageHandle page = external::LoadPage(document_, pageIndex);
+      if (page == nullptr) return std::nullopt;
       const CosHandle pageDict(qp_page_object(page.get()));
       if (pageDict == nullptr) return std::nullopt;
       std::optional<std::u16string> identifier = PageIdentifierOf(pageDict.get());
@@ -419,6 +418,7 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
       DigestAnnotations(page.get());
       DigestResources(pageDict.get());
       DigestFollowedReferences();
+      if (streamUnread_) return std::nullopt;
       const std::string digest = TakeDigestText();
 
       std::size_t seen = 0;

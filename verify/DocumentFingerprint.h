@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "support/Sha1.h"
 
 namespace sealrun::verify {
@@ -18,11 +18,6 @@ namespace sealrun::verify {
 // A reference met at the top level is followed and its target written; below it the reference itself
 // writes nothing.
 enum class CosLevel { Top, Nested };
-
-struct CosDeleter {
-  void operator()(qp_cos object) const { qp_cos_delete(object); }
-};
-using CosHandle = std::unique_ptr<qp_cos_s, CosDeleter>;
 
 class DocumentFingerprint {
  public:
@@ -35,8 +30,8 @@ class DocumentFingerprint {
   void SetDocument(qp_document document) { document_ = document; }
 
   // The 28 FingerprintAlphabet symbols of the document. Pages without an identifier get one and are
-  // marked modified (saving is the caller's decision). nullopt when a page cannot be read or memory
-  // runs out: a fingerprint over part of a document must never pass for the whole.
+  // marked modified (saving is the caller's decision). nullopt when a page or the stored data of a stream
+  // cannot be read, or memory runs out: a fingerprint over part of a document must never pass for the whole.
   std::optional<std::u16string> ComputeDocumentFingerprint(qp_document document);
   std::optional<std::u16string> ComputeDocumentFingerprint() { return ComputeDocumentFingerprint(document_); }
 
@@ -62,13 +57,13 @@ class DocumentFingerprint {
   void Write(std::string_view bytes);
   void WriteBulk(const std::uint8_t* bytes, std::size_t length);
   void Flush();
-  bool WriteRawStream(qp_cos stream);
+  void WriteRawStream(qp_cos stream);
   void WriteString(qp_cos value);
   void WriteName(std::string_view name);
   void WriteReal(double value);
   void WriteDictionary(qp_cos dict);
   void WriteArray(qp_cos array);
-  void QueueReference(CosHandle reference, std::string_view key);
+  void QueueReference(external::CosHandle reference, std::string_view key);
   std::optional<std::u16string> PageIdentifierOf(qp_cos pageDict);
   void DigestContents(qp_cos pageDict);
   void DigestAnnotations(qp_page page);
@@ -79,10 +74,11 @@ class DocumentFingerprint {
   std::string pending_;  // small tokens gathered before they go to the digest
   std::unique_ptr<std::uint8_t[]> streamBuffer_;
   std::size_t streamCapacity_ = 0;
-  std::vector<CosHandle> followQueue_;
+  std::vector<external::CosHandle> followQueue_;
   std::unordered_set<int> followed_;
   std::uint64_t fedBytes_ = 0;
   int nesting_ = 0;
+  bool streamUnread_ = false;  // a stream's stored data could not be read since the computation began
 };
 
 }  // namespace sealrun::verify

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "external/QpHandles.h"
 #include "platform/text/Utf.h"
 #include "verify/DocumentFingerprint.h"
-#include "verify/EngineHandles.h"
 
 namespace sealrun::verify {
 
@@ -15,7 +15,7 @@ using Examiner = DocumentExamination (*)(qp_document);
 
 int VerifyWith(Examiner examine, qp_engine engine, std::u16string_view path, int row, std::u16string& resultText,
                const RowOutcome& outcome) {
-  const DocumentHandle document = OpenDocument(engine, path);
+  const external::DocumentHandle document = external::OpenDocument(engine, path);
   if (!document) {
     outcome.Fail(row, Highlight::No);
     resultText = kOpenFailedText;
@@ -47,7 +47,7 @@ DocumentExamination ExamineSignatureFields(qp_document document) {
     seal.recordState = seal.record.empty() ? RecordState::None : RecordState::Readable;
     qp_certificate rawCertificate = nullptr;
     const int signatureResult = qp_signature_verify(signature, &rawCertificate);
-    const CertificateHandle certificate(rawCertificate);  // the verdict needs only the result
+    const external::CertificateHandle certificate(rawCertificate);  // the verdict needs only the result
     int changed = 1;
     const int contentResult = qp_signature_verify_page_contents(signature, &changed);
     seal.valid = signatureResult == QP_OK && contentResult == QP_OK && changed == 0;

@@ -3,13 +3,14 @@
 #include <cstring>
 #include <vector>
 
-#include "verify/DocumentFingerprint.h"
-#include "verify/EngineHandles.h"
+#include "external/QpHandles.h"
 #include "verify/SignatureInfoCodec.h"
 
 namespace sealrun::verify {
 
 namespace {
+
+using external::CosHandle;
 
 std::u16string UpToFirstZero(std::u16string text) {
   if (const std::size_t zero = text.find(u'\0'); zero != std::u16string::npos) text.resize(zero);
@@ -34,9 +35,9 @@ SealRecordText SealAnnotationReader(qp_annot annotation) {
   SealRecordText record;
   const CosHandle dict(qp_annot_get_cosobject(annotation));
   if (!dict) return record;
-  const CosHandle info(qp_cos_dict_gets(dict.get(), "Info"));
+  const CosHandle info(qp_cos_dict_gets(dict.get(), kSealInfoKey));
   if (!info || !qp_cos_is_dict(info.get())) return record;
-  const CosHandle baseInfo(qp_cos_dict_gets(info.get(), "BaseInfo"));
+  const CosHandle baseInfo(qp_cos_dict_gets(info.get(), kRecordStreamKey));
   if (!baseInfo || !qp_cos_is_stream(baseInfo.get())) return record;
   std::size_t length = 0;
   if (qp_cos_stream_to_buffer(baseInfo.get(), nullptr, &length) != QP_OK) {
@@ -46,7 +47,7 @@ SealRecordText SealAnnotationReader(qp_annot annotation) {
   if (length == 0) return record;
   record.state = RecordState::Unreadable;
   if (length > kMaxRecordBytes) return record;
-  const CosHandle version(qp_cos_dict_gets(info.get(), "proVersion"));
+  const CosHandle version(qp_cos_dict_gets(info.get(), kRecordVersionKey));
   if (!version || !qp_cos_is_int(version.get()) || qp_cos_to_int(version.get()) != kRecordVersion) return record;
   std::vector<char> data(length + 1, '\0');
   std::size_t read = length;
@@ -75,7 +76,7 @@ bool ForEachSealAnnotation(qp_document document, const SealAnnotationVisitor& vi
   if (pages < 0) return false;
   bool complete = true;
   for (int pageIndex = 0; pageIndex < pages; ++pageIndex) {
-    const PageHandle page = LoadPage(document, pageIndex);
+    const external::PageHandle page = external::LoadPage(document, pageIndex);
     if (!page) {
       complete = false;
       continue;
@@ -90,7 +91,7 @@ bool ForEachSealAnnotation(qp_document document, const SealAnnotationVisitor& vi
 
 void ForEachSignedField(qp_document document, const SignedFieldVisitor& visit) {
   for (qp_field field = qp_load_acroform_field(document); field != nullptr; field = qp_field_next(field)) {
-    const SignatureHandle signature(qp_field_get_signature(field));
+    const external::SignatureHandle signature(qp_field_get_signature(field));
     if (signature) visit(field, signature.get());
   }
 }

@@ -9,12 +9,10 @@
 #include <string_view>
 
 #include "external/qp.h"
+#include "verify/PdfNames.h"
 
 namespace sealrun::verify {
 
-inline constexpr char kSealSubtype[] = "Brasmoor:AddSeal";
-inline constexpr char kFieldRecordKey[] = "QPX";
-inline constexpr int kRecordVersion = 10;
 // Records are a few hundred bytes; anything past this is not a record this system wrote and is not read
 // (a hostile stream could otherwise decompress into any amount of memory).
 inline constexpr std::size_t kMaxRecordBytes = 64 * 1024;

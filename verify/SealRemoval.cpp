@@ -1,12 +1,17 @@
 #include "verify/SealRemoval.h"
 
+#include "external/QpHandles.h"
 #include "verify/DocumentVerification.h"
-#include "verify/EngineHandles.h"
 #include "verify/SealDiscovery.h"
 
 namespace sealrun::verify {
 
 namespace {
+
+using external::DocumentHandle;
+using external::LoadPage;
+using external::OpenDocument;
+using external::PageHandle;
 
 // Saves when something was removed and reports the file's outcome.
 int Finish(qp_document document, bool removed, int row, const RowOutcome& outcome) {

@@ -14,7 +14,7 @@
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/Session.h"
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Utf.h"
@@ -26,7 +26,6 @@
 #include "verify/CBatchVerify.h"
 #include "verify/CCBatchDel.h"
 #include "verify/DocumentVerification.h"
-#include "verify/EngineHandles.h"
 #include "workbench/BatchPaneWindow.h"
 #include "workbench/ResultLog.h"
 
@@ -280,16 +279,15 @@ const char* RecordNote(const verify::SealVerdict& seal) {
 }
 
 int Inspect(const FileArguments& options) {
-  qp_engine engine = nullptr;
-  if (qp_startup(&engine, 0x20000000, 0, 0, 0) != QP_OK) return Refuse("the PDF engine did not start");
-  const std::unique_ptr<qp_engine_s, int (*)(qp_engine)> engineOwner(engine, qp_cleanup);
+  const external::EngineHandle engine = external::StartEngine();
+  if (!engine) return Refuse("the PDF engine did not start");
   bool allGood = true;
   std::string json = "[";
   for (size_t index = 0; index < options.files.size(); ++index) {
     const fs::path& file = options.files[index];
     std::vector<verify::SealVerdict> seals;
     bool opened = false;
-    if (const verify::DocumentHandle document = verify::OpenDocument(engine, Wide(fs::absolute(file)))) {
+    if (const external::DocumentHandle document = external::OpenDocument(engine.get(), Wide(fs::absolute(file)))) {
       opened = true;
       auto annotations = verify::ExamineSealAnnotations(document.get()).seals;
       auto fields = verify::ExamineSignatureFields(document.get()).seals;

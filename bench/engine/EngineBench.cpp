@@ -16,7 +16,7 @@
 #include <regex>
 #include <string>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 
 namespace {
 
@@ -119,8 +119,7 @@ void Label(benchmark::State& state, int which) {
 
 void BM_EngineStampAndSave(benchmark::State& state) {
   const int which = static_cast<int>(state.range(0));
-  qp_engine engine = nullptr;
-  qp_startup(&engine, 0x20000000, 0, 0, 0);
+  const sealrun::external::EngineHandle engine = sealrun::external::StartEngine();
   const std::string pixels(64 * 64 * 3, '\x40');
   double appended = 0;
   for (auto _ : state) {
@@ -128,24 +127,25 @@ void BM_EngineStampAndSave(benchmark::State& state) {
     const fs::path path = FreshCopy(which);
     const auto before = fs::file_size(path);
     state.ResumeTiming();
-    qp_document document = nullptr;
-    if (qp_document_open(engine, &document, path.c_str()) != QP_OK) state.SkipWithError("open failed");
-    qp_page page = nullptr;
-    qp_load_page(document, 0, &page);
-    qp_annot annot = qp_page_create_annotation(page, QP_ANNOT_IMAGE_STAMP);
-    qp_annot_set_rect(annot, 100, 100, 200, 200);
-    qp_annot_set_blendmode(annot, "Multiply");
-    qp_image image = qp_image_create_from_data(document, 64, 64, 8, QP_COLORSPACE_RGB, pixels.data(), pixels.size());
-    qp_annot_set_image_appearance_from_handle(annot, image);
-    qp_image_free(image);
-    qp_free_page(page);
-    if (qp_document_save(document) != QP_OK) state.SkipWithError("save failed");
-    qp_document_close(document);
+    {
+      const sealrun::external::DocumentHandle document =
+          sealrun::external::OpenDocument(engine.get(), path.u16string());
+      if (!document) state.SkipWithError("open failed");
+      {
+        const sealrun::external::PageHandle page = sealrun::external::LoadPage(document.get(), 0);
+        qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
+        qp_annot_set_rect(annot, 100, 100, 200, 200);
+        qp_annot_set_blendmode(annot, "Multiply");
+        const sealrun::external::ImageHandle image(
+            qp_image_create_from_data(document.get(), 64, 64, 8, QP_COLORSPACE_RGB, pixels.data(), pixels.size()));
+        qp_annot_set_image_appearance_from_handle(annot, image.get());
+      }
+      if (qp_document_save(document.get()) != QP_OK) state.SkipWithError("save failed");
+    }
     state.PauseTiming();
     appended = static_cast<double>(fs::file_size(path) - before);
     state.ResumeTiming();
   }
-  qp_cleanup(engine);
   state.counters["bytes_appended"] = appended;
   Label(state, which);
 }

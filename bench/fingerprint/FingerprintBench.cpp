@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "support/Sha1.h"
 #include "verify/DocumentFingerprint.h"
 
@@ -41,37 +41,30 @@ fs::path MadeFile() {
   return path;
 }
 
-struct Engine {
-  qp_engine engine = nullptr;
-  Engine() { qp_startup(&engine, 0x20000000, 0, 0, 0); }
-  ~Engine() { qp_cleanup(engine); }
+// The document of the file, opened by an engine of its own (the engine is released after the document).
+struct OpenedFile {
+  sealrun::external::EngineHandle engine = sealrun::external::StartEngine();
+  sealrun::external::DocumentHandle document;
+  explicit OpenedFile(const fs::path& path) {
+    if (engine && !path.empty()) document = sealrun::external::OpenDocument(engine.get(), path.u16string());
+  }
 };
-
-struct DocumentCloser {
-  void operator()(qp_document document) const { qp_document_close(document); }
-};
-using DocumentPtr = std::unique_ptr<qp_document_s, DocumentCloser>;
 
 // Bytes one computation feeds to the digest.
 std::uint64_t FedBytes(const fs::path& path) {
-  Engine engine;
-  qp_document raw = nullptr;
-  qp_document_open(engine.engine, &raw, path.c_str());
-  const DocumentPtr document(raw);
+  const OpenedFile file(path);
   sealrun::verify::DocumentFingerprint fingerprint;
-  if (!fingerprint.ComputeDocumentFingerprint(document.get())) return 0;
+  if (!file.document || !fingerprint.ComputeDocumentFingerprint(file.document.get())) return 0;
   return fingerprint.FedByteCount();
 }
 
 void Fingerprint(benchmark::State& state, const fs::path& path) {
-  Engine engine;
-  qp_document raw = nullptr;
-  if (path.empty() || qp_document_open(engine.engine, &raw, path.c_str()) != QP_OK) {
-    qp_document_close(raw);
+  const OpenedFile file(path);
+  if (!file.document) {
     state.SkipWithError("file not available");
     return;
   }
-  const DocumentPtr document(raw);
+  const auto& document = file.document;
   // The first computation adds the page identifiers; the timed ones read them.
   sealrun::verify::DocumentFingerprint(document.get()).ComputeDocumentFingerprint();
   std::uint64_t bytes = 0;

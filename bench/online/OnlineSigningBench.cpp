@@ -13,11 +13,10 @@
 
 #include "bench/online/ServerProcess.h"
 #include "bench/online/TimedTransport.h"
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "platform/text/Utf.h"
 #include "protocol/PacketTransport.h"
 #include "signing/SignOnline.h"
-#include "signing/StampHandles.h"
 
 namespace {
 
@@ -49,28 +48,18 @@ class ScratchDir {
   fs::path path_;
 };
 
-struct EngineRelease {
-  void operator()(qp_engine engine) const { qp_cleanup(engine); }
-};
-struct PageRelease {
-  void operator()(qp_page page) const { qp_free_page(page); }
-};
-
 // Opens the file, adds a signature field on its first page and signs it online; the engine's or the
 // signer's result, or -100 when the field cannot be made.
 int SignOneFile(qp_engine engine, const fs::path& path, const signing::OnlineSigner& signer) {
-  qp_document rawDocument = nullptr;
-  const int opened = qp_document_open(engine, &rawDocument, path.string().c_str());
-  const signing::DocumentHandle document(rawDocument);
-  if (opened != QP_OK) return opened;
-  qp_page rawPage = nullptr;
-  if (qp_load_page(document.get(), 0, &rawPage) != QP_OK) return -100;
-  const std::unique_ptr<qp_page_s, PageRelease> page(rawPage);
+  external::DocumentHandle document;
+  if (const int opened = external::OpenDocument(engine, path.u16string(), document); opened != QP_OK) return opened;
+  const external::PageHandle page = external::LoadPage(document.get(), 0);
+  if (!page) return -100;
   qp_field field = qp_acroform_create_form_field(document.get(), QP_FIELD_SIGNATURE);
   if (field == nullptr) return -100;
-  const signing::StringHandle name = signing::MakeEngineString(u"Signature1");
+  const external::StringHandle name = external::MakeEngineString(u"Signature1");
   if (!name || qp_field_set_name(field, name.get()) != QP_OK) return -100;
-  const signing::SignatureHandle signature(qp_field_create_signature(field));
+  const external::SignatureHandle signature(qp_field_create_signature(field));
   qp_annot widget = qp_page_add_form_field(page.get(), field);
   if (!signature || widget == nullptr || qp_annot_set_rect(widget, 20, 20, 120, 80) != QP_OK) return -100;
   return signing::SignOnlineWithRollback(signer, signature.get(), platform::text::Utf8ToUtf16(path.string()));
@@ -88,12 +77,11 @@ void BM_OnlineSignOnePageFiles(benchmark::State& state) {
     state.SkipWithError("tramex-server did not start");
     return;
   }
-  qp_engine rawEngine = nullptr;
-  if (qp_startup(&rawEngine, 0x20000000, 0, 0, 0) != QP_OK) {
+  const external::EngineHandle engine = external::StartEngine();
+  if (!engine) {
     state.SkipWithError("engine did not start");
     return;
   }
-  const std::unique_ptr<qp_engine_s, EngineRelease> engine(rawEngine);
 
   protocol::HttpPacketTransport http;
   bench::TimedTransport timed(http);

@@ -59,7 +59,7 @@ SealSession::SealSession(Passkey) {}
 SealSession::~SealSession() {
   // Certificate values and the engine go before the modules that made them.
   certificateValue_ = platform::com::Variant();
-  if (engine_ != nullptr) qp_cleanup(engine_);
+  engine_.reset();
 }
 
 std::unique_ptr<SealSession> SealSession::Create(std::string& failure) {
@@ -104,10 +104,8 @@ bool SealSession::Start(std::string& failure) {
   const auto certificate = seal::GetSignerCertificate(u"", kProvider);
   if (!certificate) return failure = "the certificate library gives no signer certificate", false;
   certificateDer_ = certificate->Der();
-  if (qp_startup(&engine_, 0x20000000, 0, 0, 0) != QP_OK) {
-    engine_ = nullptr;
-    return failure = "the engine does not start", false;
-  }
+  engine_ = external::StartEngine();
+  if (!engine_) return failure = "the engine does not start", false;
 
   // The template: the seal 30 points from the right and 40 from the bottom of an A4 first page.
   const double width = signing::PixelsToPoints(decoded->Width());
@@ -123,7 +121,7 @@ bool SealSession::Start(std::string& failure) {
 
   const seal::SealRecord& sealRecord = catalogue.Records()[static_cast<size_t>(recordIndex)];
   signing::StampInputs inputs;
-  inputs.engine = engine_;
+  inputs.engine = engine_.get();
   inputs.image = picture_;
   inputs.placement.selectedTemplate = &record_;
   inputs.placement.stampWidth = decoded->Width();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "platform/com/Variant.h"
 #include "signing/SealStamp.h"
 
@@ -33,14 +33,14 @@ class SealSession {
 
   // The stamping's result: 0 when the file was sealed.
   int Stamp(const std::filesystem::path& file, StampMode mode);
-  qp_engine Engine() const { return engine_; }
+  qp_engine Engine() const { return engine_.get(); }
 
  private:
   struct Loaded;
   bool Start(std::string& failure);
 
   std::unique_ptr<Loaded> loaded_;  // modules, folders, user interface: released last
-  qp_engine engine_ = nullptr;
+  external::EngineHandle engine_;
   std::vector<std::uint8_t> picture_;
   signing::SealTemplate record_;
   std::vector<std::uint8_t> certificateDer_;

@@ -2,14 +2,17 @@
 
 #include <vector>
 
+#include "external/QpHandles.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
-#include "platform/host/EngineHandles.h"
 #include "platform/imaging/ImageCodec.h"
 #include "platform/text/Utf.h"
 
 namespace sealrun::platform::host {
 namespace {
+
+using external::CosHandle;
+using external::ImageHandle;
 
 // The annotation's dictionary (a handle of its own, released here).
 CosHandle Dictionary(qp_annot annotation) { return CosHandle(qp_annot_get_cosobject(annotation)); }

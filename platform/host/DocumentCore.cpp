@@ -2,21 +2,18 @@
 
 #include <algorithm>
 
-#include "platform/text/Utf.h"
-
 namespace sealrun::platform::host {
 
 int AnnotationObjectNumber(qp_annot annotation) {
-  const CosHandle object(qp_annot_get_cosobject(annotation));
+  const external::CosHandle object(qp_annot_get_cosobject(annotation));
   return object ? qp_cos_obj_num(object.get()) : 0;
 }
 
 DocumentCore::DocumentCore(ConstructionKey) {}
 
 std::shared_ptr<DocumentCore> DocumentCore::Open(qp_engine engine, const std::u16string& path, int& result) {
-  qp_document raw = nullptr;
-  result = qp_document_open(engine, &raw, text::Utf16ToUtf8(path).c_str());
-  DocumentHandle document(raw);
+  external::DocumentHandle document;
+  result = external::OpenDocument(engine, path, document);
   if (result != QP_OK) return nullptr;
   const int count = qp_page_count(document.get());
   if (count < 0) {
@@ -32,9 +29,7 @@ std::shared_ptr<DocumentCore> DocumentCore::Open(qp_engine engine, const std::u1
     qp_page_get_box(document.get(), i, QP_BOX_MEDIA, media);
     if (qp_page_get_box(document.get(), i, QP_BOX_CROP, crop) != QP_OK) std::copy(media, media + 4, crop);
     int rotate = 0;
-    qp_page page = nullptr;
-    if (qp_load_page(document.get(), i, &page) == QP_OK) qp_page_rotate(page, &rotate);
-    PageHandle held(page);
+    if (const external::PageHandle page = external::LoadPage(document.get(), i)) qp_page_rotate(page.get(), &rotate);
     core->geometry_.emplace_back(Box{crop[0], crop[1], crop[2], crop[3]}, Box{media[0], media[1], media[2], media[3]},
                                  rotate);
     sizes.push_back({core->geometry_.back().Width(), core->geometry_.back().Height()});
@@ -61,12 +56,8 @@ DocumentCore::PageSlot* DocumentCore::LoadedSlot(int pageIndex) {
   if (!IsOpen() || pageIndex < 0 || pageIndex >= PageCount()) return nullptr;
   PageSlot& slot = pages_[static_cast<size_t>(pageIndex)];
   if (!slot.page) {
-    qp_page page = nullptr;
-    if (qp_load_page(document_.get(), pageIndex, &page) != QP_OK) {
-      qp_free_page(page);
-      return nullptr;
-    }
-    slot.page.reset(page);
+    slot.page = external::LoadPage(document_.get(), pageIndex);
+    if (!slot.page) return nullptr;
     slot.annotsLoaded = false;
   }
   return &slot;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/EngineHandles.h"
+#include "external/QpHandles.h"
 #include "platform/host/PageGeometry.h"
 #include "platform/host/ViewModel.h"
 
@@ -69,7 +69,7 @@ class DocumentCore {
 
  private:
   struct PageSlot {
-    PageHandle page;
+    external::PageHandle page;
     bool annotsLoaded = false;
     std::vector<qp_annot> annots;
     std::vector<int> objectNumbers;
@@ -79,7 +79,7 @@ class DocumentCore {
   void LoadAnnots(PageSlot& slot);
 
   std::u16string path_;
-  DocumentHandle document_;
+  external::DocumentHandle document_;
   std::vector<PageGeometry> geometry_;
   std::vector<PageSlot> pages_;
   ViewModel view_;

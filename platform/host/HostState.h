@@ -8,7 +8,7 @@
 
 #include "platform/host/CommandBarObjects.h"
 #include "platform/host/DocumentObjects.h"
-#include "platform/host/EngineHandles.h"
+#include "external/QpHandles.h"
 #include "platform/host/PaneObjects.h"
 #include "platform/imaging/Image.h"
 #include "platform/ui/Window.h"
@@ -21,7 +21,7 @@ struct ShownPopup {
 };
 
 struct HostState {
-  EngineHandle engine;
+  external::EngineHandle engine;
   std::vector<com::ComPtr<DocumentObject>> documents;
   com::ComPtr<DocumentObject> active;
   std::vector<com::ComPtr<CommandBarObject>> commandBars;

@@ -14,14 +14,12 @@ com::HRESULT QuoralPDF::Start(const HostOptions& options) {
   addIns_.clear();
   comInitialised_ = SUCCEEDED(com::CoInitializeEx(nullptr, com::COINIT_APARTMENTTHREADED));
   auto state = std::make_shared<HostState>();
-  qp_engine engine = nullptr;
-  if (qp_startup(&engine, 0x20000000, 0, 0, 0) != QP_OK) {
-    qp_cleanup(engine);
+  state->engine = external::StartEngine();
+  if (!state->engine) {
     if (comInitialised_) com::CoUninitialize();
     comInitialised_ = false;
     return com::E_FAIL;
   }
-  state->engine.reset(engine);
   const HostSettings settings = ReadHostSettings(options.settingsPath.value_or(DefaultHostSettingsPath()));
   state->languageId = settings.languageId;
   state->frame = std::make_unique<ui::Window>(u"QuoralPDFFrame");

@@ -88,21 +88,6 @@ std::optional<FontFileRef> ResolveFace(std::u16string_view faceName) {
   return ref;
 }
 
-std::vector<char32_t> CodePoints(std::u16string_view text) {
-  std::vector<char32_t> points;
-  points.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      points.push_back(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00));
-      ++i;
-    } else {
-      points.push_back(unit);
-    }
-  }
-  return points;
-}
-
 }  // namespace
 
 struct TextRenderer::Impl {
@@ -160,7 +145,7 @@ std::optional<TextRenderer> TextRenderer::Create(std::u16string_view faceName, i
 TextExtent TextRenderer::Measure(std::u16string_view text) {
   TextExtent extent{0, impl_->cellHeight};
   FT_Face face = impl_->face.get();
-  for (const char32_t point : CodePoints(text)) {
+  for (const char32_t point : text::CodePoints(text)) {
     if (FT_Load_Char(face, point, FT_LOAD_DEFAULT) != 0) continue;
     extent.width += static_cast<int>((face->glyph->advance.x + 32) >> 6);
   }
@@ -172,7 +157,7 @@ void TextRenderer::Draw(Image& canvas, int x, int y, std::u16string_view text, R
   FT_Face face = impl_->face.get();
   const int baseline = y + impl_->ascent;
   int pen = x;
-  for (const char32_t point : CodePoints(text)) {
+  for (const char32_t point : text::CodePoints(text)) {
     if (FT_Load_Char(face, point, FT_LOAD_RENDER) != 0) continue;
     const FT_GlyphSlot slot = face->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;

@@ -50,7 +50,8 @@ namespace {
 
 // The stored bytes read straight into the caller's buffer: no engine buffer is grown and copied for every
 // stream (the fingerprint reads every stream of a document this way). A stream larger than the buffer is
-// read on to learn its length.
+// read on to learn its length. MuPDF takes a read error (a damaged encrypted block, a failing file) for the
+// end of the data and only marks the stream, so the mark is checked: part of a stream never passes for all.
 int RawStreamToBuffer(fz_context* ctx, pdf_document* doc, int num, unsigned char* buffer, size_t* length) {
   const size_t capacity = buffer == nullptr ? 0 : *length;
   size_t total = 0;
@@ -62,6 +63,7 @@ int RawStreamToBuffer(fz_context* ctx, pdf_document* doc, int num, unsigned char
         unsigned char rest[16384];
         for (size_t got; (got = fz_read(ctx, data, rest, sizeof rest)) != 0;) total += got;
       }
+      if (data->error) fz_throw(ctx, FZ_ERROR_GENERIC, "stream data cannot be read in full");
     }
     fz_always(ctx) { fz_drop_stream(ctx, data); }
     fz_catch(ctx) { fz_rethrow(ctx); }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/text/Utf.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -195,7 +196,7 @@ extern "C" qp_field qp_field_next(qp_field field) { return field == nullptr ? nu
 extern "C" int qp_field_set_name(qp_field field, qp_string name) {
   return GuardCode(__func__, [&] {
     if (field == nullptr || name == nullptr || name->text.empty()) Fail(QP_ERR_ARGUMENT, "no name");
-    const std::string utf8 = Utf16ToUtf8(name->text);
+    const std::string utf8 = sealrun::platform::text::Utf16ToUtf8(name->text);
     fz_context* ctx = field->document->ctx;
     Mu(ctx, [&] { pdf_dict_put_text_string(ctx, field->obj, PDF_NAME(T), utf8.c_str()); });
     return QP_OK;

@@ -208,9 +208,6 @@ int ObjNumber(fz_context* ctx, pdf_obj* obj);
 // The current document's object for the field of a signature (throws when gone).
 pdf_obj* SignatureField(qp_signature signature);
 
-// UTF-16 to UTF-8 and back, for names and text strings.
-std::string Utf16ToUtf8(const std::u16string& text);
-
 // Page geometry: MediaBox (inherited), rotation, and the displayed-frame to user-space mapping.
 fz_rect PageBox(fz_context* ctx, pdf_obj* page, int kind);
 int PageRotation(fz_context* ctx, pdf_obj* page);

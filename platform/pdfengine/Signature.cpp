@@ -10,6 +10,7 @@
 #include "platform/crypto/Cms.h"
 #include "platform/crypto/KeyStore.h"
 #include "platform/pdfengine/AtomicFile.h"
+#include "platform/text/Utf.h"
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/SignatureFile.h"
 
@@ -200,7 +201,7 @@ extern "C" int qp_signature_get_obj_num(qp_signature signature) {
 extern "C" int qp_signature_set_name(qp_signature signature, qp_string name) {
   return GuardCode(__func__, [&] {
     if (signature == nullptr || name == nullptr) Fail(QP_ERR_ARGUMENT, "no name");
-    signature->name = Utf16ToUtf8(name->text);
+    signature->name = sealrun::platform::text::Utf16ToUtf8(name->text);
     return QP_OK;
   });
 }
@@ -214,19 +215,7 @@ extern "C" int qp_signature_get_name(qp_signature signature, qp_string name) {
       return pdf_to_text_string(ctx, pdf_dict_getl(ctx, field, PDF_NAME(V), PDF_NAME(Name), nullptr));
     });
     // Back to UTF-16 from MuPDF's UTF-8.
-    std::u16string out;
-    for (const char* p = text; *p != 0;) {
-      int rune = 0;
-      p += fz_chartorune(&rune, p);
-      if (rune >= 0x10000) {
-        rune -= 0x10000;
-        out += static_cast<char16_t>(0xD800 + (rune >> 10));
-        out += static_cast<char16_t>(0xDC00 + (rune & 0x3FF));
-      } else {
-        out += static_cast<char16_t>(rune);
-      }
-    }
-    name->text = out;
+    name->text = sealrun::platform::text::Utf8ToUtf16(text);
     return QP_OK;
   });
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/text/Utf.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -124,17 +125,7 @@ extern "C" int qp_search_set_option(qp_search search, int option, const void* va
   return GuardCode(__func__, [&] {
     if (search == nullptr || value == nullptr) Fail(QP_ERR_ARGUMENT, "no search");
     if (option != QP_SEARCH_OPTION_TEXT) Fail(QP_ERR_UNSUPPORTED, "unknown search option");
-    const auto* units = static_cast<const char16_t*>(value);
-    std::u32string needle;
-    for (std::size_t i = 0; units[i] != 0; ++i) {
-      char32_t c = units[i];
-      if (c >= 0xD800 && c <= 0xDBFF && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-        ++i;
-      }
-      needle += c;
-    }
-    search->needle = std::move(needle);
+    search->needle = sealrun::platform::text::CodePoints(static_cast<const char16_t*>(value));
     search->first = -1;
     search->count = 0;
     return QP_OK;

@@ -7,6 +7,10 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsSurrogate(char32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
+
 void AppendUtf16(std::u16string& out, char32_t cp) {
   if (cp < 0x10000) {
     out.push_back(static_cast<char16_t>(cp));
@@ -74,7 +78,7 @@ bool DecodeUtf8At(std::string_view text, size_t& i, char32_t& cp) {
     return false;
   }
   i += length;
-  return cp >= min && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+  return cp >= min && cp <= 0x10FFFF && !IsSurrogate(cp);
 }
 
 }  // namespace
@@ -93,17 +97,25 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
   out.reserve(utf16.size() * 3 / 2);
-  for (size_t i = 0; i < utf16.size(); ++i) {
-    char32_t cp = utf16[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
-    }
-    AppendUtf8(out, cp);
+  for (size_t i = 0; i < utf16.size();) {
+    const char32_t cp = NextCodePoint(utf16, i);
+    AppendUtf8(out, IsSurrogate(cp) ? kReplacement : cp);
   }
   return out;
+}
+
+char32_t NextCodePoint(std::u16string_view text, std::size_t& index) {
+  const char32_t unit = text[index++];
+  if (IsHighSurrogate(unit) && index < text.size() && IsLowSurrogate(text[index]))
+    return 0x10000 + ((unit - 0xD800) << 10) + (text[index++] - 0xDC00);
+  return unit;
+}
+
+std::u32string CodePoints(std::u16string_view text) {
+  std::u32string points;
+  points.reserve(text.size());
+  for (size_t i = 0; i < text.size();) points.push_back(NextCodePoint(text, i));
+  return points;
 }
 
 bool IsValidUtf8(std::string_view bytes) {

@@ -12,12 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "signing/PlacementFrame.h"
-#include "signing/PlacementHandles.h"
 #include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::signing::testing {
+
+using external::DocumentHandle;
+using external::EngineHandle;
+using external::ImageHandle;
+using external::LoadPage;
+using external::PageHandle;
+using external::StartEngine;
 
 struct TestPage {
   PageBox mediaBox;
@@ -63,28 +69,8 @@ inline void WriteTestPdf(const std::filesystem::path& path, const std::vector<Te
                                         << file.size() << "\n%%EOF\n";
 }
 
-struct EngineRelease {
-  void operator()(qp_engine engine) const { qp_cleanup(engine); }
-};
-struct DocumentRelease {
-  void operator()(qp_document document) const { qp_document_close(document); }
-};
-struct ImageRelease {
-  void operator()(qp_image image) const { qp_image_free(image); }
-};
-using EngineHandle = std::unique_ptr<qp_engine_s, EngineRelease>;
-using DocumentHandle = std::unique_ptr<qp_document_s, DocumentRelease>;
-
-inline EngineHandle StartEngine() {
-  qp_engine engine = nullptr;
-  return EngineHandle(qp_startup(&engine, 0x20000000, 0, 0, 0) == QP_OK ? engine : nullptr);
-}
-
 inline DocumentHandle OpenDocument(qp_engine engine, const std::filesystem::path& path) {
-  qp_document document = nullptr;
-  const int opened = qp_document_open(engine, &document, path.string().c_str());
-  DocumentHandle held(document);
-  return opened == QP_OK ? std::move(held) : nullptr;
+  return external::OpenDocument(engine, path.u16string());
 }
 
 // The seal picture: 80 x 40 pixels (60 x 30 points) of red with a blue block in its top-left corner, so a
@@ -99,7 +85,7 @@ inline bool Stamp(qp_document document, int pageIndex, const SealRect& rect) {
       const bool marker = x < kStampPixelWidth / 4 && y < kStampPixelHeight / 3;
       rgb.insert(rgb.end(), {static_cast<unsigned char>(marker ? 0 : 255), 0, static_cast<unsigned char>(marker ? 255 : 0)});
     }
-  const std::unique_ptr<qp_image_s, ImageRelease> image(
+  const ImageHandle image(
       qp_image_create_from_data(document, kStampPixelWidth, kStampPixelHeight, 8, QP_COLORSPACE_RGB, rgb.data(), rgb.size()));
   const PageHandle page = LoadPage(document, pageIndex);
   qp_annot annot = page ? qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP) : nullptr;

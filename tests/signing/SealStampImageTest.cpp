@@ -123,7 +123,7 @@ class SealStampImageTest : public StampFixture {
   // The image XObject of the one seal annotation stamped onto a fresh page with this picture.
   struct StampedImage {
     DocumentHandle document;
-    verify::CosHandle image;
+    external::CosHandle image;
   };
   StampedImage StampWith(const std::vector<uint8_t>& picture, const std::string& name) {
     const auto path = temp_ / (name + ".pdf");
@@ -135,7 +135,7 @@ class SealStampImageTest : public StampFixture {
     const auto seals = SealAnnotations(stamped.document.get(), 0);
     if (seals.size() != 1) return stamped;
     qp_cos at = seals[0].get();
-    std::vector<verify::CosHandle> chain;
+    std::vector<external::CosHandle> chain;
     for (const char* key : {"AP", "N", "Resources", "XObject", "Im0"}) {
       chain.emplace_back(qp_cos_dict_gets(at, key));
       at = chain.back().get();
@@ -158,7 +158,7 @@ TEST_F(SealStampImageTest, TransparencyOfEachPictureKindReachesTheFile) {
     SCOPED_TRACE("alpha PNG");
     const auto stamped = StampWith({png->begin(), png->end()}, "alpha");
     ASSERT_TRUE(stamped.image);
-    EXPECT_TRUE(qp_cos_is_stream(verify::CosHandle(qp_cos_dict_gets(stamped.image.get(), "SMask")).get()));
+    EXPECT_TRUE(qp_cos_is_stream(external::CosHandle(qp_cos_dict_gets(stamped.image.get(), "SMask")).get()));
   }
   {
     SCOPED_TRACE("GIF with a transparent index");
@@ -170,7 +170,7 @@ TEST_F(SealStampImageTest, TransparencyOfEachPictureKindReachesTheFile) {
     ASSERT_EQ(decoded->TransparentIndex(), 0);
     const auto stamped = StampWith(gif, "gif");
     ASSERT_TRUE(stamped.image);
-    const verify::CosHandle mask(qp_cos_dict_gets(stamped.image.get(), "SMask"));
+    const external::CosHandle mask(qp_cos_dict_gets(stamped.image.get(), "SMask"));
     ASSERT_TRUE(qp_cos_is_stream(mask.get()));
     const auto maskBytes = ReadStream(mask.get(), StreamBytes::Decoded);
     ASSERT_TRUE(maskBytes);
@@ -185,7 +185,7 @@ TEST_F(SealStampImageTest, TransparencyOfEachPictureKindReachesTheFile) {
     ASSERT_TRUE(jpeg);
     const auto stamped = StampWith({jpeg->begin(), jpeg->end()}, "jpeg");
     ASSERT_TRUE(stamped.image);
-    EXPECT_STREQ(qp_cos_to_name(verify::CosHandle(qp_cos_dict_gets(stamped.image.get(), "Filter")).get()), "DCTDecode");
+    EXPECT_STREQ(qp_cos_to_name(external::CosHandle(qp_cos_dict_gets(stamped.image.get(), "Filter")).get()), "DCTDecode");
     EXPECT_EQ(ReadStream(stamped.image.get(), StreamBytes::Stored), *jpeg) << "JPEG bytes are stored as they are";
     EXPECT_EQ(qp_cos_dict_gets(stamped.image.get(), "SMask"), nullptr);
   }

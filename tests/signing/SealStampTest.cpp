@@ -44,15 +44,15 @@ TEST_F(SealStampTest, SealAnnotationAppendsOneUpdateWithTheRecordAndTheSavedFile
     ASSERT_TRUE(document);
     const auto seals = SealAnnotations(document.get(), written.pageIndex);
     ASSERT_EQ(seals.size(), 1u);
-    const verify::CosHandle info(qp_cos_dict_gets(seals[0].get(), "Info"));
+    const external::CosHandle info(qp_cos_dict_gets(seals[0].get(), "Info"));
     ASSERT_TRUE(info);
-    EXPECT_EQ(qp_cos_to_bool(verify::CosHandle(qp_cos_dict_gets(info.get(), "Unicode")).get()), 1);
-    EXPECT_EQ(qp_cos_to_int(verify::CosHandle(qp_cos_dict_gets(info.get(), "proVersion")).get()), 10);
-    const verify::CosHandle baseInfo(qp_cos_dict_gets(info.get(), "BaseInfo"));
+    EXPECT_EQ(qp_cos_to_bool(external::CosHandle(qp_cos_dict_gets(info.get(), "Unicode")).get()), 1);
+    EXPECT_EQ(qp_cos_to_int(external::CosHandle(qp_cos_dict_gets(info.get(), "proVersion")).get()), 10);
+    const external::CosHandle baseInfo(qp_cos_dict_gets(info.get(), "BaseInfo"));
     const auto stored = ReadStream(baseInfo.get(), StreamBytes::Stored);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored, ReadStream(baseInfo.get(), StreamBytes::Decoded)) << "/BaseInfo is stored unfiltered";
-    const int strLen = qp_cos_to_int(verify::CosHandle(qp_cos_dict_gets(baseInfo.get(), "strLen")).get());
+    const int strLen = qp_cos_to_int(external::CosHandle(qp_cos_dict_gets(baseInfo.get(), "strLen")).get());
     ASSERT_EQ(stored->size(), static_cast<size_t>(strLen) + 1);
     EXPECT_EQ(stored->back(), '\0');
 
@@ -91,9 +91,9 @@ TEST_F(SealStampTest, SignedMessageAndCertificateAreStoredCompressedAsUtf16) {
       << "the message is signed over the fingerprint the record carries";
   for (const auto& [key, expected] : {std::pair{"certContext", certificate}, std::pair{"certSignMsg", message}}) {
     SCOPED_TRACE(key);
-    const verify::CosHandle stream(qp_cos_dict_gets(seals[0].get(), key));
+    const external::CosHandle stream(qp_cos_dict_gets(seals[0].get(), key));
     ASSERT_TRUE(stream);
-    EXPECT_STREQ(qp_cos_to_name(verify::CosHandle(qp_cos_dict_gets(stream.get(), "Filter")).get()), "FlateDecode");
+    EXPECT_STREQ(qp_cos_to_name(external::CosHandle(qp_cos_dict_gets(stream.get(), "Filter")).get()), "FlateDecode");
     const auto decoded = ReadStream(stream.get(), StreamBytes::Decoded);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->size(), expected.size() * 2) << "no terminator";

@@ -105,8 +105,8 @@ class StampFixture : public ::testing::Test {
 };
 
 // The seal annotations ("Brasmoor:AddSeal") of a page as object handles.
-inline std::vector<verify::CosHandle> SealAnnotations(qp_document document, int pageIndex) {
-  std::vector<verify::CosHandle> found;
+inline std::vector<external::CosHandle> SealAnnotations(qp_document document, int pageIndex) {
+  std::vector<external::CosHandle> found;
   const PageHandle page = LoadPage(document, pageIndex);
   if (!page) return found;
   for (qp_annot annot = qp_page_load_annots(page.get()); annot != nullptr; annot = qp_annot_next(annot))

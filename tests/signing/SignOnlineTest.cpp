@@ -90,10 +90,9 @@ TEST_F(SignOnlineTest, MergedSignatureIsValidAndNamesTheServersCertificate) {
   EXPECT_EQ(trace.status, u"OK");
 
   // The engine, OpenSSL and poppler all accept the signature.
-  qp_document document = nullptr;
-  ASSERT_EQ(qp_document_open(engine_.get(), &document, path.string().c_str()), QP_OK);
-  const DocumentHandle owner(document);
-  const SignatureHandle signature(qp_field_get_signature(qp_load_acroform_field(document)));
+  const DocumentHandle document = external::OpenDocument(engine_.get(), path.u16string());
+  ASSERT_TRUE(document);
+  const SignatureHandle signature(qp_field_get_signature(qp_load_acroform_field(document.get())));
   ASSERT_TRUE(signature);
   EXPECT_EQ(qp_signature_verify(signature.get(), nullptr), QP_OK);
   int64_t range[4] = {};

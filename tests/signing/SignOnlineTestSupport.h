@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "platform/crypto/Certificate.h"
 #include "platform/crypto/Cms.h"
 #include "platform/crypto/Pkcs1.h"
@@ -23,7 +23,6 @@
 #include "protocol/StandardBase64.h"
 #include "protocol/TramexFields.h"
 #include "signing/SignOnline.h"
-#include "signing/StampHandles.h"
 #include "support/Base64.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/TestCertificates.h"
@@ -34,18 +33,11 @@ namespace sealrun::signing::testing {
 namespace crypto = platform::crypto;
 using protocol::PacketField;
 
-struct EngineRelease {
-  void operator()(qp_engine engine) const { qp_cleanup(engine); }
-};
-using EngineHandle = std::unique_ptr<qp_engine_s, EngineRelease>;
-struct PageRelease {
-  void operator()(qp_page page) const { qp_free_page(page); }
-};
-
-inline EngineHandle StartEngine() {
-  qp_engine engine = nullptr;
-  return EngineHandle(qp_startup(&engine, 0x20000000, 0, 0, 0) == QP_OK ? engine : nullptr);
-}
+using external::DocumentHandle;
+using external::EngineHandle;
+using external::SignatureHandle;
+using external::StartEngine;
+using external::StringHandle;
 
 // A document opened from path with a new signature field "Signature<n+1>" on its first page, not saved.
 struct SignableDocument {
@@ -55,17 +47,16 @@ struct SignableDocument {
 
 inline SignableDocument OpenWithNewField(qp_engine engine, const std::filesystem::path& path) {
   SignableDocument out;
-  qp_document document = nullptr;
-  const int opened = qp_document_open(engine, &document, path.string().c_str());
-  out.document.reset(document);
-  if (opened != QP_OK) return {};
-  qp_page rawPage = nullptr;
-  if (qp_load_page(document, 0, &rawPage) != QP_OK) return {};
-  const std::unique_ptr<qp_page_s, PageRelease> page(rawPage);
+  out.document = external::OpenDocument(engine, path.u16string());
+  if (!out.document) return {};
+  qp_document document = out.document.get();
+  const external::PageHandle page = external::LoadPage(document, 0);
+  if (!page) return {};
   const int existing = qp_acroform_signature_count(document);
   qp_field field = qp_acroform_create_form_field(document, QP_FIELD_SIGNATURE);
   if (existing < 0 || field == nullptr) return {};
-  const StringHandle name = MakeEngineString(u"Signature" + platform::text::Utf8ToUtf16(std::to_string(existing + 1)));
+  const StringHandle name =
+      external::MakeEngineString(u"Signature" + platform::text::Utf8ToUtf16(std::to_string(existing + 1)));
   if (!name || qp_field_set_name(field, name.get()) != QP_OK) return {};
   out.signature.reset(qp_field_create_signature(field));
   qp_annot widget = qp_page_add_form_field(page.get(), field);
@@ -221,10 +212,8 @@ class OnlineSigningFixture : public ::testing::Test {
   }
 
   int SignatureCount(const std::filesystem::path& path) {
-    qp_document document = nullptr;
-    const int opened = qp_document_open(engine_.get(), &document, path.string().c_str());
-    const DocumentHandle owner(document);
-    return opened == QP_OK ? qp_acroform_signature_count(document) : -100;
+    const DocumentHandle document = external::OpenDocument(engine_.get(), path.u16string());
+    return document ? qp_acroform_signature_count(document.get()) : -100;
   }
 
   EngineHandle engine_;

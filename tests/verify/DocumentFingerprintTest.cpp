@@ -52,7 +52,7 @@ TEST_F(FingerprintTest, MissingIdentifiersAreAddedAndReadBackAfterSave) {
   const auto path = Base("noid.pdf", {"--no-ids"});
   std::u16string first;
   {
-    const DocumentPtr document = Open(path);
+    const DocumentHandle document = Open(path);
     DocumentFingerprint fingerprint(document.get());
     std::set<std::u16string> identifiers;
     for (int page = 0; page < 3; ++page) {
@@ -114,7 +114,7 @@ class CosTextTest : public FingerprintTest {
     return qp_cos_new_string(document_.get(), bytes.data(), static_cast<int>(bytes.size()), hex);
   }
 
-  DocumentPtr document_;
+  DocumentHandle document_;
   DocumentFingerprint fingerprint_;
 };
 

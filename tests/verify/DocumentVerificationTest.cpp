@@ -7,7 +7,6 @@
 #include "tests/verify/SealedFiles.h"
 #include "verify/DocumentVerification.h"
 #include "platform/fs/Files.h"
-#include "verify/EngineHandles.h"
 
 namespace sealrun::verify::testing {
 namespace {

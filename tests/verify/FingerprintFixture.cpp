@@ -11,9 +11,12 @@ std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/
 
 }  // namespace
 
-void FingerprintTest::SetUp() { ASSERT_EQ(qp_startup(&engine_, 0x20000000, 0, 0, 0), QP_OK); }
+void FingerprintTest::SetUp() {
+  engine_ = external::StartEngine();
+  ASSERT_TRUE(engine_);
+}
 
-void FingerprintTest::TearDown() { qp_cleanup(engine_); }
+void FingerprintTest::TearDown() { engine_.reset(); }
 
 std::filesystem::path FingerprintTest::Make(const std::string& name, const std::vector<std::string>& arguments) {
   // The system interpreter: pikepdf comes from the distribution (scripts/setup).
@@ -37,16 +40,14 @@ std::filesystem::path FingerprintTest::Edit(const std::string& edit, const std::
   return Make(name, {edit, source.string(), (dir_ / name).string()});
 }
 
-DocumentPtr FingerprintTest::Open(const std::filesystem::path& path) {
-  qp_document document = nullptr;
-  const int opened = qp_document_open(engine_, &document, path.string().c_str());
-  DocumentPtr holder(document);
-  EXPECT_EQ(opened, QP_OK) << path;
-  return holder;
+DocumentHandle FingerprintTest::Open(const std::filesystem::path& path) {
+  DocumentHandle document;
+  EXPECT_EQ(external::OpenDocument(engine_.get(), path.u16string(), document), QP_OK) << path;
+  return document;
 }
 
 std::u16string FingerprintTest::FingerprintOf(const std::filesystem::path& path) {
-  const DocumentPtr document = Open(path);
+  const DocumentHandle document = Open(path);
   DocumentFingerprint fingerprint;
   const std::optional<std::u16string> text = fingerprint.ComputeDocumentFingerprint(document.get());
   EXPECT_TRUE(text.has_value()) << path;

@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::verify::testing {
 
-struct DocumentCloser {
-  void operator()(qp_document document) const { qp_document_close(document); }
-};
-using DocumentPtr = std::unique_ptr<qp_document_s, DocumentCloser>;
+using external::DocumentHandle;
 
 class FingerprintTest : public ::testing::Test {
  protected:
@@ -28,11 +25,11 @@ class FingerprintTest : public ::testing::Test {
   std::filesystem::path Make(const std::string& name, const std::vector<std::string>& arguments);
   std::filesystem::path Base(const std::string& name, const std::vector<std::string>& flags = {});
   std::filesystem::path Edit(const std::string& edit, const std::filesystem::path& source);
-  DocumentPtr Open(const std::filesystem::path& path);
+  DocumentHandle Open(const std::filesystem::path& path);
   // Opens, computes and closes without saving.
   std::u16string FingerprintOf(const std::filesystem::path& path);
 
-  qp_engine engine_ = nullptr;
+  external::EngineHandle engine_;
   sealrun::testing::TempDir dir_;
 };
 

@@ -7,7 +7,6 @@
 
 #include "tests/verify/SealedFiles.h"
 #include "verify/DocumentVerification.h"
-#include "verify/EngineHandles.h"
 #include "verify/SealDiscovery.h"
 #include "verify/SealRemoval.h"
 

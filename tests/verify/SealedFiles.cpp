@@ -1,5 +1,7 @@
 #include "tests/verify/SealedFiles.h"
 
+#include <utility>
+
 #include "platform/crypto/KeyStore.h"
 #include "platform/fs/Files.h"
 #include "platform/imaging/ImageCodec.h"
@@ -20,15 +22,12 @@ std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/
 std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 void SealedFiles::SetUpTestSuite() {
-  if (engine_ == nullptr && qp_startup(&engine_, 0x20000000, 0, 0, 0) != QP_OK) engine_ = nullptr;
+  if (engine_ == nullptr) engine_ = external::StartEngine().release();
   const auto& identity = sealrun::testing::SharedTestIdentity();
   ASSERT_TRUE(platform::crypto::KeyStore::Instance().ImportPkcs12(identity.pkcs12, identity.password).Ok());
 }
 
-void SealedFiles::TearDownTestSuite() {
-  if (engine_ != nullptr) qp_cleanup(engine_);
-  engine_ = nullptr;
-}
+void SealedFiles::TearDownTestSuite() { external::EngineHandle(std::exchange(engine_, nullptr)); }
 
 void SealedFiles::SetUp() {
   ASSERT_NE(engine_, nullptr);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "signing/SealStamp.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/ToolRun.h"
@@ -21,6 +21,10 @@ inline constexpr char16_t kOtherSerial[] = u"ZQ-OTHER-0042";
 
 enum class Form { SealAnnotation, SignatureField };
 
+using external::DocumentHandle;
+using external::LoadPage;
+using external::OpenDocument;
+using external::PageHandle;
 using sealrun::testing::RunTool;
 using sealrun::testing::ToolRun;
 std::string Quote(const std::filesystem::path& path);

@@ -5,7 +5,8 @@ Changes to a sealed file are either made in place (a byte of a stream flipped, s
 an incremental update written here by hand, so everything the sealing wrote stays byte for byte.
 
 usage: tamper.py base OUT PAGES
-       tamper.py EDIT IN OUT      (EDIT: see EDITS below)
+       tamper.py EDIT IN OUT      (EDIT: see EDITS below, or flip-content, encrypt-with-empty-part,
+                                   spoil-empty-part)
 """
 import re
 import sys
@@ -134,6 +135,35 @@ def flip_content_byte(source, out):
     open(out, "wb").write(bytes(data))
 
 
+def encrypt_with_empty_part(source, out):
+    """Page 1's content as [its stream, an empty stream], the whole file encrypted with AES-128 and an empty
+    user password. The empty part adds nothing to what a reader of the stored bytes sees."""
+    with pikepdf.open(source) as pdf:
+        page = pdf.pages[0].obj
+        parts = list(page.Contents) if isinstance(page.Contents, Array) else [page.Contents]
+        page.Contents = Array(parts + [pdf.make_stream(b"")])
+        pdf.save(out, encryption=pikepdf.Encryption(owner="owner", user="", R=4, aes=True,
+                                                     allow=pikepdf.Permissions(modify_assembly=True)),
+                 object_stream_mode=pikepdf.ObjectStreamMode.disable, compress_streams=False)
+
+
+def spoil_empty_part(source, out):
+    """The empty last part of page 1's content (see encrypt_with_empty_part) made undecryptable in place:
+    its one AES block follows a 16-byte IV, and flipping the IV's last byte turns the block's padding
+    byte (16) into 144, which no decryption accepts. Same length, every offset kept."""
+    with pikepdf.open(source) as pdf:
+        number, generation = pdf.pages[0].obj.Contents[-1].objgen
+    data = bytearray(open(source, "rb").read())
+    found = re.search(rb"(?<![0-9])%d %d obj" % (number, generation), data)
+    if found is None:
+        raise SystemExit("no empty content part to spoil")
+    start = re.compile(rb"stream\r?\n").search(data, found.end()).end()
+    if data[start + 32:start + 32 + 10].strip()[:9] != b"endstream":
+        raise SystemExit("the empty content part is not one IV and one block")
+    data[start + 15] ^= 0x80
+    open(out, "wb").write(bytes(data))
+
+
 def huge_record(pdf):
     """The newest seal annotation's record stream replaced by one that decodes to 16 MiB."""
     seals = [a for page in pdf.pages for a in page.obj.get("/Annots", Array())
@@ -170,5 +200,9 @@ if __name__ == "__main__":
         make_base(sys.argv[2], int(sys.argv[3]))
     elif sys.argv[1] == "flip-content":
         flip_content_byte(sys.argv[2], sys.argv[3])
+    elif sys.argv[1] == "encrypt-with-empty-part":
+        encrypt_with_empty_part(sys.argv[2], sys.argv[3])
+    elif sys.argv[1] == "spoil-empty-part":
+        spoil_empty_part(sys.argv[2], sys.argv[3])
     else:
         append_update(sys.argv[2], sys.argv[3], EDITS[sys.argv[1]])

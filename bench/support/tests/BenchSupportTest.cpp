@@ -17,9 +17,9 @@
 #include "bench/support/SealSession.h"
 #include "bench/support/TempFolder.h"
 #include "bench/support/ToolProcess.h"
+#include "external/QpHandles.h"
 #include "platform/text/Utf.h"
 #include "verify/DocumentVerification.h"
-#include "verify/EngineHandles.h"
 #include "verify/RowOutcome.h"
 
 namespace sealrun::bench {
@@ -164,7 +164,7 @@ TEST_F(BenchWithDemoKey, SealsCarryTheDemoKeysRecordOnTheFirstOfTwoHundredPages)
   ASSERT_EQ(session_->Stamp(copies[0], StampMode::SealAnnotation), 0);
   ASSERT_EQ(session_->Stamp(copies[1], StampMode::SignatureField), 0);
 
-  const verify::DocumentHandle annotated = verify::OpenDocument(session_->Engine(), copies[0].u16string());
+  const external::DocumentHandle annotated = external::OpenDocument(session_->Engine(), copies[0].u16string());
   ASSERT_TRUE(annotated);
   const auto seals = verify::ExamineSealAnnotations(annotated.get()).seals;
   ASSERT_EQ(seals.size(), 1u);
@@ -173,7 +173,7 @@ TEST_F(BenchWithDemoKey, SealsCarryTheDemoKeysRecordOnTheFirstOfTwoHundredPages)
   for (const char16_t* expected : {u"ZQ-DEMO-0001", u"演示公章", u"DEMO-SEAL-0001"})
     EXPECT_NE(seals[0].record.find(expected), std::u16string::npos) << "record: " << platform::text::Utf16ToUtf8(seals[0].record);
 
-  const verify::DocumentHandle fielded = verify::OpenDocument(session_->Engine(), copies[1].u16string());
+  const external::DocumentHandle fielded = external::OpenDocument(session_->Engine(), copies[1].u16string());
   ASSERT_TRUE(fielded);
   const auto fields = verify::ExamineSignatureFields(fielded.get()).seals;
   ASSERT_EQ(fields.size(), 1u);

@@ -30,7 +30,7 @@ TEST_F(AnnotTest, StampAppearsUprightInItsRectangleOnEveryPageRotation) {
   const auto source = CopyCorpus("qpdf-rotated.pdf");
   std::map<int, int> pages;
   {
-    DocumentPtr document = Open(source);
+    DocumentHandle document = Open(source);
     ASSERT_TRUE(document);
     pages = PagesByRotation(document.get());
   }
@@ -69,9 +69,9 @@ TEST_F(AnnotTest, ExtraImageRotationTurnsTheStampOnScreen) {
 
 TEST_F(AnnotTest, AnnotationsAreEnumeratedInFileOrderWithTheirSubtypes) {
   const auto path = CopyCorpus("pdfjs-issue14438.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   std::vector<int> numbers;
   std::map<std::string, int> subtypes;
   for (qp_annot annot = qp_page_load_annots(page.get()); annot != nullptr; annot = qp_annot_next(annot)) {
@@ -100,10 +100,10 @@ TEST_F(AnnotTest, SavingAStampRewritesNoOtherAnnotation) {
   const std::string before = ReadFileBytes(path);
   std::set<int> annotationNumbers;
   {
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     ASSERT_TRUE(document);
     for (int i = 0; i < qp_page_count(document.get()); ++i) {
-      PagePtr page = LoadPage(document.get(), i);
+      PageHandle page = LoadPage(document.get(), i);
       for (qp_annot a = qp_page_load_annots(page.get()); a != nullptr; a = qp_annot_next(a))
         annotationNumbers.insert(qp_cos_obj_num(qp_annot_get_cosobject(a)));
     }
@@ -117,9 +117,9 @@ TEST_F(AnnotTest, SavingAStampRewritesNoOtherAnnotation) {
 TEST_F(AnnotTest, CreatedStampHasItsEntriesAndCanBeDeletedAgain) {
   const auto path = CopyCorpus("qpdf-minimal.pdf");
   Stamp(path, 0, 10, 20, 110, 70, 0);
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_annot stamp = qp_page_load_annots(page.get());
   ASSERT_NE(stamp, nullptr);
   EXPECT_STREQ(qp_annot_get_subtype(stamp), "Stamp");
@@ -143,9 +143,9 @@ TEST_F(AnnotTest, CreatedStampHasItsEntriesAndCanBeDeletedAgain) {
 
 TEST_F(AnnotTest, WrongArgumentsAreRefused) {
   const auto path = CopyCorpus("qpdf-minimal.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   EXPECT_EQ(qp_page_create_annotation(page.get(), 3), nullptr);
   qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
   EXPECT_EQ(qp_annot_set_rotate(annot, 45), QP_ERR_ARGUMENT);
@@ -160,19 +160,19 @@ TEST_F(AnnotTest, WrongArgumentsAreRefused) {
 
 TEST_F(AnnotTest, BoxesAndRotationComeFromThePageTree) {
   const auto path = CopyCorpus("qpdf-inherited-rotate.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   int degrees = -1;
   ASSERT_EQ(qp_page_rotate(page.get(), &degrees), QP_OK);
   EXPECT_EQ(degrees, 90);
   const auto boxes = CopyCorpus("qpdf-boxes.pdf");
-  DocumentPtr boxed = Open(boxes);
+  DocumentHandle boxed = Open(boxes);
   ASSERT_TRUE(boxed);
   double media[4];
   double crop[4];
   ASSERT_EQ(qp_page_get_box(boxed.get(), 0, QP_BOX_MEDIA, media), QP_OK);
-  PagePtr first = LoadPage(boxed.get(), 0);
+  PageHandle first = LoadPage(boxed.get(), 0);
   ASSERT_EQ(qp_page_box(first.get(), QP_BOX_CROP, crop), QP_OK);
   EXPECT_LT(crop[2] - crop[0], media[2] - media[0]) << "CropBox smaller than MediaBox";
   EXPECT_GE(crop[0], media[0]);

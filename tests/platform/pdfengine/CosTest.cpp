@@ -20,9 +20,9 @@ TEST_F(CosTest, DictionariesKeepTheFileOrderBeforeAndAfterASave) {
   const auto path = CopyCorpus("pdfjs-tracemonkey.pdf");
   std::vector<std::string> before;
   {
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     ASSERT_TRUE(document);
-    PagePtr page = LoadPage(document.get(), 0);
+    PageHandle page = LoadPage(document.get(), 0);
     qp_cos dict = qp_page_object(page.get());
     before = Keys(dict);
     // The page as written in the file: its keys appear in this order.
@@ -43,8 +43,8 @@ TEST_F(CosTest, DictionariesKeepTheFileOrderBeforeAndAfterASave) {
     page.reset();
     ASSERT_EQ(qp_document_save(document.get()), QP_OK);
   }
-  DocumentPtr reopened = Open(path);
-  PagePtr page = LoadPage(reopened.get(), 0);
+  DocumentHandle reopened = Open(path);
+  PageHandle page = LoadPage(reopened.get(), 0);
   std::vector<std::string> after = Keys(qp_page_object(page.get()));
   ASSERT_EQ(after.size(), before.size() + 1);
   EXPECT_EQ(after.back(), "ID");
@@ -54,8 +54,8 @@ TEST_F(CosTest, DictionariesKeepTheFileOrderBeforeAndAfterASave) {
 
 TEST_F(CosTest, ReadersSeeThroughReferences) {
   const auto path = CopyCorpus("pdfjs-issue14438.pdf");
-  DocumentPtr document = Open(path);
-  PagePtr page = LoadPage(document.get(), 0);
+  DocumentHandle document = Open(path);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_cos annots = qp_cos_dict_gets(qp_page_object(page.get()), "Annots");
   ASSERT_GT(qp_cos_array_len(annots), 0);
   qp_cos first = qp_cos_array_get(annots, 0);
@@ -71,8 +71,8 @@ TEST_F(CosTest, ReadersSeeThroughReferences) {
 
 TEST_F(CosTest, StreamDataRawAndDecodedWithTheTwoCallProtocol) {
   const auto path = CopyCorpus("pypdf-crazyones.pdf");
-  DocumentPtr document = Open(path);
-  PagePtr page = LoadPage(document.get(), 0);
+  DocumentHandle document = Open(path);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_cos contents = qp_cos_dict_gets(qp_page_object(page.get()), "Contents");
   if (qp_cos_is_array(contents)) contents = qp_cos_array_get(contents, 0);
   ASSERT_EQ(qp_cos_is_stream(contents), 1);
@@ -103,8 +103,8 @@ TEST_F(CosTest, NewObjectsRoundTripThroughASave) {
   int hexBefore = -1;
   int plainBefore = -1;
   {
-    DocumentPtr document = Open(path);
-    PagePtr page = LoadPage(document.get(), 0);
+    DocumentHandle document = Open(path);
+    PageHandle page = LoadPage(document.get(), 0);
     qp_cos pageDict = qp_page_object(page.get());
     qp_cos info = qp_cos_new_dict(document.get(), 3, 0);
     ASSERT_EQ(qp_cos_dict_puts(info, "Unicode", qp_cos_new_bool(document.get(), 1)), QP_OK);
@@ -130,8 +130,8 @@ TEST_F(CosTest, NewObjectsRoundTripThroughASave) {
   EXPECT_EQ(hexBefore, 1);
   EXPECT_EQ(plainBefore, 0);
   EXPECT_EQ(RunTool("qpdf --check " + Quote(path)).exitCode, 0);
-  DocumentPtr document = Open(path);
-  PagePtr page = LoadPage(document.get(), 0);
+  DocumentHandle document = Open(path);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_cos info = qp_cos_dict_gets(qp_page_object(page.get()), "Info");
   ASSERT_EQ(qp_cos_is_dict(info), 1);
   EXPECT_EQ(qp_cos_to_bool(qp_cos_dict_gets(info, "Unicode")), 1);
@@ -165,9 +165,9 @@ TEST_F(CosTest, RealsReadBackAsWritten) {
       "3 0 obj <</Type/Page/Parent 2 0 R/MediaBox[0 0 612 792]/V [0.1 2.0 1.25 -0.333 0.10000000001]>> endobj\n"
       "trailer <</Root 1 0 R>>\n%%EOF\n";
   sealrun::testing::WriteFileBytes(path, pdf);
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_cos values = qp_cos_dict_gets(qp_page_object(page.get()), "V");
   ASSERT_EQ(qp_cos_array_len(values), 5);
   EXPECT_EQ(qp_cos_to_double(qp_cos_array_get(values, 0)), 0.1);

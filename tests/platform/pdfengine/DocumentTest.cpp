@@ -38,7 +38,7 @@ TEST_F(DocumentTest, EveryCorpusFileOpensWithQpdfsPageCountAndStaysUntouched) {
     const std::string before = ReadFileBytes(entry.path());
     qp_document raw = nullptr;
     const int result = qp_document_open(engine_, &raw, entry.path().string().c_str());
-    DocumentPtr document(raw);
+    DocumentHandle document(raw);
     if (name == "qpdf-enc-R3-V2-U-view-O-master.pdf") {
       EXPECT_EQ(result, QP_ERR_PASSWORD) << name;  // needs the user password "view"
     } else {
@@ -84,10 +84,10 @@ TEST_F(DocumentTest, ReadingAndSavingWithoutChangesLeavesTheFileIdentical) {
     const auto path = CopyCorpus(name);
     const std::string before = ReadFileBytes(path);
     {
-      DocumentPtr document = Open(path);
+      DocumentHandle document = Open(path);
       ASSERT_TRUE(document);
       for (int i = 0; i < qp_page_count(document.get()) && i < 4; ++i) {
-        PagePtr page = LoadPage(document.get(), i);
+        PageHandle page = LoadPage(document.get(), i);
         qp_text text = nullptr;
         ASSERT_EQ(qp_page_load_text(page.get(), &text, nullptr, 0), QP_OK);
         qp_page_close_text(text);
@@ -117,7 +117,7 @@ TEST_F(DocumentTest, BadInputFailsWithACodeAndChangesNothing) {
     WriteFileBytes(path, bytes);
     qp_document raw = nullptr;
     const int result = qp_document_open(engine_, &raw, path.string().c_str());
-    DocumentPtr document(raw);
+    DocumentHandle document(raw);
     if (result == QP_OK) {
       // A repaired file may open; walking it and saving must still be safe.
       const int pages = qp_page_count(document.get());
@@ -145,7 +145,7 @@ TEST_F(DocumentTest, DamagedXrefIsRepairedOnOpenAndSavedWhole) {
     Stamp(path, 0, 10, 10, 40, 40, 0);
     const ToolResult check = RunTool("qpdf --check " + Quote(path));
     EXPECT_EQ(check.exitCode, 0) << check.output;
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     ASSERT_TRUE(document);
     EXPECT_EQ(qp_page_count(document.get()), qpdfPages);
   }
@@ -155,10 +155,10 @@ TEST_F(DocumentTest, AFileThatCannotBeWrittenOutFailsToSaveAndStaysAsItWas) {
   // Readers display it, but its broken entries make a full rewrite fail (mutool clean fails too).
   const auto path = CopyCorpus("pdfjs-filled-background.pdf");
   const std::string before = ReadFileBytes(path);
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
   EXPECT_EQ(qp_page_count(document.get()), 3);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
   ASSERT_NE(annot, nullptr);
   ASSERT_EQ(qp_annot_set_rect(annot, 10, 10, 40, 40), QP_OK);
@@ -190,7 +190,7 @@ TEST_F(DocumentTest, PermissionsAndRevisionOfFilesMadeByQpdf) {
                                     " -- " + Quote(source) + " " + Quote(path));
     ASSERT_EQ(made.exitCode, 0) << made.output;
     const ToolResult shown = RunTool("qpdf --show-encryption " + Quote(path));
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     ASSERT_TRUE(document);
     EXPECT_EQ(qp_document_crypt_revision(document.get()), testCase.revision);
     auto allowed = [&](const std::string& label) {
@@ -205,7 +205,7 @@ TEST_F(DocumentTest, PermissionsAndRevisionOfFilesMadeByQpdf) {
       EXPECT_EQ(qp_document_has_permissions(document.get(), 1024), allowed("modify document assembly") ? 1 : 0);
     }
   }
-  DocumentPtr plain = Open(source);
+  DocumentHandle plain = Open(source);
   ASSERT_TRUE(plain);
   EXPECT_EQ(qp_document_crypt_revision(plain.get()), 0);
   for (int bit : {4, 8, 16, 32, 256, 512, 1024, 2048}) EXPECT_EQ(qp_document_has_permissions(plain.get(), bit), 1);
@@ -218,9 +218,9 @@ TEST_F(DocumentTest, SavingAnEncryptedFileEncryptsTheNewObjects) {
     const auto path = CopyCorpus(name);
     int annotNumber = 0;
     {
-      DocumentPtr document = Open(path);
+      DocumentHandle document = Open(path);
       ASSERT_TRUE(document);
-      PagePtr page = LoadPage(document.get(), 0);
+      PageHandle page = LoadPage(document.get(), 0);
       qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
       ASSERT_NE(annot, nullptr);
       ASSERT_EQ(qp_annot_set_rect(annot, 20, 20, 60, 60), QP_OK);
@@ -228,7 +228,7 @@ TEST_F(DocumentTest, SavingAnEncryptedFileEncryptsTheNewObjects) {
       qp_cos text = qp_cos_new_string(document.get(), marker, static_cast<int>(std::strlen(marker)), 0);
       ASSERT_EQ(qp_cos_dict_puts(dict, "Contents", text), QP_OK);
       annotNumber = qp_cos_obj_num(dict);
-      ImagePtr image = TwoToneImage(document.get(), 8, 8);
+      ImageHandle image = TwoToneImage(document.get(), 8, 8);
       ASSERT_EQ(qp_annot_set_image_appearance_from_handle(annot, image.get()), QP_OK);
       page.reset();
       ASSERT_EQ(qp_document_save(document.get()), QP_OK);
@@ -257,8 +257,8 @@ TEST_F(DocumentTest, AReadOnlyFileIsNotReplaced) {
   const auto path = CopyCorpus("qpdf-minimal.pdf");
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   const std::string before = ReadFileBytes(path);
-  DocumentPtr document = Open(path);
-  PagePtr page = LoadPage(document.get(), 0);
+  DocumentHandle document = Open(path);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
   ASSERT_EQ(qp_annot_set_rect(annot, 10, 10, 50, 50), QP_OK);
   EXPECT_EQ(qp_document_save(document.get()), QP_ERR_SAVE);

@@ -49,42 +49,37 @@ std::filesystem::path EngineTest::CopyCorpus(const std::string& name) {
   return target;
 }
 
-DocumentPtr EngineTest::Open(const std::filesystem::path& path) {
-  qp_document document = nullptr;
-  const int result = qp_document_open(engine_, &document, path.string().c_str());
-  EXPECT_EQ(result, QP_OK) << path;
-  if (result != QP_OK) {
-    qp_document_close(document);
-    return nullptr;
-  }
-  return DocumentPtr(document);
+DocumentHandle EngineTest::Open(const std::filesystem::path& path) {
+  DocumentHandle document;
+  EXPECT_EQ(external::OpenDocument(engine_, path.u16string(), document), QP_OK) << path;
+  return document;
 }
 
-PagePtr EngineTest::LoadPage(qp_document document, int index) {
-  qp_page page = nullptr;
-  EXPECT_EQ(qp_load_page(document, index, &page), QP_OK);
-  return PagePtr(page);
+PageHandle EngineTest::LoadPage(qp_document document, int index) {
+  PageHandle page = external::LoadPage(document, index);
+  EXPECT_TRUE(page) << "page " << index;
+  return page;
 }
 
-ImagePtr EngineTest::TwoToneImage(qp_document document, int width, int height) {
+ImageHandle EngineTest::TwoToneImage(qp_document document, int width, int height) {
   std::string pixels;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) pixels += y < height / 2 ? std::string("\xFF\x00\x00", 3) : std::string("\x00\x00\xFF", 3);
-  return ImagePtr(qp_image_create_from_data(document, width, height, 8, QP_COLORSPACE_RGB, pixels.data(), pixels.size()));
+  return ImageHandle(qp_image_create_from_data(document, width, height, 8, QP_COLORSPACE_RGB, pixels.data(), pixels.size()));
 }
 
 void EngineTest::Stamp(const std::filesystem::path& path, int pageIndex, double x0, double y0, double x1, double y1,
                        int rotation) {
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
-  PagePtr page = LoadPage(document.get(), pageIndex);
+  PageHandle page = LoadPage(document.get(), pageIndex);
   ASSERT_TRUE(page);
   qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
   ASSERT_NE(annot, nullptr);
   ASSERT_EQ(qp_annot_set_rect(annot, x0, y0, x1, y1), QP_OK);
   ASSERT_EQ(qp_annot_set_rotate(annot, rotation), QP_OK);
   ASSERT_EQ(qp_annot_set_blendmode(annot, "Multiply"), QP_OK);
-  ImagePtr image = TwoToneImage(document.get(), 40, 40);
+  ImageHandle image = TwoToneImage(document.get(), 40, 40);
   ASSERT_TRUE(image);
   ASSERT_EQ(qp_annot_set_image_appearance_from_handle(annot, image.get()), QP_OK);
   ASSERT_EQ(qp_annot_update(annot), QP_OK);

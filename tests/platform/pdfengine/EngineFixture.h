@@ -8,28 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::platform::pdfengine::testing {
 
-struct DocumentCloser {
-  void operator()(qp_document_s* document) const { qp_document_close(document); }
-};
-using DocumentPtr = std::unique_ptr<qp_document_s, DocumentCloser>;
-struct PageFreer {
-  void operator()(qp_page_s* page) const { qp_free_page(page); }
-};
-using PagePtr = std::unique_ptr<qp_page_s, PageFreer>;
-struct ImageFreer {
-  void operator()(qp_image_s* image) const { qp_image_free(image); }
-};
-using ImagePtr = std::unique_ptr<qp_image_s, ImageFreer>;
-struct SignatureFreer {
-  void operator()(qp_signature_s* signature) const { qp_field_free_signature(signature); }
-};
-using SignaturePtr = std::unique_ptr<qp_signature_s, SignatureFreer>;
+using external::CosHandle;
+using external::DocumentHandle;
+using external::ImageHandle;
+using external::PageHandle;
+using external::SignatureHandle;
 
 using ToolResult = sealrun::testing::ToolRun;
 // Runs a command line (sealrun::testing::RunTool); the test fails when the tool is not installed (scripts/setup
@@ -55,11 +44,11 @@ class EngineTest : public ::testing::Test {
   // The corpus file copied into the temporary folder; the test is skipped... never: it fails when
   // the corpus is missing.
   std::filesystem::path CopyCorpus(const std::string& name);
-  DocumentPtr Open(const std::filesystem::path& path);
-  PagePtr LoadPage(qp_document document, int index);
+  DocumentHandle Open(const std::filesystem::path& path);
+  PageHandle LoadPage(qp_document document, int index);
 
   // Red upper half, blue lower half: shows on a rendering which way is up.
-  ImagePtr TwoToneImage(qp_document document, int width, int height);
+  ImageHandle TwoToneImage(qp_document document, int width, int height);
   // Adds an image stamp in the displayed frame and saves.
   void Stamp(const std::filesystem::path& path, int pageIndex, double x0, double y0, double x1, double y1,
              int rotation);

@@ -12,13 +12,13 @@ using sealrun::testing::ReadFileBytes;
 class ImageTest : public EngineTest {
  protected:
   // Stamps the image over (100, 100)-(200, 200) of page 0 and saves; the document is reopened.
-  void StampImage(const std::filesystem::path& path, const std::function<ImagePtr(qp_document)>& make) {
-    DocumentPtr document = Open(path);
+  void StampImage(const std::filesystem::path& path, const std::function<ImageHandle(qp_document)>& make) {
+    DocumentHandle document = Open(path);
     ASSERT_TRUE(document);
-    PagePtr page = LoadPage(document.get(), 0);
+    PageHandle page = LoadPage(document.get(), 0);
     qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
     ASSERT_EQ(qp_annot_set_rect(annot, 100, 100, 200, 200), QP_OK);
-    ImagePtr image = make(document.get());
+    ImageHandle image = make(document.get());
     ASSERT_TRUE(image);
     ASSERT_EQ(qp_annot_set_image_appearance_from_handle(annot, image.get()), QP_OK);
     page.reset();
@@ -40,10 +40,10 @@ TEST_F(ImageTest, JpegBytesAreStoredUnchanged) {
   const std::string jpeg = ReadFileBytes(prefix.string() + ".jpg");
   ASSERT_GT(jpeg.size(), 100u);
   StampImage(pdf, [&](qp_document document) {
-    return ImagePtr(qp_image_create_from_raw_data(document, 0, jpeg.data(), jpeg.size()));
+    return ImageHandle(qp_image_create_from_raw_data(document, 0, jpeg.data(), jpeg.size()));
   });
-  DocumentPtr document = Open(pdf);
-  PagePtr page = LoadPage(document.get(), 0);
+  DocumentHandle document = Open(pdf);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_cos image = AppearanceImage(page.get());
   ASSERT_EQ(qp_cos_is_stream(image), 1);
   EXPECT_STREQ(qp_cos_to_name(qp_cos_dict_gets(image, "Filter")), "DCTDecode");
@@ -62,10 +62,10 @@ TEST_F(ImageTest, IndexedImageWithSoftMaskShowsThePageThroughTheMask) {
     // 2 x 2 indexed: every pixel green (index 1); the mask hides the left column.
     const unsigned char indices[] = {1, 1, 1, 1};
     const unsigned char palette[] = {0, 0, 0, 0, 200, 0};
-    ImagePtr image(qp_image_create_from_data(document, 2, 2, 8, QP_COLORSPACE_INDEXED, indices, sizeof indices));
+    ImageHandle image(qp_image_create_from_data(document, 2, 2, 8, QP_COLORSPACE_INDEXED, indices, sizeof indices));
     EXPECT_EQ(qp_image_set_palette(image.get(), palette, 2), QP_OK);
     const unsigned char alpha[] = {0, 255, 0, 255};
-    ImagePtr mask(qp_image_create_from_data(document, 2, 2, 8, QP_COLORSPACE_GRAY, alpha, sizeof alpha));
+    ImageHandle mask(qp_image_create_from_data(document, 2, 2, 8, QP_COLORSPACE_GRAY, alpha, sizeof alpha));
     EXPECT_EQ(qp_image_set_soft_mask(image.get(), mask.get()), QP_OK);
     return image;
   });
@@ -83,7 +83,7 @@ TEST_F(ImageTest, ColourKeyMaskHidesThatColour) {
   StampImage(pdf, [](qp_document document) {
     // Left column magenta (the key), right column blue.
     const unsigned char rgb[] = {255, 0, 255, 0, 0, 255, 255, 0, 255, 0, 0, 255};
-    ImagePtr image(qp_image_create_from_data(document, 2, 2, 8, QP_COLORSPACE_RGB, rgb, sizeof rgb));
+    ImageHandle image(qp_image_create_from_data(document, 2, 2, 8, QP_COLORSPACE_RGB, rgb, sizeof rgb));
     const int key[] = {255, 255, 0, 0, 255, 255};
     EXPECT_EQ(qp_image_set_mask_key(image.get(), key, 6), QP_OK);
     return image;
@@ -98,15 +98,15 @@ TEST_F(ImageTest, ColourKeyMaskHidesThatColour) {
 
 TEST_F(ImageTest, OneBitGrayImageAndBadParameters) {
   const auto pdf = CopyCorpus("qpdf-minimal.pdf");
-  DocumentPtr document = Open(pdf);
+  DocumentHandle document = Open(pdf);
   // 9 pixels wide: rows of 2 bytes.
   const unsigned char bits[] = {0xFF, 0x80, 0x00, 0x00};
-  ImagePtr image(qp_image_create_from_data(document.get(), 9, 2, 1, QP_COLORSPACE_GRAY, bits, sizeof bits));
+  ImageHandle image(qp_image_create_from_data(document.get(), 9, 2, 1, QP_COLORSPACE_GRAY, bits, sizeof bits));
   EXPECT_TRUE(image);
   EXPECT_EQ(qp_image_create_from_data(document.get(), 9, 2, 1, QP_COLORSPACE_GRAY, bits, 3), nullptr) << "short data";
   EXPECT_EQ(qp_image_create_from_data(document.get(), 0, 2, 8, QP_COLORSPACE_RGB, bits, 4), nullptr);
   EXPECT_EQ(qp_image_create_from_data(document.get(), 1, 1, 8, 4, bits, 4), nullptr) << "unknown colour space";
-  ImagePtr wrongMask(qp_image_create_from_data(document.get(), 1, 1, 8, QP_COLORSPACE_GRAY, bits, 1));
+  ImageHandle wrongMask(qp_image_create_from_data(document.get(), 1, 1, 8, QP_COLORSPACE_GRAY, bits, 1));
   EXPECT_EQ(qp_image_set_soft_mask(image.get(), wrongMask.get()), QP_ERR_ARGUMENT) << "size differs";
   const int key[] = {0, 1, 0, 1, 0, 1};
   EXPECT_EQ(qp_image_set_mask_key(image.get(), key, 6), QP_OK);

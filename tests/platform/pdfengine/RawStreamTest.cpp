@@ -11,19 +11,14 @@ namespace {
 
 class RawStreamTest : public EngineTest {};
 
-struct CosDeleter {
-  void operator()(qp_cos_s* object) const { qp_cos_delete(object); }
-};
-using CosPtr = std::unique_ptr<qp_cos_s, CosDeleter>;
-
 TEST_F(RawStreamTest, EveryStoredStreamMatchesWhatQpdfReadsAndReportsItsLengthWhenTheBufferIsShort) {
   const auto path = CopyCorpus("pdfjs-tracemonkey.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
   std::set<int> seen;
   std::vector<std::pair<int, std::string>> streams;  // number and the engine's bytes
   for (int index = 0; index < qp_page_count(document.get()); ++index) {
-    PagePtr page = LoadPage(document.get(), index);
+    PageHandle page = LoadPage(document.get(), index);
     ASSERT_TRUE(page);
     std::function<void(qp_cos, int)> read = [&](qp_cos object, int depth) {
       if (object == nullptr || depth > 12) return;
@@ -48,12 +43,12 @@ TEST_F(RawStreamTest, EveryStoredStreamMatchesWhatQpdfReadsAndReportsItsLengthWh
         for (int i = 0; i < qp_cos_dict_len(object); ++i) {
           const std::string key = qp_cos_dict_get_key(object, i);
           if (key == "Parent" || key == "P") continue;
-          CosPtr value(qp_cos_dict_get_val(object, i));
+          CosHandle value(qp_cos_dict_get_val(object, i));
           read(value.get(), depth + 1);
         }
       } else if (qp_cos_is_array(object)) {
         for (int i = 0; i < qp_cos_array_len(object); ++i) {
-          CosPtr value(qp_cos_array_get(object, i));
+          CosHandle value(qp_cos_array_get(object, i));
           read(value.get(), depth + 1);
         }
       }

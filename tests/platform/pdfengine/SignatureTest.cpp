@@ -28,10 +28,10 @@ class SignatureTest : public EngineTest {
 
   // Adds "Signature<n+1>" with an image appearance and private data to page 0; returns the
   // signature object (the document stays open in `document`).
-  SignaturePtr AddSignatureField(qp_document document, const std::string& privateData) {
+  SignatureHandle AddSignatureField(qp_document document, const std::string& privateData) {
     const int existing = qp_acroform_signature_count(document);
     EXPECT_GE(existing, 0);
-    PagePtr page = LoadPage(document, 0);
+    PageHandle page = LoadPage(document, 0);
     qp_field field = qp_acroform_create_form_field(document, QP_FIELD_SIGNATURE);
     EXPECT_NE(field, nullptr);
     qp_string name = qp_string_create();
@@ -39,14 +39,14 @@ class SignatureTest : public EngineTest {
     EXPECT_EQ(qp_string_append_ucs(name, reinterpret_cast<const uint16_t*>(text.c_str()), -1), QP_OK);
     EXPECT_EQ(qp_field_set_name(field, name), QP_OK);
     qp_string_delete(name);
-    SignaturePtr signature(qp_field_create_signature(field));
+    SignatureHandle signature(qp_field_create_signature(field));
     EXPECT_TRUE(signature);
     qp_annot widget = qp_page_add_form_field(page.get(), field);
     EXPECT_NE(widget, nullptr);
     EXPECT_EQ(qp_annot_set_rect(widget, 300, 100, 400, 160), QP_OK);
     EXPECT_EQ(qp_annot_set_rotate(widget, 0), QP_OK);
     EXPECT_EQ(qp_annot_set_blendmode(widget, "Multiply"), QP_OK);
-    ImagePtr image = TwoToneImage(document, 20, 20);
+    ImageHandle image = TwoToneImage(document, 20, 20);
     EXPECT_EQ(qp_annot_set_image_appearance_from_handle(widget, image.get()), QP_OK);
     EXPECT_EQ(qp_annot_set_signature_field_appearance(widget, image.get(), 0), QP_OK);
     EXPECT_EQ(qp_annot_update(widget), QP_OK);
@@ -55,9 +55,9 @@ class SignatureTest : public EngineTest {
   }
 
   int EngineSign(const std::filesystem::path& path, const std::string& privateData = "record") {
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     if (!document) return -1;
-    SignaturePtr signature = AddSignatureField(document.get(), privateData);
+    SignatureHandle signature = AddSignatureField(document.get(), privateData);
     qp_string name = qp_string_create();
     qp_string_append_ucs(name, reinterpret_cast<const uint16_t*>(u"Sealrun Test Signer"), -1);
     qp_signature_set_name(signature.get(), name);
@@ -79,10 +79,10 @@ class SignatureTest : public EngineTest {
   // Verifies every signed field of the file with the engine: (verify result, page-content change).
   std::vector<std::pair<int, int>> VerifyAll(const std::filesystem::path& path) {
     std::vector<std::pair<int, int>> results;
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     if (!document) return results;
     for (qp_field field = qp_load_acroform_field(document.get()); field != nullptr; field = qp_field_next(field)) {
-      SignaturePtr signature(qp_field_get_signature(field));
+      SignatureHandle signature(qp_field_get_signature(field));
       if (!signature) continue;
       qp_certificate certificate = nullptr;
       const int verified = qp_signature_verify(signature.get(), &certificate);
@@ -105,7 +105,7 @@ TEST_F(SignatureTest, EngineMadeSignatureIsValidForPdfsigAndTheEngine) {
   EXPECT_NE(judged.find("adbe.pkcs7.detached"), std::string::npos);
   EXPECT_EQ(RunTool("qpdf --check " + Quote(path)).exitCode, 0);
 
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   EXPECT_EQ(qp_acroform_signature_count(document.get()), 1);
   qp_field field = qp_load_acroform_field(document.get());
   ASSERT_NE(field, nullptr);
@@ -118,7 +118,7 @@ TEST_F(SignatureTest, EngineMadeSignatureIsValidForPdfsigAndTheEngine) {
   EXPECT_EQ(qp_field_get_private_data(field, "QPX", buffer, &small), QP_ERR_BUFFER);
   EXPECT_EQ(small, length);
   EXPECT_EQ(qp_field_get_private_data(field, "Absent", buffer, &small), QP_ERR_NOT_FOUND);
-  SignaturePtr signature(qp_field_get_signature(field));
+  SignatureHandle signature(qp_field_get_signature(field));
   ASSERT_TRUE(signature);
   EXPECT_GT(qp_signature_get_obj_num(signature.get()), 0);
   qp_certificate signer = nullptr;
@@ -181,8 +181,8 @@ TEST_F(SignatureTest, ContentChangedAfterSigningIsReported) {
   const auto path = CopyCorpus("pypdf-crazyones.pdf");
   ASSERT_EQ(EngineSign(path), QP_OK);
   {
-    DocumentPtr document = Open(path);
-    PagePtr page = LoadPage(document.get(), 0);
+    DocumentHandle document = Open(path);
+    PageHandle page = LoadPage(document.get(), 0);
     qp_cos pageDict = qp_page_object(page.get());
     const std::string drawing = "0 0 1 rg 10 10 100 100 re f\n";
     qp_cos stream = qp_cos_new_stream(document.get(), drawing.data(), drawing.size(), 0, nullptr, 0, 1);
@@ -244,8 +244,8 @@ TEST_F(SignatureTest, ASignatureThatLeavesPartOfItsRevisionUnsignedIsRefused) {
   const auto cms = crypto::CmsSign(*cert, ranges);
   ASSERT_TRUE(cms.Ok());
   {
-    DocumentPtr document = Open(path);
-    SignaturePtr signature(qp_field_get_signature(qp_load_acroform_field(document.get())));
+    DocumentHandle document = Open(path);
+    SignatureHandle signature(qp_field_get_signature(qp_load_acroform_field(document.get())));
     ASSERT_TRUE(signature);
     ASSERT_EQ(qp_signature_merge_signature(signature.get(), cms->data(), static_cast<int>(cms->size())), QP_OK);
     EXPECT_EQ(qp_signature_verify(signature.get(), nullptr), QP_ERR_VERIFY);
@@ -286,8 +286,8 @@ int DeferredCallback(qp_sign_request* request) {
 
 TEST_F(SignatureTest, DeferredSignatureIsMergedIntoTheReservedRoom) {
   const auto path = CopyCorpus("pdfjs-tracemonkey.pdf");
-  DocumentPtr document = Open(path);
-  SignaturePtr signature = AddSignatureField(document.get(), "online");
+  DocumentHandle document = Open(path);
+  SignatureHandle signature = AddSignatureField(document.get(), "online");
   DeferredContext context;
   const qp_sign_callback_desc descriptor{DeferredCallback, &context};
   ASSERT_EQ(qp_signature_save_pkcs1(signature.get(), nullptr, nullptr, &descriptor), QP_OK);
@@ -346,8 +346,8 @@ int RefusingCallback(qp_sign_request* request) {
 TEST_F(SignatureTest, ACallbackThatRefusesLeavesTheFileAsItWas) {
   const auto path = CopyCorpus("qpdf-minimal.pdf");
   const std::string before = ReadFileBytes(path);
-  DocumentPtr document = Open(path);
-  SignaturePtr signature = AddSignatureField(document.get(), "x");
+  DocumentHandle document = Open(path);
+  SignatureHandle signature = AddSignatureField(document.get(), "x");
   const qp_sign_callback_desc descriptor{RefusingCallback, nullptr};
   EXPECT_EQ(qp_signature_save_pkcs1(signature.get(), nullptr, nullptr, &descriptor), QP_ERR_SIGN);
   EXPECT_EQ(ReadFileBytes(path), before);
@@ -360,12 +360,12 @@ TEST_F(SignatureTest, SignatureFieldIsRemovedFromPageAndForm) {
   const auto path = CopyCorpus("qpdf-digitally-signed.pdf");
   ASSERT_EQ(EngineSign(path), QP_OK);
   {
-    DocumentPtr document = Open(path);
+    DocumentHandle document = Open(path);
     ASSERT_EQ(qp_acroform_signature_count(document.get()), 2);
     qp_field latest = nullptr;
     int best = 0;
     for (qp_field field = qp_load_acroform_field(document.get()); field != nullptr; field = qp_field_next(field)) {
-      SignaturePtr signature(qp_field_get_signature(field));
+      SignatureHandle signature(qp_field_get_signature(field));
       if (signature && qp_signature_get_obj_num(signature.get()) > best) {
         best = qp_signature_get_obj_num(signature.get());
         latest = field;
@@ -374,7 +374,7 @@ TEST_F(SignatureTest, SignatureFieldIsRemovedFromPageAndForm) {
     ASSERT_NE(latest, nullptr);
     const int pageIndex = qp_field_get_page_num(latest);
     ASSERT_EQ(pageIndex, 0);
-    PagePtr page = LoadPage(document.get(), pageIndex);
+    PageHandle page = LoadPage(document.get(), pageIndex);
     qp_annot widget = qp_page_lookup_annotation(page.get(), latest);
     ASSERT_NE(widget, nullptr);
     ASSERT_EQ(qp_annot_delete(widget), QP_OK);
@@ -383,7 +383,7 @@ TEST_F(SignatureTest, SignatureFieldIsRemovedFromPageAndForm) {
     page.reset();
     ASSERT_EQ(qp_document_save(document.get()), QP_OK);
   }
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   EXPECT_EQ(qp_acroform_signature_count(document.get()), 1);
   EXPECT_EQ(RunTool("qpdf --check " + Quote(path)).exitCode, 0);
   const std::string judged = Pdfsig(path);
@@ -393,8 +393,8 @@ TEST_F(SignatureTest, SignatureFieldIsRemovedFromPageAndForm) {
 TEST_F(SignatureTest, WidgetImageIsUprightOnARotatedPage) {
   const auto path = CopyCorpus("pdfjs-issue5747.pdf");  // /Rotate 270
   {
-    DocumentPtr document = Open(path);
-    PagePtr page = LoadPage(document.get(), 0);
+    DocumentHandle document = Open(path);
+    PageHandle page = LoadPage(document.get(), 0);
     int rotation = -1;
     ASSERT_EQ(qp_page_rotate(page.get(), &rotation), QP_OK);
     ASSERT_EQ(rotation, 270);
@@ -403,7 +403,7 @@ TEST_F(SignatureTest, WidgetImageIsUprightOnARotatedPage) {
     ASSERT_NE(widget, nullptr);
     ASSERT_EQ(qp_annot_set_rect(widget, 50, 60, 170, 140), QP_OK);
     ASSERT_EQ(qp_annot_set_rotate(widget, rotation), QP_OK);
-    ImagePtr image = TwoToneImage(document.get(), 30, 30);
+    ImageHandle image = TwoToneImage(document.get(), 30, 30);
     ASSERT_EQ(qp_annot_set_image_appearance_from_handle(widget, image.get()), QP_OK);
     ASSERT_EQ(qp_annot_set_signature_field_appearance(widget, image.get(), rotation), QP_OK);
     page.reset();
@@ -424,8 +424,8 @@ TEST_F(SignatureTest, SigningWithoutAKeyFailsAndLeavesTheFile) {
   options.freshKey = true;
   options.rsaBits = 1024;
   const auto stranger = sealrun::testing::MakeSelfSignedForTesting(options);
-  DocumentPtr document = Open(path);
-  SignaturePtr signature = AddSignatureField(document.get(), "x");
+  DocumentHandle document = Open(path);
+  SignatureHandle signature = AddSignatureField(document.get(), "x");
   EXPECT_EQ(qp_signature_save(signature.get(), "", "", stranger.certificateDer.data(),
                               static_cast<int>(stranger.certificateDer.size())),
             QP_ERR_SIGN);

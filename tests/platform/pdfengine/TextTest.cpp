@@ -14,7 +14,7 @@ class TextTest : public EngineTest {
     qp_search search = nullptr;
     EXPECT_EQ(qp_document_search(document, &search), QP_OK);
     EXPECT_EQ(qp_search_set_option(search, QP_SEARCH_OPTION_TEXT, needle.c_str()), QP_OK);
-    PagePtr page = LoadPage(document, pageIndex);
+    PageHandle page = LoadPage(document, pageIndex);
     qp_text text = nullptr;
     void* second = reinterpret_cast<void*>(1);
     EXPECT_EQ(qp_page_load_text(page.get(), &text, &second, 0), QP_OK);
@@ -53,7 +53,7 @@ WordBox PopplerWord(const std::filesystem::path& pdf, int pageIndex, const std::
 
 TEST_F(TextTest, LatinWordBoxesMatchPoppler) {
   const auto path = CopyCorpus("pdfjs-tracemonkey.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
   const auto chars = Find(document.get(), 0, u"Trace-based");
   ASSERT_EQ(chars.size(), 11u);
@@ -73,7 +73,7 @@ TEST_F(TextTest, LatinWordBoxesMatchPoppler) {
 TEST_F(TextTest, RotatedPageGivesBoxesInUserSpace) {
   // Every page of this file shows the same words at the same user-space place; only /Rotate differs.
   const auto path = CopyCorpus("qpdf-rotated.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
   const WordBox upright = PopplerWord(path, 0, "Original");
   const auto reference = Find(document.get(), 0, u"Original");
@@ -98,7 +98,7 @@ TEST_F(TextTest, RotatedPageGivesBoxesInUserSpace) {
 
 TEST_F(TextTest, ChineseTextInCidFontsIsFound) {
   const auto path = CopyCorpus("texlive-zhlipsum.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
   const auto chars = Find(document.get(), 0, u"中文乱数假文");
   ASSERT_EQ(chars.size(), 6u);
@@ -116,12 +116,12 @@ TEST_F(TextTest, ChineseTextInCidFontsIsFound) {
 
 TEST_F(TextTest, SearchStepsThroughHitsAndReportsNone) {
   const auto path = CopyCorpus("pdfjs-tracemonkey.pdf");
-  DocumentPtr document = Open(path);
+  DocumentHandle document = Open(path);
   ASSERT_TRUE(document);
   qp_search search = nullptr;
   ASSERT_EQ(qp_document_search(document.get(), &search), QP_OK);
   ASSERT_EQ(qp_search_set_option(search, QP_SEARCH_OPTION_TEXT, u"trace"), QP_OK);
-  PagePtr page = LoadPage(document.get(), 0);
+  PageHandle page = LoadPage(document.get(), 0);
   qp_text text = nullptr;
   ASSERT_EQ(qp_page_load_text(page.get(), &text, nullptr, 0), QP_OK);
   ASSERT_EQ(qp_search_first(search, text), QP_OK);

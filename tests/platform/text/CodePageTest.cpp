@@ -2,27 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text/Utf.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::platform::text {
 namespace {
-
-TEST(Utf, RoundTripsBmpAndSupplementaryCharacters) {
-  const std::u16string text = u"印章 seal \U0001F600 é";
-  EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
-  EXPECT_EQ(Utf16ToUtf8(u"宋体"), "\xE5\xAE\x8B\xE4\xBD\x93");
-}
-
-TEST(Utf, InvalidSequencesBecomeReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");      // overlong "/"
-  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");  // encoded surrogate
-  EXPECT_EQ(Utf8ToUtf16("x\xE5\xAE"), u"x\uFFFD");    // truncated at the end
-  EXPECT_FALSE(IsValidUtf8("\xE5\xAE"));
-  EXPECT_TRUE(IsValidUtf8("\xE5\xAE\x8B"));
-  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");
-}
 
 TEST(CodePage, AnsiDefaultsToGbkAndFollowsTheEnvironmentOnlyWhenSupported) {
   // The slot is read once per process; here we only check the setter and the GBK round trip.
