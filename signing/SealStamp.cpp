@@ -16,10 +16,6 @@ namespace {
 
 using verify::CosHandle;
 
-constexpr int kPermissionBits[8] = {4, 8, 16, 32, 256, 512, 1024, 2048};
-constexpr int kFillForms = 4;
-constexpr int kModify = 1;
-
 // An engine call that failed before the document was saved: the file is untouched and the run counts
 // the file as failed with the engine's code.
 int EngineFailure(int code) { return code != QP_OK ? code : QP_ERR_ENGINE; }
@@ -38,7 +34,8 @@ int OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDo
   prepared.document.reset(raw);  // closed on every path, after a failed open too
   if (opened != QP_OK || !prepared.document) return kStampOpenFailed;
   qp_document document = prepared.document.get();
-  if (!CheckPermission(document, kFillForms) || !CheckPermission(document, kModify)) return kStampOpenFailed;
+  if (!CheckPermission(document, Permission::FillForms) || !CheckPermission(document, Permission::Modify))
+    return kStampOpenFailed;
 
   const int pageCount = qp_page_count(document);
   if (pageCount <= 0) return kStampOpenFailed;
@@ -133,14 +130,6 @@ void Report(StampRecord* written, const SignatureInfo& info, int32_t pageIndex) 
 }
 
 }  // namespace
-
-bool CheckPermission(qp_document document, int kind) {
-  if (kind < 0 || kind > 7) return false;
-  // Revision 2 knows only the first four permissions; the later ones are asked as their older kin.
-  if (kind >= 4 && qp_document_crypt_revision(document) == 2) kind = 7 - kind;
-  // An engine error (negative) refuses: a document whose permissions cannot be read is not changed.
-  return qp_document_has_permissions(document, kPermissionBits[kind]) > 0;
-}
 
 int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
                         StampRecord* written) {

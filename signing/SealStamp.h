@@ -10,7 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "config/SignatureMode.h"
 #include "external/qp.h"
+#include "signing/DocumentPermission.h"
 #include "signing/Placement.h"
 #include "signing/SignatureInfo.h"
 
@@ -53,7 +55,7 @@ struct StampInputs {
   std::optional<SealRecordFields> seal;  // the seal chosen in the dialog; nullopt: no such record
   std::u16string keySerial;
   std::u16string ipAddress;
-  std::u16string signatureMode;
+  config::SignatureMode signatureMode;  // the record's protection lines follow it
   // Seal annotations: the signed message over the fingerprint; empty function: none.
   SealMessageSigner signSealMessage;
   // Signature fields, engine-made: the signer certificate (DER) with its private key in the key store.
@@ -68,9 +70,6 @@ struct StampRecord {
   std::u16string text;
   int32_t pageIndex = -1;
 };
-
-// Permission kinds 0-7: print, modify, copy, annotate, fill forms, accessibility, assemble, high-quality print.
-bool CheckPermission(qp_document document, int kind);
 
 // The engine image of an encoded picture; null when the picture does not decode.
 ImageHandle MakeImageHandle(std::span<const std::uint8_t> imageBytes, qp_document document);

@@ -295,7 +295,7 @@ int CSigModelDlg::RunSigning() {
   stamp.ipAddress = ipAddress_;
   stamp.signatureMode = inputs_.signatureMode;
 
-  const bool signatureFields = inputs_.signatureMode == u"1";
+  const bool signatureFields = inputs_.signatureMode.StampsSignatureFields();
   platform::crypto::Bytes certificateDer;
   if (signatureFields) {
     const auto certificate = seal::GetSignerCertificate(u"", inputs_.settings.cspName);
@@ -326,8 +326,7 @@ int CSigModelDlg::RunSigning() {
     };
   }
 
-  const StampFile stampFile =
-      MakeStamper(signatureFields ? StampForm::SignatureField : StampForm::SealAnnotation, stamp, pin);
+  const StampFile stampFile = MakeStamper(inputs_.signatureMode.Form(), stamp, pin);
   SigningRunTally tally = RunSigningBatch(inputs_.files, stampFile, [&](int index, int) {
     progress_->SetPosition(index + 1);
     status_->SetText(statusPrefix + platform::text::Widen(std::to_string(index + 1)) + u"...");

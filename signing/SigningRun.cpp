@@ -21,8 +21,8 @@ SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const Sta
   return tally;
 }
 
-StampFile MakeStamper(StampForm form, const StampInputs& inputs, std::u16string pin) {
-  if (form == StampForm::SignatureField)
+StampFile MakeStamper(config::SealForm form, const StampInputs& inputs, std::u16string pin) {
+  if (form == config::SealForm::SignatureField)
     return [&inputs, pin = std::move(pin)](std::u16string_view path) { return StampSignatureField(inputs, path, pin); };
   return [&inputs, pin = std::move(pin)](std::u16string_view path) { return StampSealAnnotation(inputs, path, pin); };
 }

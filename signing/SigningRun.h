@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/SignatureMode.h"
 #include "signing/SealStamp.h"
 
 namespace sealrun::signing {
@@ -26,9 +27,7 @@ using FileDone = std::function<void(int index, int result)>;
 SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const StampFile& stamp,
                                 const FileDone& afterEach);
 
-// How files are stamped in a signature mode: signature fields or seal annotations. `inputs` must outlive
-// the function.
-enum class StampForm { SealAnnotation, SignatureField };
-StampFile MakeStamper(StampForm form, const StampInputs& inputs, std::u16string pin);
+// How files are stamped in a form: signature fields or seal annotations. `inputs` must outlive the function.
+StampFile MakeStamper(config::SealForm form, const StampInputs& inputs, std::u16string pin);
 
 }  // namespace sealrun::signing

@@ -5,7 +5,6 @@
 #include "verify/BatchTexts.h"
 #include "verify/DialogPlacement.h"
 #include "verify/DocumentVerification.h"
-#include "verify/SealDiscovery.h"
 
 namespace sealrun::verify {
 
@@ -44,7 +43,7 @@ void CBatchVerify::RunBatchVerify() {
   CentreOnOwner(*this, ui::FromHandle(inputs_.owner), 320, 160);
 
   // The mode is read once: a run never mixes the two forms.
-  const bool fields = IsFieldSignatureMode(inputs_.signatureMode);
+  const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const RowOutcome outcome{failed, inputs_.list};
   for (int i = 0; i < total; ++i) {
     std::u16string result;

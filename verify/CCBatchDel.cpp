@@ -6,7 +6,6 @@
 #include "verify/BatchTexts.h"
 #include "verify/DialogPlacement.h"
 #include "verify/RowOutcome.h"
-#include "verify/SealDiscovery.h"
 #include "verify/SealRemoval.h"
 
 namespace sealrun::verify {
@@ -56,7 +55,7 @@ void CCBatchDel::RunBatchRemove() {
   progress_->SetPosition(0);
   status_->SetText(header);
 
-  const bool fields = IsFieldSignatureMode(inputs_.signatureMode);
+  const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const RowOutcome outcome{failed, inputs_.list};
   for (int i = 0; i < total; ++i) {
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];

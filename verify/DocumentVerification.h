@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/SignatureMode.h"
 #include "external/qp.h"
 #include "verify/RowOutcome.h"
 #include "verify/SealDiscovery.h"
@@ -15,7 +16,7 @@ namespace sealrun::verify {
 inline constexpr char16_t kOpenFailedText[] = u"文档打开失败";
 inline constexpr int kDocumentOpenFailed = -1;
 
-enum class SealForm { SealAnnotation, SignatureField };
+using config::SealForm;
 
 struct SealVerdict {
   SealForm form = SealForm::SealAnnotation;

@@ -134,7 +134,7 @@ bool SealSession::Start(std::string& failure) {
   inputs.ipAddress = platform::text::Widen(platform::net::LocalIPv4Address());
 
   annotationInputs_ = inputs;
-  annotationInputs_.signatureMode = u"0";
+  annotationInputs_.signatureMode = config::SignatureMode(u"0");
   annotationInputs_.signSealMessage = [this, keySerial = inputs.keySerial, sealSerial = sealRecord.SerialNumber](
                                           std::u16string_view fingerprint, std::u16string_view pin,
                                           std::u16string& certificateText) {
@@ -143,7 +143,7 @@ bool SealSession::Start(std::string& failure) {
     return message;
   };
   fieldInputs_ = inputs;
-  fieldInputs_.signatureMode = u"1";
+  fieldInputs_.signatureMode = config::SignatureMode(u"1");
   fieldInputs_.certificate = certificateDer_;
   fieldInputs_.signerName = seal::SignerDisplayName(*certificate);
   return true;

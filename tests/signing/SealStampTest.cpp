@@ -113,7 +113,7 @@ TEST_F(SealStampTest, SignedMessageAndCertificateAreStoredCompressedAsUtf16) {
 }
 
 TEST_F(SealStampTest, SignatureFieldIsSignedAndEarlierSignaturesStillVerify) {
-  inputs_.signatureMode = u"1";
+  inputs_.signatureMode = config::SignatureMode(u"1");
   inputs_.handwritten = true;
   struct Case {
     const char* name;

@@ -58,7 +58,7 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
     closeEnabledWhenShown = dialog.IsCloseCommandEnabled();
     dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
   });
-  CBatchVerify dialog(VerifyRunInputs{engine_, files_, u"0", &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0});
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
 
   EXPECT_EQ(list_.ItemText(0, kRemarkColumn), u"文档打开失败");
@@ -79,7 +79,7 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
 
 TEST_F(BatchDialogs, AnEmptyListVerifiesNothingAndSaysSo) {
   user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
-  CBatchVerify dialog(VerifyRunInputs{engine_, {}, u"1", &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, {}, config::SealForm::SignatureField, &failed_, &list_, 0});
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
   EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 0, 0));
   EXPECT_TRUE(failed_.empty());
@@ -99,7 +99,7 @@ TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
   RemoveRunInputs inputs;
   inputs.engine = engine_;
   inputs.files = files_;
-  inputs.signatureMode = u"0";
+  inputs.sealForm = config::SealForm::SealAnnotation;
   inputs.failedItems = &failed_;
   inputs.list = &list_;
   inputs.checkKey = [&](std::u16string_view pin) {
@@ -146,7 +146,7 @@ TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialOrNoOneCheckedThePin) 
     RemoveRunInputs inputs;
     inputs.engine = engine_;
     inputs.files = files_;
-    inputs.signatureMode = u"1";
+    inputs.sealForm = config::SealForm::SignatureField;
     inputs.failedItems = &failed_;
     inputs.checkKey = [answer](std::u16string_view) { return answer; };
     user_->OnDialog(kRemoveDialogTemplate, [](ui::Dialog& dialog) {
