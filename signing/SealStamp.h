@@ -15,16 +15,9 @@
 #include "signing/DocumentPermission.h"
 #include "signing/Placement.h"
 #include "signing/SignatureInfo.h"
+#include "signing/StampResult.h"
 
 namespace sealrun::signing {
-
-// Per-document results besides the engine's own (which pass through unchanged).
-inline constexpr int kStampOpenFailed = -2;  // not opened, permission refused, no placement
-// The stamping image does not decode: nothing is written, the file is left as it was. (A seal without its
-// picture would be reported as sealed while nobody can see it.)
-inline constexpr int kStampNoImage = -4;
-// The record names a seal the key does not have: nothing is written.
-inline constexpr int kStampNoRecord = -5;
 
 struct ImageRelease {
   void operator()(qp_image image) const { qp_image_free(image); }
@@ -32,8 +25,8 @@ struct ImageRelease {
 using ImageHandle = std::unique_ptr<qp_image_s, ImageRelease>;
 
 // Signs a signature field's signature object on a signing server; the document was opened and the field
-// prepared by StampSignatureField. 0 when merged; -3 when refused; other values as the server path says.
-using OnlineSigner = std::function<int(qp_signature signature)>;
+// prepared by StampSignatureField. Ok when merged, else why not.
+using OnlineSigner = std::function<StampResult(qp_signature signature)>;
 
 // Asks the certificate library for a signed message over the fingerprint. Returns the message text (empty:
 // no message) and fills certificateText with the library's certificate value.
@@ -74,11 +67,11 @@ struct StampRecord {
 // The engine image of an encoded picture; null when the picture does not decode.
 ImageHandle MakeImageHandle(std::span<const std::uint8_t> imageBytes, qp_document document);
 
-// The engine's save result (0: saved), or one of the kStamp* results. The file is changed only by one
-// appended revision; on every failure it is left byte-identical.
-int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
-                        StampRecord* written = nullptr);
-int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
-                        StampRecord* written = nullptr);
+// Ok when sealed, else why not (its Code() is the engine's result or one of the kStamp* and kOnline*
+// numbers). The file is changed only by one appended revision; on every failure it is left byte-identical.
+StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                                StampRecord* written = nullptr);
+StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                                StampRecord* written = nullptr);
 
 }  // namespace sealrun::signing

@@ -150,8 +150,10 @@ bool SealSession::Start(std::string& failure) {
 }
 
 int SealSession::Stamp(const fs::path& file, StampMode mode) {
-  return mode == StampMode::SealAnnotation ? signing::StampSealAnnotation(annotationInputs_, file.u16string(), kPin)
-                                           : signing::StampSignatureField(fieldInputs_, file.u16string(), kPin);
+  const signing::StampResult result = mode == StampMode::SealAnnotation
+                                          ? signing::StampSealAnnotation(annotationInputs_, file.u16string(), kPin)
+                                          : signing::StampSignatureField(fieldInputs_, file.u16string(), kPin);
+  return result.Code();
 }
 
 }  // namespace sealrun::bench

@@ -85,8 +85,10 @@ int SealedFiles::Seal(const std::filesystem::path& path, Form form, std::u16stri
   inputs.signatureMode = config::SignatureMode(u"0");  // the records carry the fingerprint
   inputs.certificate = sealrun::testing::SharedTestIdentity().certificateDer;
   inputs.signerName = u"Sealrun Test Signer";
-  return form == Form::SealAnnotation ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
-                                      : signing::StampSignatureField(inputs, Wide(path), u"123456");
+  const signing::StampResult result = form == Form::SealAnnotation
+                                          ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
+                                          : signing::StampSignatureField(inputs, Wide(path), u"123456");
+  return result.Code();
 }
 
 std::string SealedFiles::Bytes(const std::filesystem::path& path) {
