@@ -112,6 +112,11 @@ class CSigModelDlg : public platform::ui::Dialog {
   void ShowNotice(std::u16string_view text);
   std::optional<SealRecordFields> SelectedSealRecord() const;
   const SealTemplate* SelectedTemplate() const;
+  // The steps of RunSigning.
+  void ShowRunProgress(int count);
+  std::optional<PlacementSettings> ReadPlacementControls();
+  StampInputs BuildStampInputs(const PlacementSettings& placement);
+  void StampEveryFile(const StampInputs& stamp, std::u16string pin);
 
   SignDialogInputs inputs_;
   SignDialogOutcome outcome_;
