@@ -49,7 +49,7 @@ std::optional<platform::imaging::Image> LoadSealImage(std::u16string& path) {
 CSealrunPDF::CSealrunPDF() : events_(this, kSealrunPdfEventsIid), sink_(static_cast<ICSealrunPDF*>(this), this) {
   AddinState& state = State();
   state.pageSetting = kPageSettingUnset;
-  state.signatureMode = std::u16string(1, u'1');
+  state.signatureMode = config::SignatureMode(workbench::kSignatureModeBeforeConnection);
   if (state.paneMode == PaneMode::Verify) state.paneMode = PaneMode::Sign;
   state.publicSettings.digitalSignOnline = false;
 }

@@ -26,7 +26,7 @@ void FillRunInputs(verify::VerifyRunInputs& inputs, workbench::RunDialogContext&
   AddinState& state = State();
   inputs.engine = state.engine;
   inputs.files = state.fileList;
-  inputs.signatureMode = state.signatureMode;
+  inputs.sealForm = state.signatureMode.Form();
   inputs.failedItems = &FailedItemList();
   inputs.list = &context.list;
   inputs.owner = ActiveHandle();

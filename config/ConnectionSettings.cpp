@@ -8,8 +8,8 @@ namespace sealrun::config {
 ConnectionSettings ReadConnectionSettings() {
   ConnectionSettings settings;
   settings.sigFilePath = ReadProductSettings(kProductConfigFile, u"").ValueOr(ProductKey::SigFilePath, u"");
-  settings.signatureMode =
-      ReadProductSettings(kOrtavexConfigFile, kOrtavexConfigFolder).ValueOr(ProductKey::SignatureMode, u"0");
+  const ProductSettings ortavex = ReadProductSettings(kOrtavexConfigFile, kOrtavexConfigFolder);
+  settings.signatureMode = SignatureMode(ortavex.ValueOr(ProductKey::SignatureMode, kSignatureModeWhenAbsent));
   settings.publicSettings = ReadPublicSettings(kPublicConfigFile);
   return settings;
 }

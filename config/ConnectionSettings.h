@@ -4,12 +4,13 @@
 #include <string>
 
 #include "config/PublicSettings.h"
+#include "config/SignatureMode.h"
 
 namespace sealrun::config {
 
 struct ConnectionSettings {
   std::u16string sigFilePath;
-  std::u16string signatureMode = u"0";  // exactly "1" selects signature fields
+  SignatureMode signatureMode;  // the setting's text, "0" when the file does not name it
   PublicSettings publicSettings;
 };
 

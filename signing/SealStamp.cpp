@@ -23,13 +23,9 @@ using external::PageHandle;
 using external::SignatureHandle;
 using external::StringHandle;
 
-constexpr int kPermissionBits[8] = {4, 8, 16, 32, 256, 512, 1024, 2048};
-constexpr int kFillForms = 4;
-constexpr int kModify = 1;
-
 // An engine call that failed before the document was saved: the file is untouched and the run counts
 // the file as failed with the engine's code.
-int EngineFailure(int code) { return code != QP_OK ? code : QP_ERR_ENGINE; }
+StampResult EngineFailure(int code) { return {StampFailure::EngineFailed, code}; }
 
 // The document opened from the path with its permissions checked and the seal placed.
 struct PreparedDocument {
@@ -39,22 +35,23 @@ struct PreparedDocument {
   int32_t pageRotation = 0;  // the target page's own /Rotate
 };
 
-int OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDocument& prepared) {
+StampResult OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDocument& prepared) {
   prepared.document = external::OpenDocument(inputs.engine, path);
-  if (!prepared.document) return kStampOpenFailed;
+  if (!prepared.document) return StampFailure::NotOpened;
   qp_document document = prepared.document.get();
-  if (!CheckPermission(document, kFillForms) || !CheckPermission(document, kModify)) return kStampOpenFailed;
+  for (const Permission needed : {Permission::FillForms, Permission::Modify})
+    if (!CheckPermission(document, needed)) return StampResult::Denied(needed);
 
   const int pageCount = qp_page_count(document);
-  if (pageCount <= 0) return kStampOpenFailed;
+  if (pageCount <= 0) return StampFailure::NoPages;
   const Placement placement = SelectPlacement(document, pageCount - 1, inputs.placement);
-  if (!placement.Succeeded()) return kStampOpenFailed;
+  if (!placement.Succeeded()) return StampResult::NotPlaced(placement.failure);
   const auto target = ReadTargetPage(document, placement.record.pageIndex);
-  if (!target) return kStampOpenFailed;
+  if (!target) return StampFailure::PageUnreadable;
   prepared.record = placement.record;
   prepared.rect = ComputeSealRect(*target, placement.record);
   prepared.pageRotation = target->rotation;
-  return 0;
+  return {};
 }
 
 SignatureInfo BuildRecord(const StampInputs& inputs, RecordForm form, std::u16string fingerprint) {
@@ -140,18 +137,10 @@ void Report(StampRecord* written, const SignatureInfo& info, int32_t pageIndex) 
 
 }  // namespace
 
-bool CheckPermission(qp_document document, int kind) {
-  if (kind < 0 || kind > 7) return false;
-  // Revision 2 knows only the first four permissions; the later ones are asked as their older kin.
-  if (kind >= 4 && qp_document_crypt_revision(document) == 2) kind = 7 - kind;
-  // An engine error (negative) refuses: a document whose permissions cannot be read is not changed.
-  return qp_document_has_permissions(document, kPermissionBits[kind]) > 0;
-}
-
-int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
-                        StampRecord* written) {
+StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                                StampRecord* written) {
   PreparedDocument prepared;
-  if (const int failed = OpenAndPlace(inputs, path, prepared); failed != 0) return failed;
+  if (StampResult placed = OpenAndPlace(inputs, path, prepared); !placed) return placed;
   qp_document document = prepared.document.get();
   const int32_t pageIndex = prepared.record.pageIndex;
 
@@ -159,17 +148,17 @@ int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std
   // document whose fingerprint cannot be taken in full is not sealed: nothing has been written yet.
   verify::DocumentFingerprint fingerprinter(document);
   const auto fingerprint = fingerprinter.ComputeDocumentFingerprint();
-  if (!fingerprint) return QP_ERR_ENGINE;
+  if (!fingerprint) return StampFailure::NoFingerprint;
   const SignatureInfo info = BuildRecord(inputs, RecordForm::SealOnly, *fingerprint);
-  if (info.error != SignatureInfoError::None) return kStampNoRecord;
+  if (info.error != SignatureInfoError::None) return StampFailure::NoRecord;
   // Nothing is written before the picture has decoded: a seal nobody can see is no seal.
   const ImageHandle image = MakeImageHandle(inputs.image, document);
-  if (!image) return kStampNoImage;
+  if (!image) return StampFailure::NoImage;
 
   PageHandle page = LoadPage(document, pageIndex);
-  if (!page) return QP_ERR_ENGINE;
+  if (!page) return StampFailure::EngineFailed;
   qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
-  if (annot == nullptr) return QP_ERR_ENGINE;
+  if (annot == nullptr) return StampFailure::EngineFailed;
   // No default appearance first: the picture has decoded, so the image appearance is always set, and an
   // empty default form would stay behind in the file unreferenced (in AES-encrypted files the engine's
   // writer even stores that empty stream damaged).
@@ -187,39 +176,40 @@ int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std
   page.reset();
   qp_document_update_page(document, pageIndex, 1);
   result = qp_document_save(document);
-  if (result == QP_OK) Report(written, info, pageIndex);
-  return result;
+  if (result != QP_OK) return {StampFailure::NotSaved, result};
+  Report(written, info, pageIndex);
+  return {};
 }
 
-int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
-                        StampRecord* written) {
+StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                                StampRecord* written) {
   PreparedDocument prepared;
-  if (const int failed = OpenAndPlace(inputs, path, prepared); failed != 0) return failed;
+  if (StampResult placed = OpenAndPlace(inputs, path, prepared); !placed) return placed;
   qp_document document = prepared.document.get();
   const int32_t pageIndex = prepared.record.pageIndex;
 
   const SignatureInfo info = BuildRecord(inputs, RecordForm::SignatureField, {});
-  if (info.error != SignatureInfoError::None) return kStampNoRecord;
+  if (info.error != SignatureInfoError::None) return StampFailure::NoRecord;
   const ImageHandle image = MakeImageHandle(inputs.image, document);
-  if (!image) return kStampNoImage;
+  if (!image) return StampFailure::NoImage;
 
   const PageHandle page = LoadPage(document, pageIndex);
-  if (!page) return QP_ERR_ENGINE;
+  if (!page) return StampFailure::EngineFailed;
   const int existing = qp_acroform_signature_count(document);
-  if (existing < 0) return QP_ERR_ENGINE;
+  if (existing < 0) return StampFailure::EngineFailed;
   qp_field field = qp_acroform_create_form_field(document, QP_FIELD_SIGNATURE);
-  if (field == nullptr) return QP_ERR_ENGINE;
+  if (field == nullptr) return StampFailure::EngineFailed;
   // The name is formatted into 100 wide characters; it can never come near that.
   std::u16string fieldName = verify::kSignatureFieldPrefix + platform::text::Utf8ToUtf16(std::to_string(existing + 1));
   if (fieldName.size() > 99) fieldName.resize(99);
   const StringHandle name = MakeEngineString(fieldName);
-  if (!name) return QP_ERR_ENGINE;
+  if (!name) return StampFailure::EngineFailed;
   int result = qp_field_set_name(field, name.get());
   if (result != QP_OK) return EngineFailure(result);
   const SignatureHandle signature(qp_field_create_signature(field));
-  if (!signature) return QP_ERR_ENGINE;
+  if (!signature) return StampFailure::EngineFailed;
   qp_annot widget = qp_page_add_form_field(page.get(), field);
-  if (widget == nullptr) return QP_ERR_ENGINE;
+  if (widget == nullptr) return StampFailure::EngineFailed;
 
   result = PlaceAnnotation(widget, prepared.rect);
   if (result == QP_OK) result = qp_annot_set_image_appearance_from_handle(widget, image.get());
@@ -232,20 +222,22 @@ int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std
                                        static_cast<int>(info.encoded.size()));
   if (result != QP_OK) return EngineFailure(result);
 
+  StampResult outcome;
   if (inputs.signOnline) {
     // A server that refuses or fails must not leave a placeholder signature behind in the file.
-    result = SignOnlineWithRollback(inputs.signOnline, signature.get(), path);
+    outcome = SignOnlineWithRollback(inputs.signOnline, signature.get(), path);
   } else {
     const StringHandle signerName = MakeEngineString(inputs.signerName);
-    if (!signerName) return QP_ERR_ENGINE;
+    if (!signerName) return StampFailure::EngineFailed;
     result = qp_signature_set_name(signature.get(), signerName.get());
     if (result != QP_OK) return EngineFailure(result);
     result = qp_signature_save(signature.get(), "", platform::text::Utf16ToUtf8(pin).c_str(), inputs.certificate.data(),
                                static_cast<int>(inputs.certificate.size()));
+    if (result != QP_OK) outcome = {StampFailure::NotSigned, result};
   }
   qp_document_update_page(document, 0, 0);
-  if (result == QP_OK) Report(written, info, pageIndex);
-  return result;
+  if (outcome) Report(written, info, pageIndex);
+  return outcome;
 }
 
 }  // namespace sealrun::signing

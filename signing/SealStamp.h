@@ -10,23 +10,18 @@
 #include <string>
 #include <string_view>
 
+#include "config/SignatureMode.h"
 #include "external/QpHandles.h"
+#include "signing/DocumentPermission.h"
 #include "signing/Placement.h"
 #include "signing/SignatureInfo.h"
+#include "signing/StampResult.h"
 
 namespace sealrun::signing {
 
-// Per-document results besides the engine's own (which pass through unchanged).
-inline constexpr int kStampOpenFailed = -2;  // not opened, permission refused, no placement
-// The stamping image does not decode: nothing is written, the file is left as it was. (A seal without its
-// picture would be reported as sealed while nobody can see it.)
-inline constexpr int kStampNoImage = -4;
-// The record names a seal the key does not have: nothing is written.
-inline constexpr int kStampNoRecord = -5;
-
 // Signs a signature field's signature object on a signing server; the document was opened and the field
-// prepared by StampSignatureField. 0 when merged; -3 when refused; other values as the server path says.
-using OnlineSigner = std::function<int(qp_signature signature)>;
+// prepared by StampSignatureField. Ok when merged, else why not.
+using OnlineSigner = std::function<StampResult(qp_signature signature)>;
 
 // Asks the certificate library for a signed message over the fingerprint. Returns the message text (empty:
 // no message) and fills certificateText with the library's certificate value.
@@ -48,7 +43,7 @@ struct StampInputs {
   std::optional<SealRecordFields> seal;  // the seal chosen in the dialog; nullopt: no such record
   std::u16string keySerial;
   std::u16string ipAddress;
-  std::u16string signatureMode;
+  config::SignatureMode signatureMode;  // the record's protection lines follow it
   // Seal annotations: the signed message over the fingerprint; empty function: none.
   SealMessageSigner signSealMessage;
   // Signature fields, engine-made: the signer certificate (DER) with its private key in the key store.
@@ -64,17 +59,14 @@ struct StampRecord {
   int32_t pageIndex = -1;
 };
 
-// Permission kinds 0-7: print, modify, copy, annotate, fill forms, accessibility, assemble, high-quality print.
-bool CheckPermission(qp_document document, int kind);
-
 // The engine image of an encoded picture; null when the picture does not decode.
 external::ImageHandle MakeImageHandle(std::span<const std::uint8_t> imageBytes, qp_document document);
 
-// The engine's save result (0: saved), or one of the kStamp* results. The file is changed only by one
-// appended revision; on every failure it is left byte-identical.
-int StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
-                        StampRecord* written = nullptr);
-int StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
-                        StampRecord* written = nullptr);
+// Ok when sealed, else why not (its Code() is the engine's result or one of the kStamp* and kOnline*
+// numbers). The file is changed only by one appended revision; on every failure it is left byte-identical.
+StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                                StampRecord* written = nullptr);
+StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
+                                StampRecord* written = nullptr);
 
 }  // namespace sealrun::signing

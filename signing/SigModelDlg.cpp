@@ -10,12 +10,10 @@
 #include "platform/text/Utf.h"
 #include "platform/ui/Backend.h"
 #include "platform/ui/Window.h"
-#include "seal/AutomationValues.h"
 #include "seal/KeyPin.h"
 #include "seal/PinFlow.h"
-#include "seal/SealMessage.h"
 #include "seal/SignerCertificate.h"
-#include "signing/SignOnline.h"
+#include "signing/SignerChoice.h"
 
 namespace sealrun::signing {
 
@@ -248,45 +246,68 @@ int CSigModelDlg::RunSigning() {
   const std::u16string pin = pinEdit_->Text();
   if (!seal::AcceptPinForRun(pin, rememberPin_->IsChecked())) return kRunRefused;
 
-  const int count = static_cast<int>(inputs_.files.size());
-  progress_->Show(true);
-  progress_->SetPosition(0);
-  status_->Show(true);
-  progress_->SetRange(1, count);
-  const std::u16string statusPrefix =
-      u"共" + platform::text::Widen(std::to_string(count)) + u"份，正在盖章份数为：";
-
+  ShowRunProgress(static_cast<int>(inputs_.files.size()));
   outcome_.failed = std::vector<int>{};
 
-  const bool keywordMode = keywordMode_->IsChecked();
-  if (keywordMode) {
-    keyword_ = keywordEdit_->Text();
-    outcome_.keyword = keyword_;
-    const std::optional<int32_t> page = ParsePageNumber(pageEdit_->Text());
-    if (!page || *page < 0) {
-      ShowNotice(kWrongPageMessage);
-      return kRunBadPageNumber;
-    }
-    outcome_.pageSetting = *page - 1;
+  const std::optional<PlacementSettings> placement = ReadPlacementControls();
+  if (!placement) {
+    ShowNotice(kWrongPageMessage);
+    return kRunBadPageNumber;
   }
-
   // A seal whose picture could not be prepared would be stamped as nothing: refuse before any file.
-  const bool addDate = addDate_->IsChecked();
   if (images_.stampWidth <= 0 || images_.stampHeight <= 0) {
     ShowNotice(kNoSealMessage);
     return kRunRefused;
   }
 
   EnableRunControls(false);
+  StampInputs stamp = BuildStampInputs(*placement);
+  const SignerChoice signer = ChooseSigner(
+      {inputs_.signatureMode, inputs_.settings,
+       [](std::u16string_view configuredProvider) { return seal::GetSignerCertificate(u"", configuredProvider); },
+       stamp.keySerial, stamp.seal});
+  if (std::holds_alternative<NoSignerCertificate>(signer)) {
+    EnableRunControls(true);
+    ShowNotice(kNoCertificateMessage);
+    return kRunRefused;
+  }
+  ApplySigner(signer, certificateValue_, stamp);
+  StampEveryFile(stamp, pin);
 
+  EndDialog(ui::kIdOk);
+  ipAddress_.clear();
+  return kRunDone;
+}
+
+void CSigModelDlg::ShowRunProgress(int count) {
+  progress_->Show(true);
+  progress_->SetPosition(0);
+  status_->Show(true);
+  progress_->SetRange(1, count);
+}
+
+std::optional<PlacementSettings> CSigModelDlg::ReadPlacementControls() {
+  PlacementSettings placement;
+  placement.keywordMode = keywordMode_->IsChecked();
+  if (placement.keywordMode) {
+    keyword_ = keywordEdit_->Text();
+    outcome_.keyword = keyword_;
+    const std::optional<int32_t> page = ParsePageNumber(pageEdit_->Text());
+    if (!page || *page < 0) return std::nullopt;
+    outcome_.pageSetting = *page - 1;
+  }
+  placement.keyword = placement.keywordMode ? std::u16string_view(keyword_) : std::u16string_view(inputs_.keyword);
+  placement.pageSetting = outcome_.pageSetting.value_or(inputs_.pageSetting);
+  placement.selectedTemplate = placement.keywordMode ? nullptr : SelectedTemplate();
+  return placement;
+}
+
+StampInputs CSigModelDlg::BuildStampInputs(const PlacementSettings& placement) {
   StampInputs stamp;
   stamp.engine = inputs_.engine;
-  stamp.image = ImageForRun(images_, addDate);
+  stamp.image = ImageForRun(images_, addDate_->IsChecked());
   stamp.handwritten = images_.handwritten;
-  stamp.placement.keyword = keywordMode ? std::u16string_view(keyword_) : std::u16string_view(inputs_.keyword);
-  stamp.placement.pageSetting = outcome_.pageSetting.value_or(inputs_.pageSetting);
-  stamp.placement.keywordMode = keywordMode;
-  stamp.placement.selectedTemplate = keywordMode ? nullptr : SelectedTemplate();
+  stamp.placement = placement;
   stamp.placement.stampWidth = images_.stampWidth;
   stamp.placement.stampHeight = images_.stampHeight;
   stamp.seal = SelectedSealRecord();
@@ -294,40 +315,13 @@ int CSigModelDlg::RunSigning() {
   if (ipAddress_.empty()) ipAddress_ = platform::text::Widen(platform::net::LocalIPv4Address());
   stamp.ipAddress = ipAddress_;
   stamp.signatureMode = inputs_.signatureMode;
+  return stamp;
+}
 
-  const bool signatureFields = inputs_.signatureMode == u"1";
-  platform::crypto::Bytes certificateDer;
-  if (signatureFields) {
-    const auto certificate = seal::GetSignerCertificate(u"", inputs_.settings.cspName);
-    if (!certificate && !inputs_.settings.digitalSignOnline) {
-      EnableRunControls(true);
-      ShowNotice(kNoCertificateMessage);
-      return kRunRefused;
-    }
-    if (certificate && !inputs_.settings.digitalSignOnline) {
-      certificateDer = certificate->Der();
-      stamp.certificate = certificateDer;
-      stamp.signerName = seal::SignerDisplayName(*certificate);
-    }
-    // The signing server makes every signature of the run.
-    if (inputs_.settings.digitalSignOnline) {
-      const std::u16string sealSerial = stamp.seal ? stamp.seal->serialNumber : std::u16string();
-      stamp.signOnline = MakeOnlineSigner({inputs_.settings.webUrl, stamp.keySerial, sealSerial});
-    }
-  } else {
-    const std::u16string sealSerial = stamp.seal ? stamp.seal->serialNumber : std::u16string();
-    stamp.signSealMessage = [this, keySerial = stamp.keySerial, sealSerial](
-                                std::u16string_view fingerprint, std::u16string_view messagePin,
-                                std::u16string& certificateText) {
-      std::u16string message =
-          seal::SignSealMessage(fingerprint, messagePin, certificateValue_, keySerial, sealSerial, u"");
-      certificateText = seal::TextOf(certificateValue_);
-      return message;
-    };
-  }
-
-  const StampFile stampFile =
-      MakeStamper(signatureFields ? StampForm::SignatureField : StampForm::SealAnnotation, stamp, pin);
+void CSigModelDlg::StampEveryFile(const StampInputs& stamp, std::u16string pin) {
+  const std::u16string statusPrefix =
+      u"共" + platform::text::Widen(std::to_string(inputs_.files.size())) + u"份，正在盖章份数为：";
+  const StampFile stampFile = MakeStamper(inputs_.signatureMode.Form(), stamp, std::move(pin));
   SigningRunTally tally = RunSigningBatch(inputs_.files, stampFile, [&](int index, int) {
     progress_->SetPosition(index + 1);
     status_->SetText(statusPrefix + platform::text::Widen(std::to_string(index + 1)) + u"...");
@@ -336,10 +330,6 @@ int CSigModelDlg::RunSigning() {
   });
   outcome_.failed = tally.failed;
   outcome_.tally = std::move(tally);
-
-  EndDialog(ui::kIdOk);
-  ipAddress_.clear();
-  return kRunDone;
 }
 
 }  // namespace sealrun::signing

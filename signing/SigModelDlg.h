@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/PublicSettings.h"
+#include "config/SignatureMode.h"
 #include "external/qp.h"
 #include "platform/com/Variant.h"
 #include "platform/ui/Controls.h"
@@ -69,7 +70,7 @@ struct SignDialogInputs {
   int32_t pageSetting = kPageSettingUnset;
   bool addDate = false;
   bool textPosLocked = false;
-  std::u16string signatureMode;
+  config::SignatureMode signatureMode;
   config::PublicSettings settings;
   // Makes the template document's annotation of that name the current one; may be empty.
   std::function<void(std::u16string_view name)> selectTemplate;
@@ -111,6 +112,11 @@ class CSigModelDlg : public platform::ui::Dialog {
   void ShowNotice(std::u16string_view text);
   std::optional<SealRecordFields> SelectedSealRecord() const;
   const SealTemplate* SelectedTemplate() const;
+  // The steps of RunSigning.
+  void ShowRunProgress(int count);
+  std::optional<PlacementSettings> ReadPlacementControls();
+  StampInputs BuildStampInputs(const PlacementSettings& placement);
+  void StampEveryFile(const StampInputs& stamp, std::u16string pin);
 
   SignDialogInputs inputs_;
   SignDialogOutcome outcome_;

@@ -78,36 +78,38 @@ int SigningCallback(qp_sign_request* request) noexcept {
   }
 }
 
-int Merge(qp_signature signature, const SigningContext& context, std::u16string_view signResult,
-          std::u16string_view certContext) {
-  if (!context.hashed) return kOnlineNoContext;
-  if (signResult.empty()) return kOnlineEmptySignature;
+StampResult Merge(qp_signature signature, const SigningContext& context, std::u16string_view signResult,
+                  std::u16string_view certContext) {
+  if (!context.hashed) return StampFailure::NoSigningRequest;
+  if (signResult.empty()) return StampFailure::NoServerSignature;
   // The answer's texts, as the system reads them, are in the ANSI code page; Base64 is ASCII in any of them.
   const std::optional<crypto::Bytes> signatureBytes = protocol::DecodeStandardBase64(signResult);
   const std::optional<crypto::Bytes> certificateBytes = protocol::DecodeStandardBase64(certContext);
   if (!signatureBytes || signatureBytes->empty()) {
     Trace("online signing: SIGNRESULT is not Base64");
-    return kOnlineRefused;
+    return StampFailure::UnusableServerAnswer;
   }
   if (!certificateBytes) {
     Trace("online signing: CERTCONTEXT is not Base64");
-    return kOnlineRefused;
+    return StampFailure::UnusableServerAnswer;
   }
   crypto::Result<crypto::Certificate> certificate = crypto::Certificate::FromDer(*certificateBytes);
   if (!certificate) {
     Trace("online signing: CERTCONTEXT is not a certificate");
-    return kOnlineRefused;
+    return StampFailure::UnusableServerAnswer;
   }
   // A signature that does not match the attributes and the certificate would be merged into a signature
   // every reader rejects: such an answer is a refusal.
   if (!crypto::VerifyPkcs1Sha1(*certificate, context.attributes, *signatureBytes)) {
     Trace("online signing: SIGNRESULT is not the certificate's signature over the attributes");
-    return kOnlineRefused;
+    return StampFailure::UnusableServerAnswer;
   }
   crypto::SignedDataParts parts{*certificate, context.attributes, *signatureBytes, crypto::DigestAlgorithm::Sha1, {}};
   const crypto::Result<crypto::Bytes> cms = crypto::BuildSignedData(parts);
-  if (!cms) return kOnlineRefused;
-  return qp_signature_merge_signature(signature, cms->data(), static_cast<int>(cms->size()));
+  if (!cms) return StampFailure::UnusableServerAnswer;
+  const int merged = qp_signature_merge_signature(signature, cms->data(), static_cast<int>(cms->size()));
+  if (merged != QP_OK) return {StampFailure::NotMerged, merged};
+  return {};
 }
 
 std::int64_t MillisecondsSinceBoot() {
@@ -163,10 +165,10 @@ std::u16string MakeRequestNumber() {
   return text::Utf8ToUtf16(std::string(number.data()) + when.data());
 }
 
-int SignOnline(qp_signature signature, const OnlineSigningRequest& request, protocol::PacketTransport& transport,
-               OnlineSigningTrace* trace) {
+StampResult SignOnline(qp_signature signature, const OnlineSigningRequest& request,
+                       protocol::PacketTransport& transport, OnlineSigningTrace* trace) {
   using namespace protocol;
-  if (signature == nullptr) return kOnlineNoContext;
+  if (signature == nullptr) return StampFailure::NoSigningRequest;
   const std::u16string requestNumber = MakeRequestNumber();
 
   SigningContext context;
@@ -174,8 +176,8 @@ int SignOnline(qp_signature signature, const OnlineSigningRequest& request, prot
   const qp_sign_callback_desc descriptor{&SigningCallback, &context};
   const int saved = qp_signature_save_pkcs1(signature, nullptr, nullptr, &descriptor);
   // A failed save leaves the file as it was: there is nothing to ask the server for.
-  if (saved != QP_OK) return saved;
-  if (!context.hashed) return kOnlineNoContext;
+  if (saved != QP_OK) return {StampFailure::NotSaved, saved};
+  if (!context.hashed) return StampFailure::NoSigningRequest;
   if (trace != nullptr) trace->attributesText = context.attributesText;
   const std::u16string attributesText = text::Utf8ToUtf16(context.attributesText);
 
@@ -194,11 +196,11 @@ int SignOnline(qp_signature signature, const OnlineSigningRequest& request, prot
 
   std::u16string signResult;
   std::u16string certContext;
-  int result = kOnlineRefused;
+  StampResult result = answer.empty() ? StampFailure::NoServerAnswer : StampFailure::ServerRefused;
   if (status == kStatusOk) {
     signResult = ReadPacketField(answer, kFieldSignResult);
     certContext = ReadPacketField(answer, kFieldCertContext);
-    if (certContext.empty()) return kOnlineRefused;
+    if (certContext.empty()) return StampFailure::UnusableServerAnswer;
     result = Merge(signature, context, signResult, certContext);
   } else {
     Trace("online signing refused, STATUS \"" + text::Utf16ToUtf8(status) + "\"");
@@ -228,7 +230,7 @@ OnlineSigner MakeOnlineSigner(OnlineSigningRequest request, protocol::PacketTran
     try {
       return SignOnline(signature, request, used);
     } catch (...) {
-      return kOnlineRefused;
+      return StampResult(StampFailure::OnlineSigningFailed);
     }
   };
 }

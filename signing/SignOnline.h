@@ -15,11 +15,6 @@
 
 namespace sealrun::signing {
 
-// Results of SignOnline besides 0 (merged) and the engine's own.
-inline constexpr int kOnlineNoContext = -1;       // the engine never asked for the signature
-inline constexpr int kOnlineEmptySignature = -2;  // the answer carries no signature
-inline constexpr int kOnlineRefused = -3;         // refused, no answer, no certificate, or an unusable answer
-
 // "hash,sha1,len,8192": the signature length L asked of the engine.
 inline constexpr std::u16string_view kOnlineSigningOptions = u"hash,sha1,len,8192";
 
@@ -47,10 +42,10 @@ struct OnlineSigningTrace {
   bool verificationSent = false;
 };
 
-// Signs the new signature field's signature object on the server and merges the result. 0 when merged;
-// kOnline* or the engine's result otherwise. On failure after the engine's save the file holds a placeholder
-// signature: the caller takes it back out with OnlineSigningRollback.
-int SignOnline(qp_signature signature, const OnlineSigningRequest& request, protocol::PacketTransport& transport,
+// Signs the new signature field's signature object on the server and merges the result. Ok when merged,
+// else why not (its Code() is a kOnline* number or the engine's result). On failure after the engine's save
+// the file holds a placeholder signature: the caller takes it back out with OnlineSigningRollback.
+StampResult SignOnline(qp_signature signature, const OnlineSigningRequest& request, protocol::PacketTransport& transport,
                OnlineSigningTrace* trace = nullptr);
 
 // The signer StampInputs.signOnline takes. The transport (the process's HTTP transport when null) must
@@ -80,6 +75,6 @@ class OnlineSigningRollback {
 
 // Runs the signer on the signature and, when it fails, restores the file at path to its state before. Call
 // it in place of the signer where the document's path is known.
-int SignOnlineWithRollback(const OnlineSigner& signer, qp_signature signature, std::u16string_view path);
+StampResult SignOnlineWithRollback(const OnlineSigner& signer, qp_signature signature, std::u16string_view path);
 
 }  // namespace sealrun::signing

@@ -36,12 +36,12 @@ OnlineSigningRollback::Outcome OnlineSigningRollback::Restore() const {
   return platform::fs::ReplaceFileAtomically(path_, original) ? Outcome::Restored : Outcome::Failed;
 }
 
-int SignOnlineWithRollback(const OnlineSigner& signer, qp_signature signature, std::u16string_view path) {
-  if (!signer) return kOnlineNoContext;
+StampResult SignOnlineWithRollback(const OnlineSigner& signer, qp_signature signature, std::u16string_view path) {
+  if (!signer) return StampFailure::NoSigningRequest;
   const std::filesystem::path filePath(platform::text::Utf16ToUtf8(path));
   const std::optional<OnlineSigningRollback> rollback = OnlineSigningRollback::Capture(filePath);
-  const int result = signer(signature);
-  if (result != 0 && rollback) {
+  StampResult result = signer(signature);
+  if (!result && rollback) {
     if (rollback->Restore() == OnlineSigningRollback::Outcome::Failed)
       platform::fs::DebugTrace(u"ZQ_Ortavex2018_Normal_online signing failed and the file could not be restored");
   }

@@ -67,7 +67,7 @@ SignatureInfo BuildSignatureInfo(const SignatureInfoInput& input) {
   AppendLine(record, u"SignatureType=", Ascii(std::to_string(input.signatureType)));
   AppendLine(record, u"AppName=SignavoxBatchPDF", {});
   AppendLine(record, u"CreateTime=", FormatCreateTime(input.createTime));
-  if (input.signatureMode == u"0") {
+  if (input.signatureMode.ProtectsRecords()) {
     AppendLine(record, u"bProtectDoc=1", {});
     AppendLine(record, u"bEffect=1", {});
     AppendLine(record, u"strMd5=", input.fingerprint);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/SignatureMode.h"
 #include "verify/SignatureInfoCodec.h"
 
 namespace sealrun::signing {
@@ -37,7 +38,7 @@ struct SignatureInfoInput {
   std::u16string keySerial;
   std::u16string ipAddress;  // dotted IPv4, empty when the host name did not resolve
   std::chrono::system_clock::time_point createTime;
-  std::u16string signatureMode;  // the SignatureMode setting; "0" adds the protection lines
+  config::SignatureMode signatureMode;  // exactly "0" adds the protection lines
 };
 
 enum class SignatureInfoError { None, UnknownSeal };

@@ -1,6 +1,7 @@
 #pragma once
 // One batch signing run over a file list, apart from the dialog that starts it: every file is stamped in
-// list order, a failure is counted and the run goes on, and after each file the caller shows progress.
+// list order, a failure is counted, traced with its reason, and the run goes on, and after each file the
+// caller shows progress.
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/SignatureMode.h"
 #include "signing/SealStamp.h"
 
 namespace sealrun::signing {
@@ -18,17 +20,15 @@ struct SigningRunTally {
   int64_t milliseconds = 0;   // wall-clock time of the whole run
 };
 
-// Stamps one file: 0 when it was sealed, anything else is a failure.
-using StampFile = std::function<int(std::u16string_view path)>;
-// Called after each file with its index and result.
+// Stamps one file: Ok when it was sealed, else why not.
+using StampFile = std::function<StampResult(std::u16string_view path)>;
+// Called after each file with its index and its per-document number (0: sealed).
 using FileDone = std::function<void(int index, int result)>;
 
 SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const StampFile& stamp,
                                 const FileDone& afterEach);
 
-// How files are stamped in a signature mode: signature fields or seal annotations. `inputs` must outlive
-// the function.
-enum class StampForm { SealAnnotation, SignatureField };
-StampFile MakeStamper(StampForm form, const StampInputs& inputs, std::u16string pin);
+// How files are stamped in a form: signature fields or seal annotations. `inputs` must outlive the function.
+StampFile MakeStamper(config::SealForm form, const StampInputs& inputs, std::u16string pin);
 
 }  // namespace sealrun::signing

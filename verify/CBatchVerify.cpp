@@ -5,7 +5,7 @@
 #include "verify/BatchTexts.h"
 #include "verify/DialogPlacement.h"
 #include "verify/DocumentVerification.h"
-#include "verify/SealDiscovery.h"
+#include "verify/RunTrace.h"
 
 namespace sealrun::verify {
 
@@ -44,16 +44,14 @@ void CBatchVerify::RunBatchVerify() {
   CentreOnOwner(*this, ui::FromHandle(inputs_.owner), 320, 160);
 
   // The mode is read once: a run never mixes the two forms.
-  const bool fields = IsFieldSignatureMode(inputs_.signatureMode);
+  const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const RowOutcome outcome{failed, inputs_.list};
   for (int i = 0; i < total; ++i) {
-    std::u16string result;
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
-    if (fields)
-      VerifySignatureFields(inputs_.engine, path, i, result, outcome);
-    else
-      VerifySealAnnotations(inputs_.engine, path, i, result, outcome);
-    if (inputs_.list != nullptr) inputs_.list->SetItemText(i, kRemarkColumn, result);
+    const VerificationResult result = fields ? VerifySignatureFields(inputs_.engine, path, i, outcome)
+                                             : VerifySealAnnotations(inputs_.engine, path, i, outcome);
+    if (result.Failed()) TraceFile(path, "not verified: " + result.Reason());
+    if (inputs_.list != nullptr) inputs_.list->SetItemText(i, kRemarkColumn, result.Text());
     progress_->SetPosition(i + 1);
     status_->SetText(RunStatus(header, i + 1));
     ui::PumpOneMessage();

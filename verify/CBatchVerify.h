@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/SignatureMode.h"
 #include "external/qp.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
@@ -21,7 +22,7 @@ inline constexpr int kRemarkColumn = 2;
 struct VerifyRunInputs {
   qp_engine engine = nullptr;
   std::vector<std::u16string> files;  // full paths; file i is row i of the list
-  std::u16string signatureMode;       // "1": signature fields, anything else: seal annotations
+  config::SealForm sealForm = config::SealForm::SealAnnotation;  // from the SignatureMode setting
   std::vector<int>* failedItems = nullptr;
   platform::ui::ListView* list = nullptr;  // the pane's file list; may be null
   platform::ui::WindowHandle owner = 0;    // the dialog is centred on it

@@ -6,7 +6,7 @@
 #include "verify/BatchTexts.h"
 #include "verify/DialogPlacement.h"
 #include "verify/RowOutcome.h"
-#include "verify/SealDiscovery.h"
+#include "verify/RunTrace.h"
 #include "verify/SealRemoval.h"
 
 namespace sealrun::verify {
@@ -56,14 +56,13 @@ void CCBatchDel::RunBatchRemove() {
   progress_->SetPosition(0);
   status_->SetText(header);
 
-  const bool fields = IsFieldSignatureMode(inputs_.signatureMode);
+  const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const RowOutcome outcome{failed, inputs_.list};
   for (int i = 0; i < total; ++i) {
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
-    if (fields)
-      RemoveLatestSignatureField(inputs_.engine, path, i, ownerSerial_, outcome);
-    else
-      RemoveLatestSealAnnotation(inputs_.engine, path, i, ownerSerial_, outcome);
+    const RemovalResult result = fields ? RemoveLatestSignatureField(inputs_.engine, path, i, ownerSerial_, outcome)
+                                        : RemoveLatestSealAnnotation(inputs_.engine, path, i, ownerSerial_, outcome);
+    if (!result) TraceFile(path, "no seal removed: " + result.Reason());
     progress_->SetPosition(i + 1);
     status_->SetText(RunStatus(header, i + 1));
     ui::PumpOneMessage();

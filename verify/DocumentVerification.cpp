@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "external/QpHandles.h"
-#include "platform/text/Utf.h"
 #include "verify/DocumentFingerprint.h"
 
 namespace sealrun::verify {
@@ -13,19 +12,18 @@ namespace {
 
 using Examiner = DocumentExamination (*)(qp_document);
 
-int VerifyWith(Examiner examine, qp_engine engine, std::u16string_view path, int row, std::u16string& resultText,
-               const RowOutcome& outcome) {
+VerificationResult Examine(Examiner examine, qp_engine engine, std::u16string_view path) {
   const external::DocumentHandle document = external::OpenDocument(engine, path);
-  if (!document) {
-    outcome.Fail(row, Highlight::No);
-    resultText = kOpenFailedText;
-    return kDocumentOpenFailed;
-  }
+  if (!document) return VerificationResult::NotOpened();
   const DocumentExamination examination = examine(document.get());
-  const int invalid = examination.Invalid();
-  if (invalid > 0) outcome.Fail(row, Highlight::Yes);
-  resultText = VerificationResultText(examination.Valid(), invalid);
-  return invalid;
+  return VerificationResult::Examined(examination.Valid(), examination.Invalid());
+}
+
+VerificationResult VerifyWith(Examiner examine, qp_engine engine, std::u16string_view path, int row,
+                              const RowOutcome& outcome) {
+  const VerificationResult result = Examine(examine, engine, path);
+  if (result.Failed()) outcome.Fail(row, result.RowHighlight());
+  return result;
 }
 
 }  // namespace
@@ -76,20 +74,14 @@ DocumentExamination ExamineSealAnnotations(qp_document document) {
   return examination;
 }
 
-std::u16string VerificationResultText(int valid, int invalid) {
-  using platform::text::Widen;
-  return u"印章总数:" + Widen(std::to_string(valid + invalid)) + u" 有效:" + Widen(std::to_string(valid)) +
-         u" 失效:" + Widen(std::to_string(invalid));
+VerificationResult VerifySignatureFields(qp_engine engine, std::u16string_view path, int row,
+                                         const RowOutcome& outcome) {
+  return VerifyWith(&ExamineSignatureFields, engine, path, row, outcome);
 }
 
-int VerifySignatureFields(qp_engine engine, std::u16string_view path, int row, std::u16string& resultText,
-                          const RowOutcome& outcome) {
-  return VerifyWith(&ExamineSignatureFields, engine, path, row, resultText, outcome);
-}
-
-int VerifySealAnnotations(qp_engine engine, std::u16string_view path, int row, std::u16string& resultText,
-                          const RowOutcome& outcome) {
-  return VerifyWith(&ExamineSealAnnotations, engine, path, row, resultText, outcome);
+VerificationResult VerifySealAnnotations(qp_engine engine, std::u16string_view path, int row,
+                                         const RowOutcome& outcome) {
+  return VerifyWith(&ExamineSealAnnotations, engine, path, row, outcome);
 }
 
 }  // namespace sealrun::verify

@@ -6,16 +6,15 @@
 #include <string_view>
 #include <vector>
 
+#include "config/SignatureMode.h"
 #include "external/qp.h"
 #include "verify/RowOutcome.h"
 #include "verify/SealDiscovery.h"
+#include "verify/VerificationResult.h"
 
 namespace sealrun::verify {
 
-inline constexpr char16_t kOpenFailedText[] = u"文档打开失败";
-inline constexpr int kDocumentOpenFailed = -1;
-
-enum class SealForm { SealAnnotation, SignatureField };
+using config::SealForm;
 
 struct SealVerdict {
   SealForm form = SealForm::SealAnnotation;
@@ -40,15 +39,11 @@ DocumentExamination ExamineSignatureFields(qp_document document);
 // fingerprint adds stay in memory.
 DocumentExamination ExamineSealAnnotations(qp_document document);
 
-// "印章总数:T 有效:V 失效:I".
-std::u16string VerificationResultText(int valid, int invalid);
-
-// One file of a verification run: the number of invalid seals, or kDocumentOpenFailed with the text
-// "文档打开失败". A file with an invalid seal (or that does not open) is reported as failed; only the
-// former is highlighted.
-int VerifySignatureFields(qp_engine engine, std::u16string_view path, int row, std::u16string& resultText,
-                          const RowOutcome& outcome);
-int VerifySealAnnotations(qp_engine engine, std::u16string_view path, int row, std::u16string& resultText,
-                          const RowOutcome& outcome);
+// One file of a verification run: the document's seal counts, or that it did not open. A file with an
+// invalid seal (or that does not open) is reported as failed; only the former is highlighted.
+VerificationResult VerifySignatureFields(qp_engine engine, std::u16string_view path, int row,
+                                         const RowOutcome& outcome);
+VerificationResult VerifySealAnnotations(qp_engine engine, std::u16string_view path, int row,
+                                         const RowOutcome& outcome);
 
 }  // namespace sealrun::verify

@@ -19,8 +19,6 @@ std::u16string UpToFirstZero(std::u16string text) {
 
 }  // namespace
 
-bool IsFieldSignatureMode(std::u16string_view signatureMode) { return signatureMode == u"1"; }
-
 bool IsSealAnnotation(qp_annot annotation) {
   const char* subtype = qp_annot_get_subtype(annotation);
   return subtype != nullptr && std::strcmp(subtype, kSealSubtype) == 0;

@@ -17,9 +17,6 @@ namespace sealrun::verify {
 // (a hostile stream could otherwise decompress into any amount of memory).
 inline constexpr std::size_t kMaxRecordBytes = 64 * 1024;
 
-// Signature fields exactly when the mode text is "1"; any other text selects seal annotations.
-bool IsFieldSignatureMode(std::u16string_view signatureMode);
-
 // Exact, case-sensitive subtype test.
 bool IsSealAnnotation(qp_annot annotation);
 // The object number of the annotation's dictionary (0 for a direct dictionary).

@@ -13,18 +13,17 @@ using external::LoadPage;
 using external::OpenDocument;
 using external::PageHandle;
 
-// Saves when something was removed and reports the file's outcome.
-int Finish(qp_document document, bool removed, int row, const RowOutcome& outcome) {
-  if (!removed) {
-    outcome.Fail(row, Highlight::Yes);
-    return kNothingRemoved;
-  }
-  if (const int saved = qp_document_save(document); saved != QP_OK) {
-    // Not written (a read-only file, a full disk): the seal is still there.
-    outcome.Fail(row, Highlight::Yes);
-    return saved;
-  }
-  return kSealRemoved;
+// A file that kept its seal joins the run's failed rows.
+RemovalResult Report(RemovalResult result, int row, const RowOutcome& outcome) {
+  if (!result) outcome.Fail(row, result.RowHighlight());
+  return result;
+}
+
+// Saves after the seal was taken out.
+RemovalResult Save(qp_document document) {
+  // Not written (a read-only file, a full disk): the seal is still there.
+  if (const int saved = qp_document_save(document); saved != QP_OK) return {RemovalFailure::NotSaved, saved};
+  return {};
 }
 
 bool RemoveField(qp_document document, qp_field field) {
@@ -41,53 +40,57 @@ bool RemoveField(qp_document document, qp_field field) {
   return true;
 }
 
+RemovalResult RemoveLatestField(qp_document document, std::u16string_view ownerSerial) {
+  const int latest = LatestSignatureObjectNumber(document);
+  qp_field chosen = nullptr;
+  if (latest > 0) {
+    ForEachSignedField(document, [&](qp_field field, qp_signature signature) {
+      if (chosen == nullptr && qp_signature_get_obj_num(signature) == latest) chosen = field;
+    });
+  }
+  if (chosen == nullptr) return RemovalFailure::NoSeal;
+  if (!RecordBelongsTo(SignatureFieldReader(chosen), ownerSerial)) return RemovalFailure::OtherOwner;
+  // The field is deleted after the walk, so no signature object of the walk outlives its field.
+  if (!RemoveField(document, chosen)) return RemovalFailure::NotDeleted;
+  return Save(document);
+}
+
+RemovalResult RemoveLatestAnnotation(qp_document document, std::u16string_view ownerSerial) {
+  const auto latest = FindLatestSealAnnotation(document);
+  if (!latest) return RemovalFailure::NoSeal;
+  const PageHandle page = LoadPage(document, latest->pageIndex);
+  for (qp_annot annotation = page ? qp_page_load_annots(page.get()) : nullptr; annotation != nullptr;
+       annotation = qp_annot_next(annotation)) {
+    if (!IsSealAnnotation(annotation) || AnnotationObjectNumber(annotation) != latest->objectNumber) continue;
+    const SealRecordText record = SealAnnotationReader(annotation);
+    if (record.state != RecordState::Readable) return RemovalFailure::RecordUnreadable;
+    if (!RecordBelongsTo(record.text, ownerSerial)) return RemovalFailure::OtherOwner;
+    // The handle is gone after the delete: the walk stops here.
+    if (qp_annot_delete(annotation) != QP_OK) return RemovalFailure::NotDeleted;
+    return Save(document);
+  }
+  // Found by its number, but no longer on its page: nothing was taken out.
+  return RemovalFailure::NotDeleted;
+}
+
 }  // namespace
 
 bool RecordBelongsTo(std::u16string_view record, std::u16string_view ownerSerial) {
   return !ownerSerial.empty() && record.find(ownerSerial) != std::u16string_view::npos;
 }
 
-int RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row, std::u16string_view ownerSerial,
-                               const RowOutcome& outcome) {
+RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row,
+                                         std::u16string_view ownerSerial, const RowOutcome& outcome) {
   const DocumentHandle document = OpenDocument(engine, path);
-  if (!document) {
-    outcome.Fail(row, Highlight::No);
-    return kDocumentOpenFailed;
-  }
-  const int latest = LatestSignatureObjectNumber(document.get());
-  qp_field chosen = nullptr;
-  if (latest > 0) {
-    ForEachSignedField(document.get(), [&](qp_field field, qp_signature signature) {
-      if (chosen == nullptr && qp_signature_get_obj_num(signature) == latest) chosen = field;
-    });
-  }
-  // The field is deleted after the walk, so no signature object of the walk outlives its field.
-  const bool removed = chosen != nullptr && RecordBelongsTo(SignatureFieldReader(chosen), ownerSerial) &&
-                       RemoveField(document.get(), chosen);
-  return Finish(document.get(), removed, row, outcome);
+  if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
+  return Report(RemoveLatestField(document.get(), ownerSerial), row, outcome);
 }
 
-int RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row, std::u16string_view ownerSerial,
-                               const RowOutcome& outcome) {
+RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row,
+                                         std::u16string_view ownerSerial, const RowOutcome& outcome) {
   const DocumentHandle document = OpenDocument(engine, path);
-  if (!document) {
-    outcome.Fail(row, Highlight::No);
-    return kDocumentOpenFailed;
-  }
-  bool removed = false;
-  if (const auto latest = FindLatestSealAnnotation(document.get())) {
-    const PageHandle page = LoadPage(document.get(), latest->pageIndex);
-    for (qp_annot annotation = page ? qp_page_load_annots(page.get()) : nullptr; annotation != nullptr && !removed;
-         annotation = qp_annot_next(annotation)) {
-      if (!IsSealAnnotation(annotation) || AnnotationObjectNumber(annotation) != latest->objectNumber) continue;
-      const SealRecordText record = SealAnnotationReader(annotation);
-      if (record.state != RecordState::Readable || !RecordBelongsTo(record.text, ownerSerial)) continue;
-      // The handle is gone after the delete: the walk stops here.
-      removed = qp_annot_delete(annotation) == QP_OK;
-      break;
-    }
-  }
-  return Finish(document.get(), removed, row, outcome);
+  if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
+  return Report(RemoveLatestAnnotation(document.get(), ownerSerial), row, outcome);
 }
 
 }  // namespace sealrun::verify

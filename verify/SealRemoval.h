@@ -4,14 +4,10 @@
 #include <string_view>
 
 #include "external/qp.h"
+#include "verify/RemovalResult.h"
 #include "verify/RowOutcome.h"
 
 namespace sealrun::verify {
-
-inline constexpr int kSealRemoved = 0;
-inline constexpr int kNothingRemoved = 1;
-// kDocumentOpenFailed (-1) when the document does not open; a failed save passes the engine's result
-// through (the file is left as it was).
 
 // A record belongs to the owner when it contains the owner's key serial. An empty serial owns nothing: a
 // plain substring test would let it own every seal.
@@ -19,11 +15,11 @@ bool RecordBelongsTo(std::u16string_view record, std::u16string_view ownerSerial
 
 // The signed field with the highest signature object number goes, with its widget, when its record
 // belongs to the owner. Any other outcome leaves the file untouched and reports the row as failed.
-int RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row, std::u16string_view ownerSerial,
-                               const RowOutcome& outcome);
+RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row,
+                                         std::u16string_view ownerSerial, const RowOutcome& outcome);
 // The seal annotation with the highest object number goes when its record is readable and belongs to the
 // owner.
-int RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row, std::u16string_view ownerSerial,
-                               const RowOutcome& outcome);
+RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row,
+                                         std::u16string_view ownerSerial, const RowOutcome& outcome);
 
 }  // namespace sealrun::verify

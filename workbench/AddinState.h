@@ -4,10 +4,12 @@
 // no lock.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "signing/SealTemplate.h"
 #include "config/PublicSettings.h"
+#include "config/SignatureMode.h"
 #include "external/qp.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Interfaces.h"
@@ -21,6 +23,8 @@ enum class PaneMode { Sign, Verify, Remove };
 
 // pageSetting before the automation client ever set a page.
 inline constexpr int32_t kPageSettingUnset = -100;
+// The signature mode from the add-in object's creation until the connection reads the setting.
+inline constexpr std::u16string_view kSignatureModeBeforeConnection = u"1";
 
 struct AddinState {
   platform::com::ComPtr<platform::com::IDispatch> host;  // the host's application object, held while connected
@@ -30,7 +34,7 @@ struct AddinState {
   int32_t pageSetting = kPageSettingUnset;
   platform::com::VARIANT_BOOL addDate = 0;
   platform::com::VARIANT_BOOL textPosLocked = 0;
-  std::u16string signatureMode = u"1";
+  config::SignatureMode signatureMode{kSignatureModeBeforeConnection};
   PaneMode paneMode = PaneMode::Sign;
   std::u16string resultSummary;
   std::vector<SealTemplate> templates;
@@ -44,7 +48,7 @@ AddinState& State();
 // when a run starts; its length is the run's failure count.
 std::vector<int>& FailedItemList();
 
-// True for signature fields: exactly "1"; any other text selects seal annotations.
-inline bool UsesSignatureFields(const AddinState& state) { return state.signatureMode == u"1"; }
+// True when the runs stamp, verify and remove signature fields rather than seal annotations.
+inline bool UsesSignatureFields(const AddinState& state) { return state.signatureMode.StampsSignatureFields(); }
 
 }  // namespace sealrun::workbench

@@ -132,7 +132,7 @@ bool SealSession::Start(std::string& failure) {
   inputs.ipAddress = platform::text::Widen(platform::net::LocalIPv4Address());
 
   annotationInputs_ = inputs;
-  annotationInputs_.signatureMode = u"0";
+  annotationInputs_.signatureMode = config::SignatureMode(u"0");
   annotationInputs_.signSealMessage = [this, keySerial = inputs.keySerial, sealSerial = sealRecord.SerialNumber](
                                           std::u16string_view fingerprint, std::u16string_view pin,
                                           std::u16string& certificateText) {
@@ -141,15 +141,17 @@ bool SealSession::Start(std::string& failure) {
     return message;
   };
   fieldInputs_ = inputs;
-  fieldInputs_.signatureMode = u"1";
+  fieldInputs_.signatureMode = config::SignatureMode(u"1");
   fieldInputs_.certificate = certificateDer_;
   fieldInputs_.signerName = seal::SignerDisplayName(*certificate);
   return true;
 }
 
 int SealSession::Stamp(const fs::path& file, StampMode mode) {
-  return mode == StampMode::SealAnnotation ? signing::StampSealAnnotation(annotationInputs_, file.u16string(), kPin)
-                                           : signing::StampSignatureField(fieldInputs_, file.u16string(), kPin);
+  const signing::StampResult result = mode == StampMode::SealAnnotation
+                                          ? signing::StampSealAnnotation(annotationInputs_, file.u16string(), kPin)
+                                          : signing::StampSignatureField(fieldInputs_, file.u16string(), kPin);
+  return result.Code();
 }
 
 }  // namespace sealrun::bench

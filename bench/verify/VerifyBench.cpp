@@ -90,16 +90,15 @@ void Verify(benchmark::State& state, FileSet set, StampMode mode) {
   if (!sealed.failure.empty()) return state.SkipWithError(sealed.failure.c_str());
   std::vector<int> failedRows;
   const sealrun::verify::RowOutcome outcome{failedRows, nullptr};
-  std::u16string text;
   std::int64_t verified = 0;
   for (auto _ : state) {
     for (size_t row = 0; row < sealed.files.size(); ++row) {
       const std::u16string path = sealed.files[row].u16string();
-      const int invalid =
+      const sealrun::verify::VerificationResult result =
           mode == StampMode::SealAnnotation
-              ? sealrun::verify::VerifySealAnnotations(world->session->Engine(), path, static_cast<int>(row), text, outcome)
-              : sealrun::verify::VerifySignatureFields(world->session->Engine(), path, static_cast<int>(row), text, outcome);
-      if (invalid != 0 || text != kOneValidSeal) {
+              ? sealrun::verify::VerifySealAnnotations(world->session->Engine(), path, static_cast<int>(row), outcome)
+              : sealrun::verify::VerifySignatureFields(world->session->Engine(), path, static_cast<int>(row), outcome);
+      if (result.Code() != 0 || result.Text() != kOneValidSeal) {
         const std::string failure = sealed.files[row].filename().string() + " does not verify as one valid seal";
         return state.SkipWithError(failure.c_str());
       }

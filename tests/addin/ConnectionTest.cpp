@@ -1,6 +1,7 @@
 // The add-in in its host: commands, popup and pane made at connection, the three commands toggling the
 // pane and its mode, the popup rules, the automation properties, and disconnection.
 #include "addin/PreStamp.h"
+#include "addin/SealrunPdf.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/host/CommandBarObjects.h"
 #include "platform/host/PaneObjects.h"
@@ -197,6 +198,30 @@ TEST_F(Connection, AutomationPropertiesAndDisconnection) {
   EXPECT_EQ(result.AsInt(), 3);
   ASSERT_TRUE(driver_.ClickControl(u"批量签章"));  // no longer subscribed: the pane does not react
   ASSERT_EQ(addin->OnConnection(driver_.Host().Application().Get()), com::S_OK);
+}
+
+TEST_F(Connection, SignatureFieldsUntilTheConnectionReadsTheSignatureMode) {
+  // This program's own copy of the add-in object and of the module-wide state it fills.
+  const std::filesystem::path folder = temp_ / "config" / "Signavox_ConfigFile";
+  std::filesystem::create_directories(folder);
+  for (const std::string setting : {"", "2", "1"}) {
+    SCOPED_TRACE(setting);
+    if (!setting.empty())
+      sealrun::testing::WriteFileBytes(folder / "OrtavexConfig.dll",
+                                       "<Brasmoor><S><SignatureMode>" + setting + "</SignatureMode></S></Brasmoor>");
+    State().signatureMode = config::SignatureMode(u"0");
+    com::ComPtr<external::QPXExtensibility> addin;
+    ASSERT_EQ(CSealrunPDF::CreateObject(nullptr, external::QPXExtensibility::kIid, addin.OutVoid()), com::S_OK);
+    EXPECT_EQ(State().signatureMode.Text(), u"1");
+    EXPECT_TRUE(UsesSignatureFields(State()));
+
+    ASSERT_EQ(addin->OnConnection(driver_.Host().Application().Get()), com::S_OK);
+    // No OrtavexConfig.dll anywhere reads as "0".
+    const std::u16string expected = setting.empty() ? u"0" : std::u16string(setting.begin(), setting.end());
+    EXPECT_EQ(State().signatureMode.Text(), expected);
+    EXPECT_EQ(UsesSignatureFields(State()), setting == "1");
+    EXPECT_EQ(addin->OnDisconnection(), com::S_OK);
+  }
 }
 
 }  // namespace

@@ -170,9 +170,15 @@ TEST_F(BatchCommands, SignaturesMadeByTheSigningServerOrTheFileLeftAsItWas) {
   UseSigningServer(refusing->Url("/tramex"));
   const fs::path other = Copy("pypdf-crazyones.pdf", temp_ / "in", "refused.pdf");
   const auto before = Snapshot({other});
-  run = Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", other.string()});
+  {
+    // With the add-in's traces on, the user reads why the file was not sealed.
+    const sealrun::testing::ScopedEnv debug("SEALRUN_DEBUG", "1");
+    run = Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", other.string()});
+  }
   EXPECT_EQ(run.exitCode, 1) << run.output;
   EXPECT_TRUE(Contains(run.output, "签章失败：1")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "ZQ_Ortavex2018_Normal_" + other.string() + " not sealed: the signing server refused"))
+      << run.output;
   ExpectUnchanged(before);
 }
 

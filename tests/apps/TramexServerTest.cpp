@@ -41,7 +41,8 @@ int UnusedPort() {
 class TramexServerTest : public OnlineSigningFixture {
  protected:
   // Signs the file through the production signer and HTTP transport; the file is restored on failure.
-  int Sign(const std::filesystem::path& path, const std::string& url, const protocol::HttpTransportLimits& limits = {}) {
+  StampResult Sign(const std::filesystem::path& path, const std::string& url,
+                   const protocol::HttpTransportLimits& limits = {}) {
     protocol::HttpPacketTransport transport(limits);
     const OnlineSigningRequest request{platform::text::Utf8ToUtf16(url), u"ZQ-DEMO-0001", u"SEAL-0007"};
     return SignWith(path, MakeOnlineSigner(request, &transport));
@@ -59,7 +60,7 @@ TEST_F(TramexServerTest, SignedFileIsValidAndNamesTheDemoCertificate) {
   ASSERT_FALSE(path.empty());
   auto server = Server();
   ASSERT_TRUE(server);
-  ASSERT_EQ(Sign(path, server->Url()), 0);
+  ASSERT_EQ(Sign(path, server->Url()).Code(), 0);
 
   const ToolResult judged = RunTool("pdfsig " + Quote(path));
   EXPECT_EQ(CountOf(judged.output, "Signature is Valid"), 1) << judged.output;
@@ -96,7 +97,7 @@ TEST_F(TramexServerTest, EarlierSignaturesStayValid) {
   const std::filesystem::path signedTwice = Copy("pyhanko-minimal-two-fields-signed-twice.pdf");
   ASSERT_FALSE(signedTwice.empty());
   ASSERT_EQ(CountOf(RunTool("pdfsig " + Quote(signedTwice)).output, "Signature is Valid"), 2);
-  ASSERT_EQ(Sign(signedTwice, server->Url()), 0);
+  ASSERT_EQ(Sign(signedTwice, server->Url()).Code(), 0);
   ToolResult judged = RunTool("pdfsig " + Quote(signedTwice));
   EXPECT_EQ(CountOf(judged.output, "Signature is Valid"), 3) << judged.output;
   EXPECT_EQ(CountOf(judged.output, "Signature Field Name:"), 3) << judged.output;
@@ -104,8 +105,8 @@ TEST_F(TramexServerTest, EarlierSignaturesStayValid) {
   // A file this server signed once is signed again: two server signatures, both valid.
   const std::filesystem::path plain = Copy("qpdf-minimal.pdf");
   ASSERT_FALSE(plain.empty());
-  ASSERT_EQ(Sign(plain, server->Url()), 0);
-  ASSERT_EQ(Sign(plain, server->Url()), 0);
+  ASSERT_EQ(Sign(plain, server->Url()).Code(), 0);
+  ASSERT_EQ(Sign(plain, server->Url()).Code(), 0);
   judged = RunTool("pdfsig " + Quote(plain));
   EXPECT_EQ(CountOf(judged.output, "Signature is Valid"), 2) << judged.output;
   EXPECT_EQ(SignatureCount(plain), 2);
@@ -115,15 +116,18 @@ TEST_F(TramexServerTest, EveryServerFailureLeavesTheFileAsItWas) {
   struct Case {
     const char* mode;
     std::vector<std::string> log;  // what the server logs for each request it gets
+    StampFailure failure;          // why the file was not signed
   };
   const Case cases[] = {
       // A refusal is still followed by the verification request, with nothing to confirm.
-      {"refuse", {"SIGNCONTEXT HTTP 200 STATUS REFUSED", "VERIFYSIGNATURE HTTP 200 STATUS NOSIGNATURE"}},
+      {"refuse", {"SIGNCONTEXT HTTP 200 STATUS REFUSED", "VERIFYSIGNATURE HTTP 200 STATUS NOSIGNATURE"},
+       StampFailure::ServerRefused},
       // No answer the client can read: it does not ask again.
-      {"http500", {"SIGNCONTEXT HTTP 500 STATUS OK"}},
-      {"nocert", {"SIGNCONTEXT HTTP 200 STATUS OK"}},
+      {"http500", {"SIGNCONTEXT HTTP 500 STATUS OK"}, StampFailure::NoServerAnswer},
+      {"nocert", {"SIGNCONTEXT HTTP 200 STATUS OK"}, StampFailure::UnusableServerAnswer},
       // The signature is rejected before the merge; the server is told what it sent and disowns it.
-      {"garbage", {"SIGNCONTEXT HTTP 200 STATUS OK", "VERIFYSIGNATURE HTTP 200 STATUS FAIL"}},
+      {"garbage", {"SIGNCONTEXT HTTP 200 STATUS OK", "VERIFYSIGNATURE HTTP 200 STATUS FAIL"},
+       StampFailure::UnusableServerAnswer},
   };
   const std::filesystem::path path = Copy("pypdf-crazyones.pdf");
   ASSERT_FALSE(path.empty());
@@ -132,7 +136,10 @@ TEST_F(TramexServerTest, EveryServerFailureLeavesTheFileAsItWas) {
     SCOPED_TRACE(c.mode);
     auto server = Server({"--fail", c.mode});
     ASSERT_TRUE(server);
-    EXPECT_EQ(Sign(path, server->Url()), kOnlineRefused);
+    const StampResult result = Sign(path, server->Url());
+    EXPECT_EQ(result.Code(), kOnlineRefused);
+    ASSERT_FALSE(result.Ok());
+    EXPECT_EQ(result.Failure(), c.failure) << result.Reason();
     EXPECT_TRUE(ReadFileBytes(path) == before) << "the file is byte for byte what it was";
     EXPECT_EQ(SignatureCount(path), 0);
     const std::vector<std::string> lines = server->RequestLines(c.log.size());
@@ -151,11 +158,14 @@ TEST_F(TramexServerTest, SlowOrAbsentServerLeavesTheFileAsItWas) {
   ASSERT_TRUE(slow);
   protocol::HttpTransportLimits impatient;
   impatient.readTimeout = std::chrono::milliseconds(250);
-  EXPECT_EQ(Sign(path, slow->Url(), impatient), kOnlineRefused);
+  const StampResult late = Sign(path, slow->Url(), impatient);
+  EXPECT_EQ(late.Code(), kOnlineRefused);
+  ASSERT_FALSE(late.Ok());
+  EXPECT_EQ(late.Failure(), StampFailure::NoServerAnswer);
   EXPECT_TRUE(ReadFileBytes(path) == before);
   EXPECT_EQ(SignatureCount(path), 0);
   // With the default read time-out the same server's answers arrive and the file is signed.
-  EXPECT_EQ(Sign(path, slow->Url()), 0);
+  EXPECT_EQ(Sign(path, slow->Url()).Code(), 0);
   EXPECT_EQ(SignatureCount(path), 1);
 
   const std::filesystem::path other = Copy("qpdf-minimal.pdf");
@@ -163,9 +173,13 @@ TEST_F(TramexServerTest, SlowOrAbsentServerLeavesTheFileAsItWas) {
   const std::string otherBefore = ReadFileBytes(other);
   const int port = UnusedPort();
   ASSERT_NE(port, 0);
-  EXPECT_EQ(Sign(other, "http://127.0.0.1:" + std::to_string(port) + "/tramex"), kOnlineRefused);
-  EXPECT_TRUE(ReadFileBytes(other) == otherBefore);
-  EXPECT_EQ(Sign(other, "not an address"), kOnlineRefused);
+  for (const std::string& url : {"http://127.0.0.1:" + std::to_string(port) + "/tramex", std::string("not an address")}) {
+    const StampResult absent = Sign(other, url);
+    EXPECT_EQ(absent.Code(), kOnlineRefused) << url;
+    ASSERT_FALSE(absent.Ok());
+    EXPECT_EQ(absent.Failure(), StampFailure::NoServerAnswer) << url;
+    EXPECT_TRUE(ReadFileBytes(other) == otherBefore);
+  }
   EXPECT_TRUE(ReadFileBytes(other) == otherBefore);
 }
 

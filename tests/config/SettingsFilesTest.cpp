@@ -104,7 +104,9 @@ TEST_F(SettingsFiles, FirstStartCreatesThePersonalFileBesideTheModuleAndRemember
   const auto file = ModuleFolder("Velmarch.SealrunPDF") / "BatchPDFConfig.dll";
   const ConnectionSettings first = ReadConnectionSettings();
   EXPECT_EQ(first.sigFilePath, u"");
-  EXPECT_EQ(first.signatureMode, u"0");  // no OrtavexConfig.dll anywhere
+  EXPECT_EQ(first.signatureMode.Text(), u"0");  // no OrtavexConfig.dll anywhere
+  EXPECT_EQ(first.signatureMode.Form(), SealForm::SealAnnotation);
+  EXPECT_TRUE(first.signatureMode.ProtectsRecords());
   EXPECT_EQ(ReadFileBytes(file), std::string(kPersonalFileTemplate));
 
   // A long path (more than 259 bytes in any code page) with Chinese text is held whole.

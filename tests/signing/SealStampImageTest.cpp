@@ -129,7 +129,7 @@ class SealStampImageTest : public StampFixture {
     const auto path = temp_ / (name + ".pdf");
     WriteTestPdf(path, {BlankPage({0, 0, 300, 400}, std::nullopt, 0)});
     inputs_.image = picture;
-    EXPECT_EQ(StampSealAnnotation(inputs_, Wide(path), u"123456", nullptr), 0);
+    EXPECT_EQ(StampSealAnnotation(inputs_, Wide(path), u"123456", nullptr).Code(), 0);
     StampedImage stamped{OpenDocument(engine_, path), nullptr};
     if (!stamped.document) return stamped;
     const auto seals = SealAnnotations(stamped.document.get(), 0);

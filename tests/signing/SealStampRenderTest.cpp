@@ -8,14 +8,14 @@ namespace sealrun::signing::testing {
 namespace {
 
 constexpr PixelBox kWholePage{0, 0, 1 << 30, 1 << 30};
-using Stamp = int (*)(const StampInputs&, std::u16string_view, std::u16string_view, StampRecord*);
+using Stamp = StampResult (*)(const StampInputs&, std::u16string_view, std::u16string_view, StampRecord*);
 
 class SealStampRenderTest : public StampFixture {
  protected:
   void ExpectSealAtBottomRight(const std::filesystem::path& path, Stamp stamp) {
     const auto before = RenderPage(path, 0);
     ASSERT_TRUE(before) << "pdftoppm could not render " << path;
-    ASSERT_EQ(stamp(inputs_, Wide(path), u"123456", nullptr), 0);
+    ASSERT_EQ(stamp(inputs_, Wide(path), u"123456", nullptr).Code(), 0);
     const auto after = RenderPage(path, 0);
     ASSERT_TRUE(after);
     ASSERT_EQ(after->width, before->width);

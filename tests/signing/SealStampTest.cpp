@@ -33,7 +33,7 @@ TEST_F(SealStampTest, SealAnnotationAppendsOneUpdateWithTheRecordAndTheSavedFile
     const auto path = CorpusCopy(name);
     const std::string original = ReadFileBytes(*path);
     StampRecord written;
-    ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*path), u"123456", &written), 0);
+    ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*path), u"123456", &written).Code(), 0);
     const std::string stamped = ReadFileBytes(*path);
     EXPECT_TRUE(IsPrefixOf(original, stamped)) << "the original bytes must stay in front of one appended update";
     EXPECT_EQ(Count(stamped, "%%EOF") - Count(original, "%%EOF"), 1);
@@ -81,7 +81,7 @@ TEST_F(SealStampTest, SignedMessageAndCertificateAreStoredCompressedAsUtf16) {
     return message;
   };
   StampRecord written;
-  ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*path), u"654321", &written), 0);
+  ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*path), u"654321", &written).Code(), 0);
 
   const DocumentHandle document = OpenDocument(engine_, *path);
   ASSERT_TRUE(document);
@@ -104,7 +104,7 @@ TEST_F(SealStampTest, SignedMessageAndCertificateAreStoredCompressedAsUtf16) {
   // A service that signs nothing leaves both entries out and the seal is still saved.
   const auto second = CorpusCopy("pypdf-crazyones.pdf");
   inputs_.signSealMessage = [](std::u16string_view, std::u16string_view, std::u16string&) { return std::u16string(); };
-  ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*second), u"654321"), 0);
+  ASSERT_EQ(StampSealAnnotation(inputs_, Wide(*second), u"654321").Code(), 0);
   const DocumentHandle plain = OpenDocument(engine_, *second);
   const auto plainSeals = SealAnnotations(plain.get(), 0);
   ASSERT_EQ(plainSeals.size(), 1u);
@@ -113,7 +113,7 @@ TEST_F(SealStampTest, SignedMessageAndCertificateAreStoredCompressedAsUtf16) {
 }
 
 TEST_F(SealStampTest, SignatureFieldIsSignedAndEarlierSignaturesStillVerify) {
-  inputs_.signatureMode = u"1";
+  inputs_.signatureMode = config::SignatureMode(u"1");
   inputs_.handwritten = true;
   struct Case {
     const char* name;
@@ -127,7 +127,7 @@ TEST_F(SealStampTest, SignatureFieldIsSignedAndEarlierSignaturesStillVerify) {
     const auto path = CorpusCopy(c.name);
     const std::string original = ReadFileBytes(*path);
     StampRecord written;
-    ASSERT_EQ(StampSignatureField(inputs_, Wide(*path), u"123456", &written), 0);
+    ASSERT_EQ(StampSignatureField(inputs_, Wide(*path), u"123456", &written).Code(), 0);
     EXPECT_TRUE(IsPrefixOf(original, ReadFileBytes(*path)));
     const ToolRun check = RunTool("qpdf --check " + Quote(*path));
     EXPECT_EQ(check.exitCode, 0) << check.output;
@@ -162,15 +162,18 @@ TEST_F(SealStampTest, OnlineSignerReplacesTheEngineSignature) {
   inputs_.signOnline = [&](qp_signature signature) {
     ++calls;
     EXPECT_NE(signature, nullptr);
-    return -3;  // the server refused before anything was saved
+    return StampResult(StampFailure::ServerRefused);
   };
-  EXPECT_EQ(StampSignatureField(inputs_, Wide(*path), u"123456"), -3);
+  const StampResult result = StampSignatureField(inputs_, Wide(*path), u"123456");
+  EXPECT_EQ(result.Code(), -3);
+  ASSERT_FALSE(result.Ok());
+  EXPECT_EQ(result.Failure(), StampFailure::ServerRefused) << "the signer's reason reaches the run";
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(ReadFileBytes(*path), original);
 }
 
 TEST_F(SealStampTest, EveryFailureLeavesTheFileByteIdentical) {
-  using Stamp = int (*)(const StampInputs&, std::u16string_view, std::u16string_view, StampRecord*);
+  using Stamp = StampResult (*)(const StampInputs&, std::u16string_view, std::u16string_view, StampRecord*);
   const auto notPdf = temp_ / "letter.pdf";
   WriteFileBytes(notPdf, "Dear reader, this is not a PDF file.\n");
   const auto onePage = temp_ / "one-page.pdf";
@@ -187,25 +190,33 @@ TEST_F(SealStampTest, EveryFailureLeavesTheFileByteIdentical) {
   struct Case {
     const char* what;
     std::optional<std::filesystem::path> path;
-    int expected;  // 0: any nonzero result
+    int expected;  // the per-document number
+    StampFailure failure;
+    std::optional<Permission> denied;
+    std::optional<PlacementFailure> notPlaced;
     std::function<void(StampInputs&)> change;
   };
   const std::vector<Case> cases = {
       {"form filling and modification denied", CorpusCopy("derived-aes128-r4-nomodify-noform-FormTestFromOo.pdf"),
-       kStampOpenFailed, nullptr},
-      {"modification denied", CorpusCopy("qpdf-enc-R3-V2.pdf"), kStampOpenFailed, nullptr},
-      {"annotations and modification denied", CorpusCopy("pdfjs-secHandler.pdf"), kStampOpenFailed, nullptr},
-      {"not a PDF", notPdf, kStampOpenFailed, nullptr},
-      {"template page beyond the last page", onePage, kStampOpenFailed,
-       [&](StampInputs& in) { in.placement.selectedTemplate = &pageThree; }},
-      {"keyword on no page", onePage, kStampOpenFailed,
+       kStampOpenFailed, StampFailure::PermissionDenied, Permission::FillForms, std::nullopt, nullptr},
+      {"modification denied", CorpusCopy("qpdf-enc-R3-V2.pdf"), kStampOpenFailed, StampFailure::PermissionDenied,
+       Permission::Modify, std::nullopt, nullptr},
+      {"annotations and modification denied", CorpusCopy("pdfjs-secHandler.pdf"), kStampOpenFailed,
+       StampFailure::PermissionDenied, Permission::Modify, std::nullopt, nullptr},
+      {"not a PDF", notPdf, kStampOpenFailed, StampFailure::NotOpened, std::nullopt, std::nullopt, nullptr},
+      {"template page beyond the last page", onePage, kStampOpenFailed, StampFailure::NoPlacement, std::nullopt,
+       PlacementFailure::TemplatePageBeyondLast, [&](StampInputs& in) { in.placement.selectedTemplate = &pageThree; }},
+      {"keyword on no page", onePage, kStampOpenFailed, StampFailure::NoPlacement, std::nullopt,
+       PlacementFailure::KeywordNotFound,
        [](StampInputs& in) {
          in.placement.keyword = u"absent";
          in.placement.keywordMode = true;
          in.placement.pageSetting = kPageSettingAllPages;
        }},
-      {"picture does not decode", onePage, kStampNoImage, [&](StampInputs& in) { in.image = badPicture; }},
-      {"seal names no record", onePage, kStampNoRecord, [](StampInputs& in) { in.seal.reset(); }},
+      {"picture does not decode", onePage, kStampNoImage, StampFailure::NoImage, std::nullopt, std::nullopt,
+       [&](StampInputs& in) { in.image = badPicture; }},
+      {"seal names no record", onePage, kStampNoRecord, StampFailure::NoRecord, std::nullopt, std::nullopt,
+       [](StampInputs& in) { in.seal.reset(); }},
   };
   for (const Stamp stamp : {Stamp{&StampSealAnnotation}, Stamp{&StampSignatureField}}) {
     for (const Case& c : cases) {
@@ -214,7 +225,12 @@ TEST_F(SealStampTest, EveryFailureLeavesTheFileByteIdentical) {
       if (c.change) c.change(inputs);
       const std::string original = ReadFileBytes(*c.path);
       StampRecord written;
-      EXPECT_EQ(stamp(inputs, Wide(*c.path), u"123456", &written), c.expected);
+      const StampResult result = stamp(inputs, Wide(*c.path), u"123456", &written);
+      EXPECT_EQ(result.Code(), c.expected);
+      ASSERT_FALSE(result.Ok());
+      EXPECT_EQ(result.Failure(), c.failure) << result.Reason();
+      EXPECT_EQ(result.DeniedPermission(), c.denied);
+      EXPECT_EQ(result.PlacementFailed(), c.notPlaced);
       EXPECT_EQ(ReadFileBytes(*c.path), original);
       EXPECT_TRUE(written.text.empty());
     }
@@ -222,12 +238,16 @@ TEST_F(SealStampTest, EveryFailureLeavesTheFileByteIdentical) {
 
   // A missing file stays missing; a signer certificate without its key in the store signs nothing.
   const auto missing = temp_ / "missing.pdf";
-  EXPECT_EQ(StampSealAnnotation(inputs_, Wide(missing), u"123456"), kStampOpenFailed);
+  EXPECT_EQ(StampSealAnnotation(inputs_, Wide(missing), u"123456").Code(), kStampOpenFailed);
   EXPECT_FALSE(std::filesystem::exists(missing));
   StampInputs keyless = inputs_;
   keyless.certificate = stranger.certificateDer;
   const std::string original = ReadFileBytes(onePage);
-  EXPECT_NE(StampSignatureField(keyless, Wide(onePage), u"123456"), 0);
+  const StampResult unsigned_ = StampSignatureField(keyless, Wide(onePage), u"123456");
+  EXPECT_NE(unsigned_.Code(), 0);
+  ASSERT_FALSE(unsigned_.Ok());
+  EXPECT_EQ(unsigned_.Failure(), StampFailure::NotSigned);
+  EXPECT_EQ(unsigned_.Code(), unsigned_.EngineCode()) << "the engine's result passes through";
   EXPECT_EQ(ReadFileBytes(onePage), original);
 }
 

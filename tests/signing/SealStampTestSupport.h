@@ -81,7 +81,7 @@ class StampFixture : public ::testing::Test {
     inputs_.seal = SealRecordFields{u"演示公章", u"Sealrun Demo", u"Tester", u"SEAL-0001"};
     inputs_.keySerial = u"ZQ-DEMO-0001";
     inputs_.ipAddress = u"192.0.2.7";
-    inputs_.signatureMode = u"0";
+    inputs_.signatureMode = config::SignatureMode(u"0");
     inputs_.certificate = sealrun::testing::SharedTestIdentity().certificateDer;
     inputs_.signerName = u"Sealrun Test Signer";
   }

@@ -83,7 +83,7 @@ class SigModelDlgTest : public ::testing::Test {
     inputs.engine = engine_;
     inputs.files = std::move(files);
     inputs.templates = {Record(u"预盖位置1"), Record(u"预盖位置2")};
-    inputs.signatureMode = u"0";
+    inputs.signatureMode = config::SignatureMode(u"0");
     return inputs;
   }
 

@@ -89,7 +89,7 @@ TEST_F(SigModelDlgTest, MissingCertificateRefusesASignatureFieldRun) {
   const std::string original = ReadFileBytes(file);
 
   SignDialogInputs inputs = Inputs({platform::fs::PathToUtf16(file)});
-  inputs.signatureMode = u"1";
+  inputs.signatureMode = config::SignatureMode(u"1");
   CSigModelDlg dialog(inputs);
   Open(dialog, [this](CSigModelDlg& d) {
     Get<ui::Edit>(d, kPinEdit).Type(kDemoPin);
@@ -114,7 +114,7 @@ TEST_F(SigModelDlgTest, SignatureFieldRunSignsWithTheKeysCertificate) {
   const fs::path file = Copy("pypdf-crazyones.pdf", "one.pdf");
   const std::string original = ReadFileBytes(file);
   SignDialogInputs inputs = Inputs({platform::fs::PathToUtf16(file)});
-  inputs.signatureMode = u"1";
+  inputs.signatureMode = config::SignatureMode(u"1");
   CSigModelDlg dialog(inputs);
   Open(dialog, [](CSigModelDlg& d) {
     Get<ui::Edit>(d, kPinEdit).Type(kDemoPin);

@@ -43,7 +43,8 @@ std::vector<std::uint8_t> ExpectedAttributes(const crypto::Bytes& digest) {
 
 class SignOnlineTest : public OnlineSigningFixture {
  protected:
-  int Sign(const std::filesystem::path& path, protocol::PacketTransport& server, OnlineSigningTrace* trace = nullptr) {
+  StampResult Sign(const std::filesystem::path& path, protocol::PacketTransport& server,
+                   OnlineSigningTrace* trace = nullptr) {
     return SignWith(path, [&](qp_signature signature) { return SignOnline(signature, request_, server, trace); });
   }
 
@@ -86,7 +87,7 @@ TEST_F(SignOnlineTest, MergedSignatureIsValidAndNamesTheServersCertificate) {
   const std::size_t originalSize = ReadFileBytes(path).size();
   InProcessSigningServer server;
   OnlineSigningTrace trace;
-  ASSERT_EQ(Sign(path, server, &trace), 0);
+  ASSERT_EQ(Sign(path, server, &trace).Code(), 0);
   EXPECT_EQ(trace.status, u"OK");
 
   // The engine, OpenSSL and poppler all accept the signature.
@@ -163,7 +164,7 @@ TEST_F(SignOnlineTest, EarlierSignaturesStayValid) {
   ASSERT_FALSE(path.empty());
   ASSERT_EQ(CountOf(RunTool("pdfsig " + Quote(path)).output, "Signature is Valid"), 2);
   InProcessSigningServer server;
-  ASSERT_EQ(Sign(path, server), 0);
+  ASSERT_EQ(Sign(path, server).Code(), 0);
   const ToolResult judged = RunTool("pdfsig " + Quote(path));
   EXPECT_EQ(CountOf(judged.output, "Signature is Valid"), 3) << judged.output;
   EXPECT_EQ(CountOf(judged.output, "Signature Field Name:"), 3) << judged.output;
@@ -173,19 +174,22 @@ TEST_F(SignOnlineTest, EveryRefusalLeavesTheFileAsItWas) {
   struct Case {
     Spoil spoil;
     int expected;
+    StampFailure failure;
     bool verificationSent;
     const char* label;
   };
   const Case cases[] = {
-      {Spoil::Refuse, kOnlineRefused, true, "STATUS not OK"},
-      {Spoil::NoCertificate, kOnlineRefused, false, "OK without a certificate"},
-      {Spoil::EmptySignature, kOnlineEmptySignature, true, "empty SIGNRESULT"},
-      {Spoil::SignatureNotBase64, kOnlineRefused, true, "SIGNRESULT not Base64"},
-      {Spoil::WrongSignature, kOnlineRefused, true, "signature that does not verify"},
-      {Spoil::OtherCertificate, kOnlineRefused, true, "certificate of another key"},
-      {Spoil::CertificateGarbage, kOnlineRefused, true, "CERTCONTEXT not a certificate"},
-      {Spoil::NoAnswer, kOnlineRefused, false, "no answer"},
-      {Spoil::NotAPacket, kOnlineRefused, true, "HTML instead of a packet"},
+      {Spoil::Refuse, kOnlineRefused, StampFailure::ServerRefused, true, "STATUS not OK"},
+      {Spoil::NoCertificate, kOnlineRefused, StampFailure::UnusableServerAnswer, false, "OK without a certificate"},
+      {Spoil::EmptySignature, kOnlineEmptySignature, StampFailure::NoServerSignature, true, "empty SIGNRESULT"},
+      {Spoil::SignatureNotBase64, kOnlineRefused, StampFailure::UnusableServerAnswer, true, "SIGNRESULT not Base64"},
+      {Spoil::WrongSignature, kOnlineRefused, StampFailure::UnusableServerAnswer, true,
+       "signature that does not verify"},
+      {Spoil::OtherCertificate, kOnlineRefused, StampFailure::UnusableServerAnswer, true, "certificate of another key"},
+      {Spoil::CertificateGarbage, kOnlineRefused, StampFailure::UnusableServerAnswer, true,
+       "CERTCONTEXT not a certificate"},
+      {Spoil::NoAnswer, kOnlineRefused, StampFailure::NoServerAnswer, false, "no answer"},
+      {Spoil::NotAPacket, kOnlineRefused, StampFailure::ServerRefused, true, "HTML instead of a packet"},
   };
   const std::filesystem::path original = Copy("pypdf-crazyones.pdf");
   ASSERT_FALSE(original.empty());
@@ -195,7 +199,10 @@ TEST_F(SignOnlineTest, EveryRefusalLeavesTheFileAsItWas) {
     SCOPED_TRACE(c.label);
     InProcessSigningServer server(c.spoil);
     OnlineSigningTrace trace;
-    EXPECT_EQ(Sign(original, server, &trace), c.expected);
+    const StampResult result = Sign(original, server, &trace);
+    EXPECT_EQ(result.Code(), c.expected);
+    ASSERT_FALSE(result.Ok());
+    EXPECT_EQ(result.Failure(), c.failure) << result.Reason();
     EXPECT_TRUE(ReadFileBytes(original) == before) << "the placeholder signature was taken back out";
     EXPECT_EQ(SignatureCount(original), signaturesBefore);
     EXPECT_EQ(trace.verificationSent, c.verificationSent);
@@ -208,7 +215,7 @@ TEST_F(SignOnlineTest, EveryRefusalLeavesTheFileAsItWas) {
   }
   // After all that, a good server still signs the same file.
   InProcessSigningServer good;
-  EXPECT_EQ(Sign(original, good), 0);
+  EXPECT_EQ(Sign(original, good).Code(), 0);
   EXPECT_EQ(CountOf(RunTool("pdfsig " + Quote(original)).output, "Signature is Valid"), 1);
 }
 

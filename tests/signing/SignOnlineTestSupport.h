@@ -204,10 +204,14 @@ class OnlineSigningFixture : public ::testing::Test {
     return path;
   }
 
-  // The file with a new signature field signed by `signer`; 9999 when the field cannot be made.
-  int SignWith(const std::filesystem::path& path, const OnlineSigner& signer) {
+  // The file with a new signature field signed by `signer`; an engine failure 9999 when the field cannot be
+  // made.
+  StampResult SignWith(const std::filesystem::path& path, const OnlineSigner& signer) {
     SignableDocument prepared = OpenWithNewField(engine_.get(), path);
-    if (!prepared.signature) return 9999;
+    if (!prepared.signature) {
+      ADD_FAILURE() << "no signature field could be made in " << path;
+      return {StampFailure::EngineFailed, 9999};
+    }
     return SignOnlineWithRollback(signer, prepared.signature.get(), platform::text::Utf8ToUtf16(path.string()));
   }
 

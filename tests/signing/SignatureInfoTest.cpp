@@ -30,7 +30,7 @@ class SignatureInfoTest : public ::testing::Test {
     input.ipAddress = u"192.168.1.20";
     // 2024-03-05 14:07:09 UTC
     input.createTime = std::chrono::system_clock::from_time_t(1709647629);
-    input.signatureMode = std::move(mode);
+    input.signatureMode = config::SignatureMode(mode);
     return input;
   }
 

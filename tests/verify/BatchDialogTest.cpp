@@ -58,8 +58,17 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
     closeEnabledWhenShown = dialog.IsCloseCommandEnabled();
     dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
   });
-  CBatchVerify dialog(VerifyRunInputs{engine_, files_, u"0", &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0});
+  const sealrun::testing::ScopedEnv debug("SEALRUN_DEBUG", "1");
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+  // With traces on, each failed file's line says why; the valid one has none.
+  const std::string traces = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(traces.find("ZQ_Ortavex2018_Normal_" + notPdf.string() + ": not verified: the document does not open\n"),
+            std::string::npos) << traces;
+  EXPECT_NE(traces.find("ZQ_Ortavex2018_Normal_" + tampered.string() + ": not verified: 1 of 1 seals invalid\n"),
+            std::string::npos) << traces;
+  EXPECT_EQ(traces.find(sealed.string() + ":"), std::string::npos) << traces;
 
   EXPECT_EQ(list_.ItemText(0, kRemarkColumn), u"文档打开失败");
   EXPECT_EQ(list_.ItemText(1, kRemarkColumn), u"印章总数:1 有效:0 失效:1");
@@ -79,7 +88,7 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
 
 TEST_F(BatchDialogs, AnEmptyListVerifiesNothingAndSaysSo) {
   user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
-  CBatchVerify dialog(VerifyRunInputs{engine_, {}, u"1", &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, {}, config::SealForm::SignatureField, &failed_, &list_, 0});
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
   EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 0, 0));
   EXPECT_TRUE(failed_.empty());
@@ -99,7 +108,7 @@ TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
   RemoveRunInputs inputs;
   inputs.engine = engine_;
   inputs.files = files_;
-  inputs.signatureMode = u"0";
+  inputs.sealForm = config::SealForm::SealAnnotation;
   inputs.failedItems = &failed_;
   inputs.list = &list_;
   inputs.checkKey = [&](std::u16string_view pin) {
@@ -121,7 +130,12 @@ TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
   });
   const std::string ownBefore = Bytes(own);
   CCBatchDel dialog(std::move(inputs));
+  const sealrun::testing::ScopedEnv debug("SEALRUN_DEBUG", "1");
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+  const std::string traces = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(traces, "ZQ_Ortavex2018_Normal_" + others.string() + ": no seal removed: the latest seal is another key's\n" +
+                        "ZQ_Ortavex2018_Normal_" + plain.string() + ": no seal removed: no seal to remove\n");
 
   EXPECT_EQ(pinsTried, (std::vector<std::u16string>{u"000000", u"123456"}));
   EXPECT_EQ(failedAfterWrongPin, std::vector<int>{9});
@@ -146,7 +160,7 @@ TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialOrNoOneCheckedThePin) 
     RemoveRunInputs inputs;
     inputs.engine = engine_;
     inputs.files = files_;
-    inputs.signatureMode = u"1";
+    inputs.sealForm = config::SealForm::SignatureField;
     inputs.failedItems = &failed_;
     inputs.checkKey = [answer](std::u16string_view) { return answer; };
     user_->OnDialog(kRemoveDialogTemplate, [](ui::Dialog& dialog) {

@@ -20,8 +20,11 @@ class Verification : public SealedFiles {
   Outcome Verify(const std::filesystem::path& path, Form form, int row = 0) {
     Outcome outcome;
     const std::string before = Bytes(path);
-    outcome.invalid = form == Form::SealAnnotation ? VerifySealAnnotations(engine_, Wide(path), row, outcome.text, outcome_)
-                                                   : VerifySignatureFields(engine_, Wide(path), row, outcome.text, outcome_);
+    const VerificationResult result = form == Form::SealAnnotation
+                                          ? VerifySealAnnotations(engine_, Wide(path), row, outcome_)
+                                          : VerifySignatureFields(engine_, Wide(path), row, outcome_);
+    outcome.invalid = result.Code();
+    outcome.text = result.Text();
     EXPECT_EQ(Bytes(path), before) << "verification changed " << path;
     return outcome;
   }
@@ -56,9 +59,11 @@ TEST_F(Verification, OneValidAndOneTamperedSignatureFailTheFileAndHighlightItsRo
   platform::ui::ListView list(1);
   for (int row = 0; row < 3; ++row) list.InsertRow(row, u"row");
   const RowOutcome outcome{failed_, &list};
-  std::u16string text;
-  EXPECT_EQ(VerifySignatureFields(engine_, Wide(changed), 2, text, outcome), 1);
-  EXPECT_EQ(text, u"印章总数:2 有效:1 失效:1");
+  const VerificationResult result = VerifySignatureFields(engine_, Wide(changed), 2, outcome);
+  EXPECT_EQ(result.Code(), 1);
+  EXPECT_EQ(result.Text(), u"印章总数:2 有效:1 失效:1");
+  EXPECT_EQ(result.Valid(), 1);
+  EXPECT_EQ(result.Reason(), "1 of 2 seals invalid");
   EXPECT_EQ(failed_, std::vector<int>{2});
   EXPECT_NE(list.ItemState(2, platform::ui::kLvisDropHilited), 0u);
   EXPECT_EQ(list.ItemState(1, platform::ui::kLvisDropHilited), 0u);
@@ -79,9 +84,10 @@ TEST_F(Verification, FilesThatDoNotOpenFailWithoutHighlight) {
   const RowOutcome outcome{failed_, &list};
   int row = 0;
   for (const auto& path : {notPdf, truncated, missing}) {
-    std::u16string text;
-    EXPECT_EQ(VerifySealAnnotations(engine_, Wide(path), row, text, outcome), kDocumentOpenFailed) << path;
-    EXPECT_EQ(text, u"文档打开失败");
+    const VerificationResult result = VerifySealAnnotations(engine_, Wide(path), row, outcome);
+    EXPECT_EQ(result.Code(), kDocumentOpenFailed) << path;
+    EXPECT_FALSE(result.Opened());
+    EXPECT_EQ(result.Text(), u"文档打开失败");
     EXPECT_EQ(list.ItemState(row, platform::ui::kLvisDropHilited), 0u);
     ++row;
   }

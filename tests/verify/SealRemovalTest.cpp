@@ -15,10 +15,13 @@ namespace {
 
 class Removal : public SealedFiles {
  protected:
+  // The removal's per-document number; the typed reason is kept in last_.
   int Remove(const std::filesystem::path& path, Form form, std::u16string_view owner = kOwnSerial) {
-    return form == Form::SealAnnotation ? RemoveLatestSealAnnotation(engine_, Wide(path), 0, owner, outcome_)
-                                        : RemoveLatestSignatureField(engine_, Wide(path), 0, owner, outcome_);
+    last_ = form == Form::SealAnnotation ? RemoveLatestSealAnnotation(engine_, Wide(path), 0, owner, outcome_)
+                                         : RemoveLatestSignatureField(engine_, Wide(path), 0, owner, outcome_);
+    return last_.Code();
   }
+  RemovalResult last_;
   // The owners' serials of the seals of one form, sorted (the forms are listed in different orders).
   std::vector<std::u16string> Owners(const std::filesystem::path& path, Form form) {
     std::vector<std::u16string> owners;
@@ -60,6 +63,7 @@ TEST_F(Removal, EachRunTakesOnlyTheLatestSealAcrossPages) {
     // The latest is now another key's: nothing goes and nothing is written.
     before = Bytes(path);
     EXPECT_EQ(Remove(path, form), kNothingRemoved);
+    EXPECT_EQ(last_.Failure(), RemovalFailure::OtherOwner);
     EXPECT_EQ(Bytes(path), before);
     EXPECT_EQ(failed_, std::vector<int>{0});
     failed_.clear();
@@ -74,7 +78,10 @@ TEST_F(Removal, AnotherKeysLatestSealProtectsOlderOwnSeals) {
   list.InsertRow(0, u"protected.pdf");
   const RowOutcome outcome{failed_, &list};
   const std::string before = Bytes(path);
-  EXPECT_EQ(RemoveLatestSealAnnotation(engine_, Wide(path), 0, kOwnSerial, outcome), kNothingRemoved);
+  const RemovalResult result = RemoveLatestSealAnnotation(engine_, Wide(path), 0, kOwnSerial, outcome);
+  EXPECT_EQ(result.Code(), kNothingRemoved);
+  ASSERT_FALSE(result.Removed());
+  EXPECT_EQ(result.Failure(), RemovalFailure::OtherOwner);
   EXPECT_EQ(Bytes(path), before);
   EXPECT_EQ(failed_, std::vector<int>{0});
   EXPECT_NE(list.ItemState(0, platform::ui::kLvisDropHilited), 0u);
@@ -85,8 +92,10 @@ TEST_F(Removal, AnEmptyKeySerialOwnsNothing) {
   ASSERT_EQ(Seal(path, Form::SealAnnotation), 0);
   ASSERT_EQ(Seal(path, Form::SignatureField), 0);
   const std::string before = Bytes(path);
-  EXPECT_EQ(Remove(path, Form::SealAnnotation, u""), kNothingRemoved);
-  EXPECT_EQ(Remove(path, Form::SignatureField, u""), kNothingRemoved);
+  for (const Form form : {Form::SealAnnotation, Form::SignatureField}) {
+    EXPECT_EQ(Remove(path, form, u""), kNothingRemoved);
+    EXPECT_EQ(last_.Failure(), RemovalFailure::OtherOwner);
+  }
   EXPECT_EQ(Bytes(path), before);
   EXPECT_FALSE(RecordBelongsTo(u"KeySerial=X\r\n", u""));
   EXPECT_TRUE(RecordBelongsTo(u"KeySerial=X\r\n", u"X"));
@@ -95,8 +104,11 @@ TEST_F(Removal, AnEmptyKeySerialOwnsNothing) {
 TEST_F(Removal, FilesWithoutSealsDamagedRecordsOrThatCannotBeOpenedOrWrittenKeepEverything) {
   const auto plain = Base("plain.pdf");
   std::string before = Bytes(plain);
-  EXPECT_EQ(Remove(plain, Form::SealAnnotation), kNothingRemoved);
-  EXPECT_EQ(Remove(plain, Form::SignatureField), kNothingRemoved);
+  for (const Form form : {Form::SealAnnotation, Form::SignatureField}) {
+    EXPECT_EQ(Remove(plain, form), kNothingRemoved);
+    EXPECT_EQ(last_.Failure(), RemovalFailure::NoSeal);
+    EXPECT_EQ(last_.RowHighlight(), Highlight::Yes);
+  }
   EXPECT_EQ(Bytes(plain), before);
 
   const auto sealed = Base("sealed.pdf");
@@ -105,10 +117,13 @@ TEST_F(Removal, FilesWithoutSealsDamagedRecordsOrThatCannotBeOpenedOrWrittenKeep
     const auto damaged = Tamper(edit, sealed);
     before = Bytes(damaged);
     EXPECT_EQ(Remove(damaged, Form::SealAnnotation), kNothingRemoved) << edit;
+    EXPECT_EQ(last_.Failure(), RemovalFailure::RecordUnreadable) << edit;
     EXPECT_EQ(Bytes(damaged), before) << edit;
   }
 
   EXPECT_EQ(Remove(temp_ / "missing.pdf", Form::SealAnnotation), kDocumentOpenFailed);
+  EXPECT_EQ(last_.Failure(), RemovalFailure::NotOpened);
+  EXPECT_EQ(last_.RowHighlight(), Highlight::No);
 
   const auto readOnly = Copy(sealed, "read-only.pdf");
   std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
@@ -116,6 +131,8 @@ TEST_F(Removal, FilesWithoutSealsDamagedRecordsOrThatCannotBeOpenedOrWrittenKeep
   const int result = Remove(readOnly, Form::SealAnnotation);
   EXPECT_NE(result, kSealRemoved);
   EXPECT_NE(result, kNothingRemoved);
+  EXPECT_EQ(last_.Failure(), RemovalFailure::NotSaved);
+  EXPECT_EQ(last_.EngineCode(), result) << "the engine's save result passes through";
   EXPECT_EQ(Bytes(readOnly), before);
   EXPECT_EQ(failed_.size(), 6u);  // every call above failed
 }

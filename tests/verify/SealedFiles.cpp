@@ -81,11 +81,13 @@ int SealedFiles::Seal(const std::filesystem::path& path, Form form, std::u16stri
   inputs.seal = signing::SealRecordFields{u"演示公章", u"Sealrun Demo", u"Tester", u"SEAL-0001"};
   inputs.keySerial = std::u16string(serial);
   inputs.ipAddress = u"192.0.2.7";
-  inputs.signatureMode = u"0";  // the records carry the fingerprint
+  inputs.signatureMode = config::SignatureMode(u"0");  // the records carry the fingerprint
   inputs.certificate = sealrun::testing::SharedTestIdentity().certificateDer;
   inputs.signerName = u"Sealrun Test Signer";
-  return form == Form::SealAnnotation ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
-                                      : signing::StampSignatureField(inputs, Wide(path), u"123456");
+  const signing::StampResult result = form == Form::SealAnnotation
+                                          ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
+                                          : signing::StampSignatureField(inputs, Wide(path), u"123456");
+  return result.Code();
 }
 
 std::string SealedFiles::Bytes(const std::filesystem::path& path) {

@@ -14,12 +14,10 @@ namespace {
 class Tampering : public SealedFiles {
  protected:
   std::u16string Verdict(const std::filesystem::path& path, Form form) {
-    std::u16string text;
-    if (form == Form::SealAnnotation)
-      VerifySealAnnotations(engine_, Wide(path), 0, text, outcome_);
-    else
-      VerifySignatureFields(engine_, Wide(path), 0, text, outcome_);
-    return text;
+    const VerificationResult result = form == Form::SealAnnotation
+                                          ? VerifySealAnnotations(engine_, Wide(path), 0, outcome_)
+                                          : VerifySignatureFields(engine_, Wide(path), 0, outcome_);
+    return result.Text();
   }
 };
 

@@ -140,17 +140,18 @@ TEST_F(BenchWithDemoKey, StampsOfBothModesVerifyAndPdfsigAcceptsTheSignatureFiel
   ASSERT_EQ(copies.size(), 2u);
   std::vector<int> failed;
   const verify::RowOutcome outcome{failed, nullptr};
-  std::u16string text;
 
   ASSERT_EQ(session_->Stamp(copies[0], StampMode::SealAnnotation), 0);
-  EXPECT_EQ(verify::VerifySealAnnotations(session_->Engine(), copies[0].u16string(), 0, text, outcome), 0);
-  EXPECT_EQ(text, u"印章总数:1 有效:1 失效:0");
+  verify::VerificationResult result = verify::VerifySealAnnotations(session_->Engine(), copies[0].u16string(), 0, outcome);
+  EXPECT_EQ(result.Code(), 0);
+  EXPECT_EQ(result.Text(), u"印章总数:1 有效:1 失效:0");
   EXPECT_NE(Bytes(copies[0]).find("/certSignMsg"), std::string::npos)
       << "a run's seal annotation carries the certificate library's signed message";
 
   ASSERT_EQ(session_->Stamp(copies[1], StampMode::SignatureField), 0);
-  EXPECT_EQ(verify::VerifySignatureFields(session_->Engine(), copies[1].u16string(), 1, text, outcome), 0);
-  EXPECT_EQ(text, u"印章总数:1 有效:1 失效:0");
+  result = verify::VerifySignatureFields(session_->Engine(), copies[1].u16string(), 1, outcome);
+  EXPECT_EQ(result.Code(), 0);
+  EXPECT_EQ(result.Text(), u"印章总数:1 有效:1 失效:0");
   EXPECT_TRUE(failed.empty());
   const ToolRun check = RunProgram(pdfsig_->VerifyCommand(copies[1]));
   EXPECT_TRUE(PdfsigReportsAllValid(check.output, 1)) << check.output;

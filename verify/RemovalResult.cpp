@@ -1,0 +1,52 @@
+#include "verify/RemovalResult.h"
+
+#include <cassert>
+
+#include "external/qp.h"
+
+namespace sealrun::verify {
+
+RemovalResult::RemovalResult(RemovalFailure failure, int engineCode) : failure_(failure) {
+  if (failure == RemovalFailure::NotSaved) engineCode_ = engineCode != QP_OK ? engineCode : QP_ERR_ENGINE;
+}
+
+RemovalFailure RemovalResult::Failure() const {
+  assert(!Removed());
+  return *failure_;
+}
+
+Highlight RemovalResult::RowHighlight() const {
+  return failure_ == RemovalFailure::NotOpened ? Highlight::No : Highlight::Yes;
+}
+
+int RemovalResult::Code() const {
+  if (Removed()) return kSealRemoved;
+  switch (*failure_) {
+    case RemovalFailure::NotOpened:
+      return kDocumentOpenFailed;
+    case RemovalFailure::NotSaved:
+      return engineCode_;
+    case RemovalFailure::NoSeal:
+    case RemovalFailure::RecordUnreadable:
+    case RemovalFailure::OtherOwner:
+    case RemovalFailure::NotDeleted:
+      return kNothingRemoved;
+  }
+  return kNothingRemoved;
+}
+
+std::string RemovalResult::Reason() const {
+  if (Removed()) return "removed";
+  switch (*failure_) {
+    case RemovalFailure::NotOpened: return "the document does not open";
+    case RemovalFailure::NoSeal: return "no seal to remove";
+    case RemovalFailure::RecordUnreadable: return "the latest seal's record cannot be read";
+    case RemovalFailure::OtherOwner: return "the latest seal is another key's";
+    case RemovalFailure::NotDeleted: return "the engine could not take the latest seal out";
+    case RemovalFailure::NotSaved:
+      return "the engine could not save the document (engine result " + std::to_string(engineCode_) + ")";
+  }
+  return "not removed";
+}
+
+}  // namespace sealrun::verify
