@@ -1,8 +1,8 @@
 #include "protocol/PacketTransport.h"
 
-#include "platform/fs/DebugTrace.h"
 #include "platform/net/HttpClient.h"
 #include "platform/text/CodePage.h"
+#include "support/Trace.h"
 
 namespace sealrun::protocol {
 namespace {
@@ -17,9 +17,7 @@ bool IsAscii(std::string_view bytes) {
   return true;
 }
 
-void Trace(std::string_view line) {
-  platform::fs::DebugTrace(std::string("ZQ_Ortavex2018_Normal_") + std::string(line));
-}
+void Trace(std::string_view line) { support::Trace(line); }
 
 }  // namespace
 

@@ -2,16 +2,12 @@
 
 #include <cstdio>
 
-#include "platform/fs/DebugTrace.h"
+#include "support/Trace.h"
+
 
 namespace sealrun::seal {
 
-void SealTrace(std::u16string_view text) {
-  if (!platform::fs::DebugTraceEnabled()) return;
-  std::u16string line(kTracePrefix);
-  line += text;
-  platform::fs::DebugTrace(line);
-}
+void SealTrace(std::u16string_view text) { support::Trace(text); }
 
 std::u16string HresultText(platform::com::HRESULT hr) {
   char buffer[16];

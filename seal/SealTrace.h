@@ -7,8 +7,6 @@
 
 namespace sealrun::seal {
 
-inline constexpr char16_t kTracePrefix[] = u"ZQ_Ortavex2018_Normal_";
-
 void SealTrace(std::u16string_view text);
 // "0x80004005" for an HRESULT, for traces.
 std::u16string HresultText(platform::com::HRESULT hr);

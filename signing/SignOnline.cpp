@@ -11,13 +11,13 @@
 #include "platform/crypto/Certificate.h"
 #include "platform/crypto/Pkcs1.h"
 #include "platform/crypto/SignedDataBuilder.h"
-#include "platform/fs/DebugTrace.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/Utf.h"
 #include "protocol/Packet.h"
 #include "protocol/StandardBase64.h"
 #include "protocol/TramexFields.h"
 #include "support/Base64.h"
+#include "support/Trace.h"
 
 namespace sealrun::signing {
 namespace {
@@ -29,7 +29,7 @@ constexpr std::size_t kSha1Size = 20;
 // The placeholder the engine writes into the reserved room until the merge replaces it.
 constexpr std::array<std::uint8_t, 10> kPlaceholder{};
 
-void Trace(std::string_view line) { platform::fs::DebugTrace(std::string("ZQ_Ortavex2018_Normal_") + std::string(line)); }
+void Trace(std::string_view line) { support::Trace(line); }
 
 // One document's signing context: filled by the callback during the engine's save.
 struct SigningContext {

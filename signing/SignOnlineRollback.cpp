@@ -1,10 +1,10 @@
 #include <algorithm>
 
 #include "platform/crypto/Digest.h"
-#include "platform/fs/DebugTrace.h"
 #include "platform/fs/Files.h"
 #include "platform/text/Utf.h"
 #include "signing/SignOnline.h"
+#include "support/Trace.h"
 
 namespace sealrun::signing {
 namespace {
@@ -43,7 +43,7 @@ StampResult SignOnlineWithRollback(const OnlineSigner& signer, qp_signature sign
   StampResult result = signer(signature);
   if (!result && rollback) {
     if (rollback->Restore() == OnlineSigningRollback::Outcome::Failed)
-      platform::fs::DebugTrace(u"ZQ_Ortavex2018_Normal_online signing failed and the file could not be restored");
+      support::Trace("online signing failed and the file could not be restored");
   }
   return result;
 }

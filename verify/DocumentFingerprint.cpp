@@ -5,9 +5,9 @@
 #include <new>
 #include <string>
 
-#include "platform/fs/DebugTrace.h"
 #include "platform/text/CodePage.h"
 #include "support/Md5.h"
+#include "support/Trace.h"
 #include "verify/PdfNames.h"
 
 namespace sealrun::verify {
@@ -396,7 +396,7 @@ void DocumentFingerprint::DigestResources(qp_cos pageDict) {
 std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp_document document) {
   document_ = document;
   try {
-    platform::fs::DebugTrace(u"ZQ_Ortavex2018_Normal_开始电子签章模式(兼容)Hash文档");
+    support::Trace(u"开始电子签章模式(兼容)Hash文档");
     sha1_.Reset();
     pending_.clear();
     followQueue_.clear();
@@ -442,7 +442,7 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
     whole.Update(std::string_view(bytes));
     std::uint8_t fingerprint[29] = {};
     whole.Final(fingerprint, support::Sha1Output::Text);
-    platform::fs::DebugTrace(u"ZQ_Ortavex2018_Normal_结束电子签章模式(兼容)Hash文档");
+    support::Trace(u"结束电子签章模式(兼容)Hash文档");
     return std::u16string(fingerprint, fingerprint + 28);
   } catch (const std::bad_alloc&) {
     return std::nullopt;

@@ -4,15 +4,13 @@
 
 #include "platform/fs/DebugTrace.h"
 #include "platform/text/Utf.h"
+#include "support/Trace.h"
 
 namespace sealrun::verify {
 
 void TraceFile(std::u16string_view path, std::string_view what) {
   if (!platform::fs::DebugTraceEnabled()) return;
-  std::string line = "ZQ_Ortavex2018_Normal_" + platform::text::Utf16ToUtf8(path);
-  line += ": ";
-  line += what;
-  platform::fs::DebugTrace(std::string_view(line));
+  support::Trace(platform::text::Utf16ToUtf8(path) + ": " + std::string(what));
 }
 
 }  // namespace sealrun::verify

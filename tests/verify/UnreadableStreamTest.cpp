@@ -60,14 +60,15 @@ TEST_F(UnreadableStream, SealingTheDocumentFailsAndLeavesTheFileByteIdentical) {
 TEST_F(UnreadableStream, SealsOfTheDocumentAreCountedInvalidNeverValid) {
   const auto sealed = Tamper("encrypt-with-empty-part", Base("base.pdf"));
   ASSERT_EQ(Seal(sealed, Form::SealAnnotation), 0);
-  std::u16string text;
-  EXPECT_EQ(VerifySealAnnotations(engine_, Wide(sealed), 0, text, outcome_), 0);
-  EXPECT_EQ(text, u"印章总数:1 有效:1 失效:0");
+  const VerificationResult intact = VerifySealAnnotations(engine_, Wide(sealed), 0, outcome_);
+  EXPECT_EQ(intact.Code(), 0);
+  EXPECT_EQ(intact.Text(), u"印章总数:1 有效:1 失效:0");
 
   // The part was written before the seal; spoiling it changes no byte the seal's update holds.
   const auto spoiled = Tamper("spoil-empty-part", sealed);
-  EXPECT_EQ(VerifySealAnnotations(engine_, Wide(spoiled), 1, text, outcome_), 1);
-  EXPECT_EQ(text, u"印章总数:1 有效:0 失效:1");
+  const VerificationResult result = VerifySealAnnotations(engine_, Wide(spoiled), 1, outcome_);
+  EXPECT_EQ(result.Code(), 1);
+  EXPECT_EQ(result.Text(), u"印章总数:1 有效:0 失效:1");
   EXPECT_EQ(failed_, std::vector<int>{1});
 
   const DocumentHandle document = OpenDocument(engine_, Wide(spoiled));
