@@ -27,7 +27,7 @@ std::u16string CaptureHandwritingForDialog(std::u16string_view keySerial, std::v
 int OpenSigningDialog(workbench::RunDialogContext&) {
   AddinState& state = State();
   signing::SignDialogInputs inputs;
-  inputs.engine = state.engine;
+  inputs.engine = state.engine.get();
   inputs.files = state.fileList;
   inputs.templates = state.templates;
   inputs.keyword = state.searchText;

@@ -27,7 +27,6 @@ constexpr char16_t kPopupName[] = u"VEZPopup";
 constexpr char16_t kSignCaption[] = u"批量签章";
 constexpr char16_t kVerifyCaption[] = u"签章验证";
 constexpr char16_t kRemoveCaption[] = u"批量撤章";
-constexpr uint32_t kEngineFlags = 0x20000000;
 constexpr LCID kInteractionLocale = 0x800;
 
 // The seal picture for the pre-stamp: the chosen file, or the module's default seal.
@@ -222,7 +221,7 @@ HRESULT CSealrunPDF::OnDisconnection() {
 HRESULT CSealrunPDF::Connect(IDispatch* application) {
   AddinState& state = State();
   state.host = ComPtr<IDispatch>(application);
-  if (state.engine == nullptr && qp_startup(&state.engine, kEngineFlags, 0, 0, 0) != QP_OK) state.engine = nullptr;
+  if (!state.engine) state.engine = external::StartEngine();
 
   config::ConnectionSettings settings = config::ReadConnectionSettings();
   sealImage_.sealImagePath = std::move(settings.sigFilePath);
@@ -246,10 +245,7 @@ HRESULT CSealrunPDF::Connect(IDispatch* application) {
 
 HRESULT CSealrunPDF::Disconnect() {
   AddinState& state = State();
-  if (state.engine != nullptr) {
-    qp_cleanup(state.engine);
-    state.engine = nullptr;
-  }
+  state.engine.reset();
   if (!state.host) return E_NOTIMPL;
   if (eventCookie_ != kNotSubscribed) {
     ComPtr<IConnectionPointContainer> container;

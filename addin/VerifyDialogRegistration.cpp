@@ -24,7 +24,7 @@ ui::WindowHandle ActiveHandle() {
 // What both runs take from the add-in: the engine, the pane's files and list, the seal form.
 void FillRunInputs(verify::VerifyRunInputs& inputs, workbench::RunDialogContext& context) {
   AddinState& state = State();
-  inputs.engine = state.engine;
+  inputs.engine = state.engine.get();
   inputs.files = state.fileList;
   inputs.sealForm = state.signatureMode.Form();
   inputs.failedItems = &FailedItemList();

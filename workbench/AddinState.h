@@ -10,7 +10,7 @@
 #include "signing/SealTemplate.h"
 #include "config/PublicSettings.h"
 #include "config/SignatureMode.h"
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/Interfaces.h"
 
@@ -28,7 +28,7 @@ inline constexpr std::u16string_view kSignatureModeBeforeConnection = u"1";
 
 struct AddinState {
   platform::com::ComPtr<platform::com::IDispatch> host;  // the host's application object, held while connected
-  qp_engine engine = nullptr;                            // context filled by qp_startup
+  external::EngineHandle engine;                         // started at connection, stopped at disconnection
   std::vector<std::u16string> fileList;
   std::u16string searchText;
   int32_t pageSetting = kPageSettingUnset;

@@ -8,17 +8,15 @@
 #include <cstdio>
 #include <string>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 
 namespace {
 
+using namespace sealrun::external;
+
 qp_engine Engine() {
-  static qp_engine engine = [] {
-    qp_engine created = nullptr;
-    qp_startup(&created, 0x20000000, 0, 0, 0);
-    return created;
-  }();
-  return engine;
+  static const EngineHandle engine = StartEngine();
+  return engine.get();
 }
 
 void Walk(qp_cos object, int depth, int& budget) {
@@ -45,17 +43,15 @@ void Walk(qp_cos object, int depth, int& budget) {
     const int length = qp_cos_dict_len(object);
     for (int i = 0; i < length && i < 32; ++i) {
       qp_cos_dict_get_key(object, i);
-      qp_cos value = qp_cos_dict_get_val(object, i);
+      const CosHandle value(qp_cos_dict_get_val(object, i));
       // References are followed only for page-level entries, as the fingerprint does.
-      if (!qp_cos_is_indirect(value) || depth == 0) Walk(value, depth + 1, budget);
-      qp_cos_delete(value);
+      if (!qp_cos_is_indirect(value.get()) || depth == 0) Walk(value.get(), depth + 1, budget);
     }
   } else if (qp_cos_is_array(object)) {
     const int length = qp_cos_array_len(object);
     for (int i = 0; i < length && i < 32; ++i) {
-      qp_cos value = qp_cos_array_get(object, i);
-      Walk(value, depth + 1, budget);
-      qp_cos_delete(value);
+      const CosHandle value(qp_cos_array_get(object, i));
+      Walk(value.get(), depth + 1, budget);
     }
   }
 }
@@ -76,14 +72,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, file);
   std::fclose(file);
 
-  qp_document document = nullptr;
-  if (qp_document_open(Engine(), &document, path.c_str()) == QP_OK) {
+  qp_document opened = nullptr;
+  const int result = qp_document_open(Engine(), &opened, path.c_str());
+  const DocumentHandle owner(opened);  // closed on every path, after a failed open too
+  if (result == QP_OK) {
+    qp_document document = owner.get();
     const int pages = qp_page_count(document);
     qp_document_crypt_revision(document);
     qp_document_has_permissions(document, 256);
     for (int i = 0; i < pages && i < 4; ++i) {
-      qp_page page = nullptr;
-      if (qp_load_page(document, i, &page) != QP_OK) continue;
+      const PageHandle pageOwner = LoadPage(document, i);
+      if (!pageOwner) continue;
+      qp_page page = pageOwner.get();
       double box[4];
       int degrees = 0;
       qp_page_box(page, QP_BOX_CROP, box);
@@ -97,22 +97,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Walk(qp_annot_get_cosobject(annot), 1, annotBudget);
       }
       if (i == 0) {
-        qp_text text = nullptr;
-        if (qp_page_load_text(page, &text, nullptr, 0) == QP_OK) {
-          qp_search search = nullptr;
-          qp_document_search(document, &search);
-          qp_search_set_option(search, QP_SEARCH_OPTION_TEXT, u"the");
-          qp_search_first(search, text);
+        qp_text rawText = nullptr;
+        const int loaded = qp_page_load_text(page, &rawText, nullptr, 0);
+        const TextHandle text(rawText);
+        if (loaded == QP_OK) {
+          qp_search rawSearch = nullptr;
+          qp_document_search(document, &rawSearch);
+          const SearchHandle search(rawSearch);
+          qp_search_set_option(search.get(), QP_SEARCH_OPTION_TEXT, u"the");
+          qp_search_first(search.get(), text.get());
           int first = 0;
           int count = 0;
-          qp_search_result(search, &first, &count);
+          qp_search_result(search.get(), &first, &count);
           qp_char_info chars[8];
-          if (count > 0 && count <= 8) qp_page_text_char(text, first, count, chars);
-          qp_search_free(search);
-          qp_page_close_text(text);
+          if (count > 0 && count <= 8) qp_page_text_char(text.get(), first, count, chars);
         }
       }
-      qp_free_page(page);
     }
     int fields = 0;
     for (qp_field field = qp_load_acroform_field(document); field != nullptr && fields < 16;
@@ -121,16 +121,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       char buffer[64];
       int length = sizeof buffer;
       qp_field_get_private_data(field, "QPX", buffer, &length);
-      qp_signature signature = qp_field_get_signature(field);
-      if (signature != nullptr) {
+      const SignatureHandle signature(qp_field_get_signature(field));
+      if (signature) {
         int changed = 0;
-        qp_signature_get_obj_num(signature);
-        qp_signature_verify(signature, nullptr);
-        qp_signature_verify_page_contents(signature, &changed);
-        qp_field_free_signature(signature);
+        qp_signature_get_obj_num(signature.get());
+        qp_signature_verify(signature.get(), nullptr);
+        qp_signature_verify_page_contents(signature.get(), &changed);
       }
     }
   }
-  qp_document_close(document);
   return 0;
 }

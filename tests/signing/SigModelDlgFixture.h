@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "platform/com/ServerModule.h"
 #include "platform/crypto/KeyStore.h"
 #include "platform/fs/Paths.h"
@@ -55,11 +55,12 @@ class SigModelDlgTest : public ::testing::Test {
       ASSERT_NE(install, nullptr);
       ASSERT_EQ(install(1, u"user"), platform::com::S_OK);
     }
-    ASSERT_EQ(qp_startup(&engine_, 0x20000000, 0, 0, 0), 0);
+    engine_ = external::StartEngine();
+    ASSERT_TRUE(engine_);
   }
 
   void TearDown() override {
-    if (engine_ != nullptr) qp_cleanup(engine_);
+    engine_.reset();
     platform::crypto::KeyStore::Instance().Clear();
     for (void* module : modules_) dlclose(module);
   }
@@ -80,7 +81,7 @@ class SigModelDlgTest : public ::testing::Test {
 
   SignDialogInputs Inputs(std::vector<std::u16string> files = {}) const {
     SignDialogInputs inputs;
-    inputs.engine = engine_;
+    inputs.engine = engine_.get();
     inputs.files = std::move(files);
     inputs.templates = {Record(u"预盖位置1"), Record(u"预盖位置2")};
     inputs.signatureMode = config::SignatureMode(u"0");
@@ -117,7 +118,7 @@ class SigModelDlgTest : public ::testing::Test {
 
   sealrun::testing::TempDir temp_;
   ui::HeadlessBackend* user_ = nullptr;
-  qp_engine engine_ = nullptr;
+  external::EngineHandle engine_;
 
  private:
   sealrun::testing::ScopedEnv registry_;
