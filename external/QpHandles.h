@@ -68,6 +68,13 @@ inline PageHandle LoadPage(qp_document document, int pageIndex) {
   return handle;
 }
 
+// The object number of an annotation's dictionary (how a seal annotation is told apart); 0 when the engine
+// gives none.
+inline int AnnotationObjectNumber(qp_annot annotation) {
+  const CosHandle dict(qp_annot_get_cosobject(annotation));
+  return dict ? qp_cos_obj_num(dict.get()) : 0;
+}
+
 // An engine string holding the text, or null when the engine cannot make one.
 inline StringHandle MakeEngineString(std::u16string_view text) {
   StringHandle handle(qp_string_create());

@@ -24,11 +24,6 @@ bool IsSealAnnotation(qp_annot annotation) {
   return subtype != nullptr && std::strcmp(subtype, kSealSubtype) == 0;
 }
 
-int AnnotationObjectNumber(qp_annot annotation) {
-  const CosHandle dict(qp_annot_get_cosobject(annotation));
-  return dict ? qp_cos_obj_num(dict.get()) : 0;
-}
-
 SealRecordText SealAnnotationReader(qp_annot annotation) {
   SealRecordText record;
   const CosHandle dict(qp_annot_get_cosobject(annotation));

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "external/qp.h"
+#include "external/QpHandles.h"
 #include "verify/PdfNames.h"
 
 namespace sealrun::verify {
@@ -19,8 +19,7 @@ inline constexpr std::size_t kMaxRecordBytes = 64 * 1024;
 
 // Exact, case-sensitive subtype test.
 bool IsSealAnnotation(qp_annot annotation);
-// The object number of the annotation's dictionary (0 for a direct dictionary).
-int AnnotationObjectNumber(qp_annot annotation);
+using external::AnnotationObjectNumber;
 
 enum class RecordState {
   None,        // no /Info, no /BaseInfo stream, or an empty one: not counted as a seal by verification

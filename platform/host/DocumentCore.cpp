@@ -4,11 +4,6 @@
 
 namespace sealrun::platform::host {
 
-int AnnotationObjectNumber(qp_annot annotation) {
-  const external::CosHandle object(qp_annot_get_cosobject(annotation));
-  return object ? qp_cos_obj_num(object.get()) : 0;
-}
-
 DocumentCore::DocumentCore(ConstructionKey) {}
 
 std::shared_ptr<DocumentCore> DocumentCore::Open(qp_engine engine, const std::u16string& path, int& result) {

@@ -85,7 +85,6 @@ class DocumentCore {
   ViewModel view_;
 };
 
-// The object number of an annotation's dictionary (0 for a direct one).
-int AnnotationObjectNumber(qp_annot annotation);
+using external::AnnotationObjectNumber;
 
 }  // namespace sealrun::platform::host
