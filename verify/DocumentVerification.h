@@ -10,6 +10,7 @@
 #include "external/qp.h"
 #include "verify/RowOutcome.h"
 #include "verify/SealDiscovery.h"
+#include "verify/SealFindings.h"
 #include "verify/VerificationResult.h"
 
 namespace sealrun::verify {
@@ -23,6 +24,9 @@ struct SealVerdict {
   RecordState recordState = RecordState::None;
   std::u16string record;  // the decoded record text
   bool valid = false;
+  int revision = -1;                  // the update the seal was added in (0: the original file); -1 unknown
+  std::vector<Finding> findings;      // why it is invalid, and notes
+  std::vector<LaterChange> changes;   // what later revisions changed, each allowed or not
 };
 
 struct DocumentExamination {
