@@ -126,6 +126,7 @@ TestIdentity Make(const TestCertificateOptions& options, X509* issuerCertificate
   AddNameEntry(subject, "O", options.organization);
   AddNameEntry(subject, "OU", options.organizationalUnit);
   AddNameEntry(subject, "CN", options.commonName);
+  for (const std::string& serialNumber : options.subjectSerialNumbers) AddNameEntry(subject, "serialNumber", serialNumber);
   X509_set_issuer_name(certificate.get(),
                        issuerCertificate != nullptr ? X509_get_subject_name(issuerCertificate) : subject);
   Check(X509_set_pubkey(certificate.get(), key.get()) == 1, "public key");
@@ -138,6 +139,9 @@ TestIdentity Make(const TestCertificateOptions& options, X509* issuerCertificate
                             : "critical,digitalSignature,nonRepudiation");
   AddExtension(certificate.get(), issuerForExtensions, NID_subject_key_identifier, "hash");
   AddExtension(certificate.get(), issuerForExtensions, NID_authority_key_identifier, "keyid:always");
+  if (!options.extendedKeyUsage.empty()) {
+    AddExtension(certificate.get(), issuerForExtensions, NID_ext_key_usage, options.extendedKeyUsage);
+  }
   if (!options.email.empty()) {
     AddExtension(certificate.get(), issuerForExtensions, NID_subject_alt_name, "email:" + options.email);
   }

@@ -22,6 +22,8 @@ struct TestCertificateOptions {
   std::string organizationalUnit;
   std::string country = "CN";
   std::string email;                                // goes into the alternative name when not empty
+  std::vector<std::string> subjectSerialNumbers;    // serialNumber attributes of the subject, in order
+  std::string extendedKeyUsage;                     // e.g. "critical,timeStamping"; empty: none
   std::uint64_t serial = 0x1001;
   // Validity relative to now, in seconds (negative: in the past).
   std::int64_t notBeforeOffset = -3600;
