@@ -4,6 +4,7 @@
 #include "platform/ui/Window.h"
 #include "seal/AutomationObject.h"
 #include "seal/AutomationValues.h"
+#include "seal/CertificateValidation.h"
 #include "seal/ComponentIds.h"
 #include "seal/KeyPin.h"
 #include "verify/CBatchVerify.h"
@@ -21,12 +22,15 @@ ui::WindowHandle ActiveHandle() {
   return active != nullptr ? active->Handle() : 0;
 }
 
-// What both runs take from the add-in: the engine, the pane's files and list, the seal form.
+// What both runs take from the add-in: the engine, the pane's files and list, the seal form, the settings
+// and the folder of the certificate files that judge signers.
 void FillRunInputs(verify::VerifyRunInputs& inputs, workbench::RunDialogContext& context) {
   AddinState& state = State();
   inputs.engine = state.engine.get();
   inputs.files = state.fileList;
   inputs.sealForm = state.signatureMode.Form();
+  inputs.settings = state.publicSettings;
+  inputs.moduleFolder = seal::ValidationFileFolder();
   inputs.failedItems = &FailedItemList();
   inputs.list = &context.list;
   inputs.owner = ActiveHandle();

@@ -1,5 +1,6 @@
 #include "tests/testsupport/TestCertificates.h"
 
+#include <openssl/cms.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -174,6 +175,20 @@ TestIdentity MakeIssuedForTesting(const TestIdentity& issuer, const TestCertific
   X509Ptr issuerCertificate = ReadCertificate(issuer.certificateDer);
   KeyPtr issuerKey = ReadKey(issuer.privateKeyPem);
   return Make(options, issuerCertificate.get(), issuerKey.get());
+}
+
+std::vector<std::uint8_t> SignMessageForTesting(const TestIdentity& signer, std::string_view data, MessageData form,
+                                                bool withCertificate) {
+  X509Ptr certificate = ReadCertificate(signer.certificateDer);
+  KeyPtr key = ReadKey(signer.privateKeyPem);
+  BioPtr input(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())));
+  unsigned int flags = CMS_BINARY | CMS_NOSMIMECAP;
+  if (form == MessageData::Detached) flags |= CMS_DETACHED;
+  if (!withCertificate) flags |= CMS_NOCERTS;
+  std::unique_ptr<CMS_ContentInfo, Deleter<CMS_ContentInfo_free>> cms(
+      CMS_sign(certificate.get(), key.get(), nullptr, input.get(), flags));
+  Check(cms != nullptr, "signing the message");
+  return Der(cms.get(), i2d_CMS_ContentInfo);
 }
 
 std::vector<std::uint8_t> MakeRevocationListForTesting(const TestIdentity& issuer,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sealrun::testing {
@@ -45,6 +46,12 @@ TestIdentity MakeIssuedForTesting(const TestIdentity& issuer, const TestCertific
 std::vector<std::uint8_t> MakeRevocationListForTesting(const TestIdentity& issuer,
                                                        const std::vector<std::uint64_t>& revokedSerials,
                                                        std::int64_t nextUpdateOffset = 30LL * 24 * 3600);
+
+// A CMS SignedData (SHA-256, the signer's certificate carried unless `withCertificate` is false) over the
+// data, the data inside it (attached) or not, as DER.
+enum class MessageData { Attached, Detached };
+std::vector<std::uint8_t> SignMessageForTesting(const TestIdentity& signer, std::string_view data, MessageData form,
+                                                bool withCertificate = true);
 
 // One identity per process, made on first use: the default options.
 const TestIdentity& SharedTestIdentity();

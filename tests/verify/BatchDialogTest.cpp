@@ -58,7 +58,7 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
     closeEnabledWhenShown = dialog.IsCloseCommandEnabled();
     dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
   });
-  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0, {}, {}});
   const sealrun::testing::ScopedEnv debug("SEALRUN_DEBUG", "1");
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
@@ -88,10 +88,27 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
 
 TEST_F(BatchDialogs, AnEmptyListVerifiesNothingAndSaysSo) {
   user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
-  CBatchVerify dialog(VerifyRunInputs{engine_, {}, config::SealForm::SignatureField, &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, {}, config::SealForm::SignatureField, &failed_, &list_, 0, {}, {}});
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
   EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 0, 0));
   EXPECT_TRUE(failed_.empty());
+}
+
+TEST_F(BatchDialogs, VerificationJudgesSignersWithTheSettingsAndTheModuleFolderItIsHanded) {
+  // Signed with the test's own self-signed certificate; the module folder has no root installed.
+  const auto signedFile = Base("self-signed.pdf");
+  ASSERT_EQ(Seal(signedFile, Form::SignatureField), 0);
+  Fill({signedFile});
+  for (const bool validate : {false, true}) {
+    user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
+    VerifyRunInputs inputs{engine_, files_, config::SealForm::SignatureField, &failed_, &list_, 0, {}, {}};
+    inputs.settings.validateCertificate = validate;
+    inputs.moduleFolder = temp_ / "module";
+    CBatchVerify dialog(std::move(inputs));
+    EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+    EXPECT_EQ(list_.ItemText(0, kRemarkColumn), validate ? u"印章总数:1 有效:0 失效:1" : u"印章总数:1 有效:1 失效:0");
+    EXPECT_EQ(failed_, validate ? std::vector<int>{0} : std::vector<int>{});
+  }
 }
 
 TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {

@@ -6,7 +6,6 @@
 #include "platform/fs/Files.h"
 #include "platform/imaging/ImageCodec.h"
 #include "signing/PlacementCorners.h"
-#include "tests/testsupport/TestCertificates.h"
 
 namespace sealrun::verify::testing {
 
@@ -31,6 +30,7 @@ void SealedFiles::TearDownTestSuite() { external::EngineHandle(std::exchange(eng
 
 void SealedFiles::SetUp() {
   ASSERT_NE(engine_, nullptr);
+  fieldCertificate_ = sealrun::testing::SharedTestIdentity().certificateDer;
   auto picture = platform::imaging::Image::Create(kPictureWidth, kPictureHeight, 24);
   ASSERT_TRUE(picture.has_value());
   for (int y = 0; y < kPictureHeight; ++y)
@@ -56,9 +56,11 @@ std::filesystem::path SealedFiles::Base(const std::string& name, int pages) {
   return out;
 }
 
-std::filesystem::path SealedFiles::Tamper(const std::string& edit, const std::filesystem::path& source) {
+std::filesystem::path SealedFiles::Tamper(const std::string& edit, const std::filesystem::path& source,
+                                          const std::string& argument) {
   const auto out = temp_ / (source.stem().string() + "-" + edit + ".pdf");
-  const ToolRun run = RunTool("/usr/bin/python3 " + Quote(ScriptPath()) + " " + edit + " " + Quote(source) + " " + Quote(out));
+  const ToolRun run = RunTool("/usr/bin/python3 " + Quote(ScriptPath()) + " " + edit + " " + Quote(source) + " " +
+                              Quote(out) + (argument.empty() ? "" : " " + sealrun::testing::ShellQuote(argument)));
   EXPECT_EQ(run.exitCode, 0) << edit << ": " << run.output;
   return out;
 }
@@ -82,12 +84,18 @@ int SealedFiles::Seal(const std::filesystem::path& path, Form form, std::u16stri
   inputs.keySerial = std::u16string(serial);
   inputs.ipAddress = u"192.0.2.7";
   inputs.signatureMode = config::SignatureMode(u"0");  // the records carry the fingerprint
-  inputs.certificate = sealrun::testing::SharedTestIdentity().certificateDer;
+  inputs.certificate = fieldCertificate_;
+  inputs.signSealMessage = messageSigner_;
   inputs.signerName = u"Sealrun Test Signer";
   const signing::StampResult result = form == Form::SealAnnotation
                                           ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
                                           : signing::StampSignatureField(inputs, Wide(path), u"123456");
   return result.Code();
+}
+
+void SealedFiles::SignFieldsWith(const sealrun::testing::TestIdentity& identity) {
+  ASSERT_TRUE(platform::crypto::KeyStore::Instance().ImportPkcs12(identity.pkcs12, identity.password).Ok());
+  fieldCertificate_ = identity.certificateDer;
 }
 
 std::string SealedFiles::Bytes(const std::filesystem::path& path) {
