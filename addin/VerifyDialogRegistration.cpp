@@ -7,6 +7,7 @@
 #include "seal/CertificateValidation.h"
 #include "seal/ComponentIds.h"
 #include "seal/KeyPin.h"
+#include "seal/SignerCertificate.h"
 #include "verify/CBatchVerify.h"
 #include "workbench/RunDialogs.h"
 
@@ -55,7 +56,7 @@ int OpenRemoveDialog(workbench::RunDialogContext& context) {
 }  // namespace
 
 verify::KeyCheck CheckKeyForRemoval(std::u16string_view pin) {
-  verify::KeyCheck check{seal::kPinNotChecked, {}};
+  verify::KeyCheck check{seal::kPinNotChecked, {}, std::nullopt};
   const seal::AutomationObject key = seal::AutomationObject::Create(seal::kKeyObjectClsid);
   if (!key.IsValid()) return check;
   key.Call(u"WebCreateKeyObject");
@@ -71,6 +72,8 @@ verify::KeyCheck CheckKeyForRemoval(std::u16string_view pin) {
   const auto value = seal::NumberOf(answer);
   if (!value) return check;
   check.pinResult = *value;
+  // The key's own certificate tells its seals from seals that merely name its serial.
+  if (check.pinResult == 0) check.certificate = seal::GetSignerCertificate(u"", State().publicSettings.cspName);
   return check;
 }
 

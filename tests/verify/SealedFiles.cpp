@@ -5,7 +5,9 @@
 #include "platform/crypto/KeyStore.h"
 #include "platform/fs/Files.h"
 #include "platform/imaging/ImageCodec.h"
+#include "platform/text/Utf.h"
 #include "signing/PlacementCorners.h"
+#include "support/Base64.h"
 
 namespace sealrun::verify::testing {
 
@@ -19,6 +21,15 @@ std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/
 }  // namespace
 
 std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+std::string Utf16LeBytes(std::u16string_view text) {
+  std::string bytes;
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
 
 void SealedFiles::SetUpTestSuite() {
   if (engine_ == nullptr) engine_ = external::StartEngine().release();
@@ -96,6 +107,20 @@ int SealedFiles::Seal(const std::filesystem::path& path, Form form, std::u16stri
 void SealedFiles::SignFieldsWith(const sealrun::testing::TestIdentity& identity) {
   ASSERT_TRUE(platform::crypto::KeyStore::Instance().ImportPkcs12(identity.pkcs12, identity.password).Ok());
   fieldCertificate_ = identity.certificateDer;
+}
+
+void SealedFiles::SignMessagesWith(const sealrun::testing::TestIdentity& signer, sealrun::testing::MessageData form,
+                                   Encoding encoding, const sealrun::testing::TestIdentity* named,
+                                   bool carriesCertificate) {
+  const sealrun::testing::TestIdentity* certificate = named != nullptr ? named : &signer;
+  messageSigner_ = [&signer, certificate, form, encoding, carriesCertificate](
+                       std::u16string_view fingerprint, std::u16string_view, std::u16string& certificateText) {
+    certificateText = platform::text::Utf8ToUtf16(certificate->certificatePem);
+    const std::string data =
+        encoding == Encoding::Utf8 ? platform::text::Utf16ToUtf8(fingerprint) : Utf16LeBytes(fingerprint);
+    const auto der = sealrun::testing::SignMessageForTesting(signer, data, form, carriesCertificate);
+    return platform::text::Widen(support::Base64Encode(der));
+  };
 }
 
 std::string SealedFiles::Bytes(const std::filesystem::path& path) {

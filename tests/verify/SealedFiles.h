@@ -21,6 +21,10 @@ inline constexpr char16_t kOwnSerial[] = u"ZQ-DEMO-0001";
 inline constexpr char16_t kOtherSerial[] = u"ZQ-OTHER-0042";
 
 enum class Form { SealAnnotation, SignatureField };
+// How a signed message's data holds the fingerprint.
+enum class Encoding { Utf8, Utf16Le };
+
+std::string Utf16LeBytes(std::u16string_view text);
 
 using external::DocumentHandle;
 using external::LoadPage;
@@ -48,6 +52,12 @@ class SealedFiles : public ::testing::Test {
   // Signature fields are signed with this identity from now on (its key goes into the key store); the shared
   // test identity until then.
   void SignFieldsWith(const sealrun::testing::TestIdentity& identity);
+  // Seal annotations get a signed message from now on: made by `signer` over the fingerprint (as UTF-8 or
+  // UTF-16LE), with /certContext naming `named` (the signer when null); none until then.
+  void SignMessagesWith(const sealrun::testing::TestIdentity& signer,
+                        sealrun::testing::MessageData form = sealrun::testing::MessageData::Attached,
+                        Encoding encoding = Encoding::Utf8, const sealrun::testing::TestIdentity* named = nullptr,
+                        bool carriesCertificate = true);
 
   static std::u16string Wide(const std::filesystem::path& path) { return path.u16string(); }
   static std::string Bytes(const std::filesystem::path& path);

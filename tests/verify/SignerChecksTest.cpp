@@ -6,7 +6,6 @@
 
 #include <cstdio>
 
-#include "platform/text/Utf.h"
 #include "support/Base64.h"
 #include "tests/verify/SealedFiles.h"
 #include "verify/DocumentFingerprint.h"
@@ -17,8 +16,6 @@ namespace {
 
 using sealrun::testing::MessageData;
 using sealrun::testing::TestIdentity;
-
-enum class Encoding { Utf8, Utf16Le };
 
 // A root as an installation puts it beside the module, a signer it issued, and a stranger who signed his own
 // certificate.
@@ -55,31 +52,8 @@ const Pki& TestPki() {
   return pki;
 }
 
-std::string Utf16Le(std::u16string_view text) {
-  std::string bytes;
-  for (const char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
 class SignerChecks : public SealedFiles {
  protected:
-  // Seal annotations get a message signed by `signer` over the fingerprint; /certContext names `named`.
-  void SignMessagesWith(const TestIdentity& signer, MessageData form = MessageData::Attached,
-                        Encoding encoding = Encoding::Utf8, const TestIdentity* named = nullptr,
-                        bool carriesCertificate = true) {
-    const TestIdentity* certificate = named != nullptr ? named : &signer;
-    messageSigner_ = [&signer, certificate, form, encoding, carriesCertificate](
-                         std::u16string_view fingerprint, std::u16string_view, std::u16string& certificateText) {
-      certificateText = platform::text::Utf8ToUtf16(certificate->certificatePem);
-      const std::string data = encoding == Encoding::Utf8 ? platform::text::Utf16ToUtf8(fingerprint) : Utf16Le(fingerprint);
-      const auto der = sealrun::testing::SignMessageForTesting(signer, data, form, carriesCertificate);
-      return platform::text::Widen(support::Base64Encode(der));
-    };
-  }
-
   // The module folder of a run: the root certificate and a revocation list of the serials given.
   std::filesystem::path InstallRoot(const std::vector<std::uint64_t>& revoked = {}) {
     const auto folder = temp_ / "module";
@@ -153,7 +127,7 @@ TEST_F(SignerChecks, AnEditedRecordWithAnIntactSignedMessageIsInvalid) {
     std::u16string edited = record;
     edited.replace(edited.find(sealedFingerprint), sealedFingerprint.size(), changedFingerprint);
     edited.replace(edited.find(u"UserName=Tester"), 15, u"UserName=Forger");
-    const std::string bytes = Utf16Le(edited);
+    const std::string bytes = Utf16LeBytes(edited);
     const auto forged = Tamper("set-record", changed, support::SealInfoEncode(bytes));
 
     const SealVerdict seal = Only(forged, Form::SealAnnotation);
