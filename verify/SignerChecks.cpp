@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/Trace.h"
 #include "verify/FieldSignature.h"
 #include "verify/KeySerial.h"
 #include "verify/SignedMessage.h"
@@ -10,16 +11,26 @@ namespace sealrun::verify {
 
 namespace {
 
-void Add(SealVerdict& seal, Finding finding) {
+// A reason (not a note) makes the seal invalid; with traces on, the why behind it is written.
+void Add(SealVerdict& seal, Finding finding, std::string_view why = {}) {
   seal.findings.push_back(finding);
-  if (!IsNote(finding)) seal.valid = false;
+  if (IsNote(finding)) return;
+  seal.valid = false;
+  if (!why.empty())
+    support::Trace("seal object " + std::to_string(seal.objectNumber) + ": " + std::string(FindingText(finding)) +
+                   ": " + std::string(why));
 }
 
 // Trust and the record's key serial, for a signer whose signature verified.
 void CheckSigner(const std::optional<platform::crypto::Certificate>& signer, const SignerTrust& trust,
                  SealVerdict& seal) {
-  if (trust.Checks() && (!signer || trust.Judge(*signer).standing != SignerStanding::Trusted))
-    Add(seal, Finding::SignerUntrusted);
+  if (trust.Checks()) {
+    if (!signer) {
+      Add(seal, Finding::SignerUntrusted, "the signature carries no certificate");
+    } else if (const SignerJudgement judged = trust.Judge(*signer); judged.standing != SignerStanding::Trusted) {
+      Add(seal, Finding::SignerUntrusted, judged.why);
+    }
+  }
   if (signer && SerialContradictsSigner(seal.record, *signer)) Add(seal, Finding::SerialContradictsSigner);
 }
 
@@ -34,7 +45,7 @@ void CheckSealAnnotationSigner(qp_annot annotation, const SignerTrust& trust, Se
       Add(seal, Finding::NoteNoSignedMessage);
       return;
     case SignedMessageState::Invalid:
-      Add(seal, Finding::SignedMessageInvalid);
+      Add(seal, Finding::SignedMessageInvalid, message.problem);
       return;
     case SignedMessageState::Valid:
       CheckSigner(message.signer, trust, seal);
