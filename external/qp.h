@@ -274,6 +274,11 @@ qp_cos qp_cos_array_get(qp_cos array, int index);
 // of the stream.
 int qp_cos_stream_to_buffer(qp_cos stream, void* buffer, size_t* length);
 int qp_cos_stream_raw_to_buffer(qp_cos stream, void* buffer, size_t* length);
+// Decoded stream data, at most `capacity` bytes: decoding stops there, so data that decodes to far more (a
+// flate bomb) costs no more than the bound. *length is what was read; QP_ERR_BUFFER when the data goes on past
+// the bound (the buffer then holds its first `capacity` bytes). Data that cannot be decoded in full is
+// QP_ERR_ENGINE.
+int qp_cos_stream_to_buffer_bounded(qp_cos stream, void* buffer, size_t capacity, size_t* length);
 
 // Constructors. New objects are direct unless `indirect` is nonzero; a direct object lands in the
 // file when it is put into an object that is saved.

@@ -32,19 +32,20 @@ SealRecordText SealAnnotationReader(qp_annot annotation) {
   if (!info || !qp_cos_is_dict(info.get())) return record;
   const CosHandle baseInfo(qp_cos_dict_gets(info.get(), kRecordStreamKey));
   if (!baseInfo || !qp_cos_is_stream(baseInfo.get())) return record;
+  // Decoded no further than a record can be long: a record stream may be a flate bomb.
+  std::vector<char> data(kMaxRecordBytes + 1, '\0');
   std::size_t length = 0;
-  if (qp_cos_stream_to_buffer(baseInfo.get(), nullptr, &length) != QP_OK) {
+  const int read = qp_cos_stream_to_buffer_bounded(baseInfo.get(), data.data(), kMaxRecordBytes, &length);
+  if (read != QP_OK && read != QP_ERR_BUFFER) {
     record.state = RecordState::Unreadable;  // a stream is there, but its data cannot be decoded
     return record;
   }
   if (length == 0) return record;
   record.state = RecordState::Unreadable;
-  if (length > kMaxRecordBytes) return record;
+  if (read == QP_ERR_BUFFER) return record;  // longer than any record
   const CosHandle version(qp_cos_dict_gets(info.get(), kRecordVersionKey));
   if (!version || !qp_cos_is_int(version.get()) || qp_cos_to_int(version.get()) != kRecordVersion) return record;
-  std::vector<char> data(length + 1, '\0');
-  std::size_t read = length;
-  if (qp_cos_stream_to_buffer(baseInfo.get(), data.data(), &read) != QP_OK || read > length) return record;
+  data[length] = '\0';
   // The symbols end at the first NUL; the decoded text at its first zero unit.
   const std::string_view symbols(data.data(), std::strlen(data.data()));
   record.text = UpToFirstZero(DecodeSignatureInfo(symbols, RecordForm::SealOnly));

@@ -26,11 +26,11 @@ Stored ReadStream(qp_annot annotation, const char* key, std::string& bytes) {
   const CosHandle stream(dict ? qp_cos_dict_gets(dict.get(), key) : nullptr);
   if (!stream) return Stored::Absent;
   if (!qp_cos_is_stream(stream.get())) return Stored::Unreadable;
+  // Decoded no further than a message can be long (the stream may be a flate bomb).
+  bytes.assign(kMaxSignedMessageBytes, '\0');
   std::size_t length = 0;
-  if (qp_cos_stream_to_buffer(stream.get(), nullptr, &length) != QP_OK) return Stored::Unreadable;
-  if (length > kMaxSignedMessageBytes) return Stored::Unreadable;
-  bytes.assign(length, '\0');
-  if (length > 0 && qp_cos_stream_to_buffer(stream.get(), bytes.data(), &length) != QP_OK) return Stored::Unreadable;
+  if (qp_cos_stream_to_buffer_bounded(stream.get(), bytes.data(), bytes.size(), &length) != QP_OK)
+    return Stored::Unreadable;
   bytes.resize(length);
   return Stored::Read;
 }

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,8 @@ struct Command {
   const char* (*help)();
   // Whether the command plays the user in the reader under the terminal user interface set up here.
   bool terminal;
+  // Whether it runs over many files and stops between them when asked (StopSignals.h).
+  bool batchRun = false;
 };
 
 constexpr std::array kCommands = {
@@ -33,11 +36,11 @@ constexpr std::array kCommands = {
     Command{"sign",
             "(--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME --pin PIN\n"
             "       [--date] [--remember-pin] [--handwriting PICTURE --handwriting-pin PIN] FILE...",
-            "seal many PDF files in place", RunSign, SignHelp, true},
+            "seal many PDF files in place", RunSign, SignHelp, true, true},
     Command{"verify", "[--export LOG.txt] FILE...", "verify every seal of many PDF files", RunVerifyCommand,
-            VerifyHelp, false},
+            VerifyHelp, false, true},
     Command{"remove", "--pin PIN FILE...", "remove the latest own seal from many PDF files", RunRemoveCommand,
-            RemoveHelp, false},
+            RemoveHelp, false, true},
     Command{"inspect", "[--json] FILE...", "list every seal of PDF files with its record and verdict",
             RunInspectCommand, InspectHelp, false},
     Command{"setup", "[--remove]", "install the add-in for the current user (or remove it)", RunSetup, SetupHelp,
@@ -89,7 +92,9 @@ int main(int argc, char** argv) {
       std::fputs(command.help(), stdout);
       return kExitDone;
     }
-    const StopOnSignals stopBetweenFiles;
+    // Only the batch runs look for a stop request between files; the other commands end on the signal.
+    std::optional<StopOnSignals> stopBetweenFiles;
+    if (command.batchRun) stopBetweenFiles.emplace();
     if (!command.terminal) return StopOnSignals::ExitCode(command.run(arguments));
     sealrun::platform::ui::ScopedBackend backend(std::make_unique<sealrun::platform::ui::TerminalBackend>());
     return StopOnSignals::ExitCode(command.run(arguments));

@@ -1,6 +1,7 @@
 #include "apps/sealrun/StopSignals.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <array>
 
@@ -12,7 +13,14 @@ namespace {
 constexpr std::array kStopSignals = {SIGINT, SIGTERM, SIGHUP};
 std::array<struct sigaction, kStopSignals.size()> previous{};
 
-void AskToStop(int signal) { platform::ui::RequestQuit(signal); }
+// A file takes well under this; one that does not (a hostile file, a hung server) is abandoned with the
+// program, and it stays as it was: only a complete, checked copy ever replaces a file.
+constexpr unsigned kGraceSeconds = 15;
+
+void AskToStop(int signal) {
+  platform::ui::RequestQuit(signal);
+  ::alarm(kGraceSeconds);  // SIGALRM's default action ends the program
+}
 
 }  // namespace
 

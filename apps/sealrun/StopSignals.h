@@ -1,7 +1,8 @@
 #pragma once
 // Ctrl+C, SIGTERM and a closed terminal ask a run to stop between files instead of killing it in the middle of
 // one: the file in hand is finished or left as it was, and the run prints its summary. A second signal ends the
-// program at once (files stay whole then too: a file is only ever replaced by a complete, checked copy).
+// program at once, as does a file in hand that takes longer than a grace period (files stay whole then too: a
+// file is only ever replaced by a complete, checked copy).
 namespace sealrun::apps {
 
 class StopOnSignals {
