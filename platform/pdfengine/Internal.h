@@ -21,6 +21,8 @@ extern "C" {
 
 namespace sealrun::platform::pdfengine {
 
+struct RevisionMap;
+
 // A failure with the result code the C API gives for it.
 class EngineError : public std::runtime_error {
  public:
@@ -120,8 +122,16 @@ struct qp_document_s {
   pdf_document* doc = nullptr;
   // Documents read before a save; handles taken then still point into them.
   std::vector<pdf_document*> retired;
-  std::string path;
+  std::string path;  // empty for a revision opened as a document of its own: it cannot be saved
   bool repaired = false;
+  // Where the document's bytes come from: the file and how much of it (the whole file: -1).
+  std::string source;
+  std::int64_t sourceLength = -1;
+  // The revisions of the file as read, worked out on first use for `revisionsOf`.
+  std::unique_ptr<sealrun::platform::pdfengine::RevisionMap> revisions;
+  pdf_document* revisionsOf = nullptr;
+  // The page objects in order, kept for a revision opened as a document (nothing changes it).
+  std::vector<int> pageNumbers;
   std::unordered_map<qp_cos_s*, std::unique_ptr<qp_cos_s>> objects;
   std::unordered_map<qp_field_s*, std::unique_ptr<qp_field_s>> fields;
 
@@ -221,5 +231,9 @@ int AnnotRotation(fz_context* ctx, pdf_obj* annot);
 
 // Flate compression of stream data.
 std::string Deflate(const std::string& data);
+
+// Opens the PDF in the first `length` bytes of the file (all of it: -1), authenticating the empty user
+// password; whether the cross-reference had to be rebuilt.
+pdf_document* OpenPdf(fz_context* ctx, const std::string& path, std::int64_t length, bool* repaired);
 
 }  // namespace sealrun::platform::pdfengine
