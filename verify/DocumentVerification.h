@@ -35,11 +35,12 @@ struct DocumentExamination {
   int Invalid() const;
 };
 
-// Every signed field, in engine order: valid when the signature verifies over its revision and no later
-// revision changed page content.
+// Every signed field, in engine order: valid when the signature verifies over its revision and every change
+// a later revision made is allowed.
 DocumentExamination ExamineSignatureFields(qp_document document);
-// Every seal annotation with a record stream, pages in order: valid when its record contains the document's
-// fingerprint. When the fingerprint cannot be computed every such seal is invalid. Page identifiers the
+// Every seal annotation with a record stream, pages in order: valid when its record contains the fingerprint
+// of the document as it stood in the revision the seal was added in and every change a later revision made
+// is allowed. When the fingerprint cannot be computed every such seal is invalid. Page identifiers the
 // fingerprint adds stay in memory.
 DocumentExamination ExamineSealAnnotations(qp_document document);
 
