@@ -37,12 +37,13 @@ bool Contains(const std::vector<int>& numbers, int number) {
   return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
 }
 
-// Whether only a signature was put into a signature field that had none: its value, and the appearance
-// that shows it.
+// Whether only a signature was put into a signature field that had none: its value, and the appearance that
+// shows it with its flags (signers lock the widget they sign). The signature is verified on its own.
 bool OnlySigned(qp_cos before, qp_cos now, const std::vector<std::string>& keys) {
   if (!IsSignatureField(before) || SignatureValueOf(before) != nullptr || SignatureValueOf(now) == nullptr)
     return false;
-  return std::all_of(keys.begin(), keys.end(), [](const std::string& key) { return key == "V" || key == "AP"; });
+  return std::all_of(keys.begin(), keys.end(),
+                     [](const std::string& key) { return key == "V" || key == "AP" || key == "F" || key == "MK"; });
 }
 
 }  // namespace

@@ -282,4 +282,59 @@ TEST_F(LaterChanges, ASealInTheOriginalFileIsJudgedFromThereOn) {
   }
 }
 
+TEST_F(LaterChanges, CorpusFilesWithSeveralUpdatesAreJudgedFromTheSealsOwnRevision) {
+  // Updates as cross-reference streams with object streams, hybrid references, a linearized original with
+  // five updates and a form.
+  for (const char* name :
+       {"pypdf-commented.pdf", "pdfjs-bug1708041.pdf", "qpdf-hybrid-xref.pdf", "pdfjs-prefilled_f1040.pdf"}) {
+    for (const Form form : {Form::SealAnnotation, Form::SignatureField}) {
+      const std::string what =
+          std::string(name) + (form == Form::SealAnnotation ? " with annotations" : " with fields");
+      const auto path =
+          Copy(sealrun::testing::CorpusFile(name), std::string(form == Form::SealAnnotation ? "a-" : "f-") + name);
+      const DocumentHandle original = OpenDocument(engine_, Wide(path));
+      ASSERT_TRUE(original) << what;
+      const int revisions = qp_document_revision_count(original.get());
+      ASSERT_GT(revisions, 1) << what;
+      ASSERT_EQ(Seal(path, form), 0) << what;
+      ASSERT_EQ(Seal(path, form, kOtherSerial), 0) << what;
+      const auto seals = Seals(path, form);
+      ASSERT_EQ(seals.size(), 2u) << what;
+      for (const auto& seal : seals) {
+        EXPECT_TRUE(seal.valid) << what << "\n" << Describe(seals);
+        EXPECT_TRUE(seal.revision == revisions || seal.revision == revisions + 1) << what << "\n" << Describe(seals);
+        const ChangeKind added =
+            form == Form::SealAnnotation ? ChangeKind::SealAnnotationAdded : ChangeKind::SignatureFieldAdded;
+        if (seal.revision == revisions) {
+          EXPECT_TRUE(HasChange(seal, added, 0)) << what << "\n" << Describe(seals);
+        }
+      }
+      ExpectDisallowed(Tamper("content-append", path), form, ChangeKind::ContentChanged, 0,
+                       what + ", content appended");
+    }
+  }
+}
+
+TEST_F(LaterChanges, OtherSignersSignaturesStayValidThroughTheUpdatesTheirToolsMake) {
+  // A second signature into a field prepared before the first: the field is signed, the metadata and the
+  // document information are written again.
+  auto seals = Seals(sealrun::testing::CorpusFile("pyhanko-minimal-two-fields-signed-twice.pdf"), Form::SignatureField);
+  ASSERT_EQ(seals.size(), 2u);
+  for (const auto& seal : seals) EXPECT_TRUE(seal.valid) << Describe(seals);
+  const auto first = std::min_element(seals.begin(), seals.end(),
+                                      [](const auto& a, const auto& b) { return a.revision < b.revision; });
+  EXPECT_EQ(first->revision, 0);
+  for (const ChangeKind kind :
+       {ChangeKind::SignatureFieldAdded, ChangeKind::MetadataChanged, ChangeKind::DocumentInformationChanged})
+    EXPECT_TRUE(HasChange(*first, kind, kAnyPage)) << ChangeKindText(kind) << "\n" << Describe(seals);
+
+  // A signature followed by validation data and a document timestamp.
+  seals = Seals(sealrun::testing::CorpusFile("pyhanko-pades-lta-dss-indirect-arrs-test.pdf"), Form::SignatureField);
+  const auto signature = std::find_if(seals.begin(), seals.end(), [](const auto& seal) { return seal.revision == 2; });
+  ASSERT_NE(signature, seals.end()) << Describe(seals);
+  EXPECT_TRUE(signature->valid) << Describe(seals);
+  EXPECT_TRUE(HasChange(*signature, ChangeKind::DocumentTimestampAdded, 0)) << Describe(seals);
+  EXPECT_TRUE(HasChange(*signature, ChangeKind::ValidationDataAdded, -1)) << Describe(seals);
+}
+
 }  // namespace sealrun::verify::testing
