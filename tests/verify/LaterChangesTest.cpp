@@ -218,9 +218,12 @@ TEST_F(LaterChanges, LaterSealsOfBothFormsAndTheirRemovalKeepEarlierSealsValid) 
           ExpectAllowed({seal}, added, what);
         }
       }
+      // The later seal's owner: its key serial, with the certificate the tests' seals are signed with.
+      const SealOwner owner{kOtherSerial,
+                            *platform::crypto::Certificate::FromDer(sealrun::testing::SharedTestIdentity().certificateDer)};
       const RemovalResult removed = later == Form::SealAnnotation
-                                        ? RemoveLatestSealAnnotation(engine_, Wide(path), 0, kOtherSerial, outcome_)
-                                        : RemoveLatestSignatureField(engine_, Wide(path), 0, kOtherSerial, outcome_);
+                                        ? RemoveLatestSealAnnotation(engine_, Wide(path), 0, owner, outcome_)
+                                        : RemoveLatestSignatureField(engine_, Wide(path), 0, owner, outcome_);
       ASSERT_EQ(removed.Code(), 0) << what;
       ExpectAllowed(Seals(path, first), ChangeKind::LaterSealRemoved, what + ", removed again");
     }
