@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 extern "C" {
@@ -15,6 +16,7 @@ extern "C" {
 #include <mupdf/pdf.h>
 }
 
+#include "platform/pdfengine/FileReplacement.h"
 #include "platform/pdfengine/MuPdfVersion.h"
 
 #include "external/qp.h"
@@ -95,6 +97,8 @@ struct ObjDrop {
 struct qp_engine_s {
   fz_context* ctx = nullptr;
   int openDocuments = 0;
+  // Folders whose copies left by killed runs were already removed by this engine.
+  std::unordered_set<std::string> sweptFolders;
 };
 
 struct qp_cos_s {
@@ -122,11 +126,17 @@ struct qp_document_s {
   pdf_document* doc = nullptr;
   // Documents read before a save; handles taken then still point into them.
   std::vector<pdf_document*> retired;
-  std::string path;  // empty for a revision opened as a document of its own: it cannot be saved
+  // The file, symbolic links resolved: a save replaces it and keeps the links. Empty for a revision opened as
+  // a document of its own: it cannot be saved.
+  std::string path;
+  std::string readPath;  // where the document is read from: path, or the staged copy (a revision: its file's)
+  std::int64_t readLength = -1;  // how much of readPath the document is read from (the whole file: -1)
+  sealrun::platform::pdfengine::FileIdentity identity;  // of path when it was opened (or last replaced by this document)
   bool repaired = false;
-  // Where the document's bytes come from: the file and how much of it (the whole file: -1).
-  std::string source;
-  std::int64_t sourceLength = -1;
+  // Staged saving: saves collect in a copy beside the file, which replaces it at qp_document_commit only.
+  bool staged = false;
+  std::unique_ptr<sealrun::platform::pdfengine::CopyBeside> stagedCopy;
+  std::unique_ptr<sealrun::platform::pdfengine::ReplacementLock> lock;  // held from the first staged save to the commit
   // The revisions of the file as read, worked out on first use for `revisionsOf`.
   std::unique_ptr<sealrun::platform::pdfengine::RevisionMap> revisions;
   pdf_document* revisionsOf = nullptr;

@@ -171,10 +171,10 @@ extern "C" int qp_document_open_revision(qp_document document, int revision, qp_
     auto opened = std::make_unique<qp_document_s>();
     opened->engine = document->engine;
     opened->ctx = document->ctx;
-    opened->source = document->source;
-    opened->sourceLength = map.ends[static_cast<std::size_t>(revision)];
+    opened->readPath = document->readPath;
+    opened->readLength = map.ends[static_cast<std::size_t>(revision)];
     try {
-      opened->doc = OpenPdf(opened->ctx, opened->source, opened->sourceLength, &opened->repaired);
+      opened->doc = OpenPdf(opened->ctx, opened->readPath, opened->readLength, &opened->repaired);
     } catch (const EngineError& error) {
       Fail(error.Code() == QP_ERR_ENGINE ? QP_ERR_OPEN : error.Code(), error.what());
     }
