@@ -401,6 +401,56 @@ int qp_signature_verify_page_contents(qp_signature signature, int* changed);
 int qp_certificate_get_der(qp_certificate certificate, void* buffer, size_t* length);
 int qp_certificate_free(qp_certificate certificate);
 
+// ---- Revisions ------------------------------------------------------------------------------
+// A file grows by incremental updates, each appended after the bytes before it. Revision 0 is the file as
+// first written (both cross-reference sections of a linearized file), revision n the n-th update. All
+// answers are about the file as read: changes made since opening do not count. Where the file does not
+// tell soundly (a cross-reference rebuilt on open or later, sections whose ends cannot be found), the
+// revisions are unknown: the count is -1 and the other functions fail with QP_ERR_NOT_FOUND or give -1.
+
+// Number of revisions, or -1 when unknown.
+int qp_document_revision_count(qp_document document);
+// Where revision `revision` ends: the file's first *end bytes are the file as it stood then (its last
+// "%%EOF" and the end of line after it included).
+int qp_document_revision_end(qp_document document, int revision, int64_t* end);
+// The revision whose last "%%EOF" ends at `offset` (its end of line may follow, or not), or -1: how a
+// signature's byte range names the revision it signs.
+int qp_document_revision_ending_at(qp_document document, int64_t offset);
+
+#define QP_REVISION_ADDED 0    // the oldest revision from which on the object is in use in every revision
+#define QP_REVISION_DEFINED 1  // the newest revision whose cross-reference names the object (in use or freed),
+                               // or that rewrote the object stream holding it
+
+// The revision in which the object was added or last defined (see above), or -1 when unknown, or (added)
+// when the object is not in use now.
+int qp_document_object_revision(qp_document document, int objectNumber, int which);
+// The numbers of the objects that revision `revision` defines, ascending: those its cross-reference names
+// (in use or freed) and those kept in an object stream it rewrites. Two-call protocol: with numbers null
+// (or *count too small) *count is set to the number needed (QP_ERR_BUFFER for a short buffer).
+int qp_document_revision_objects(qp_document document, int revision, int* numbers, int* count);
+// Opens revision `revision` as a document of its own, read from the file's first revision-end bytes: the
+// document as it stood then. It cannot be saved; close it with qp_document_close.
+int qp_document_open_revision(qp_document document, int revision, qp_document* revisionDocument);
+// 1 when the document holds changes not saved yet (such as page identifiers the fingerprint added), 0
+// otherwise, -1 on error.
+int qp_document_has_unsaved_changes(qp_document document);
+
+// The object with this number as a reference (null when the number is free, unused or out of range).
+qp_cos qp_document_object(qp_document document, int objectNumber);
+// The trailer dictionary (for a cross-reference stream, its dictionary).
+qp_cos qp_document_trailer(qp_document document);
+// 1 when the two objects, which may come from different documents, are the same: numbers, names, strings
+// and booleans by value, arrays and dictionaries entry by entry (a null entry counts as absent), references
+// inside them by object number, streams by their dictionaries (but /Length) and stored bytes. A reference
+// given as a or b is compared by what it points to. 0 when they differ, -1 on error.
+int qp_cos_same(qp_cos a, qp_cos b);
+// The zero-based index of the page whose dictionary is object `objectNumber`, or -1 when it is no page of
+// the document's page tree.
+int qp_document_page_index(qp_document document, int objectNumber);
+// The object numbers of the page dictionaries in page order (0 for a page that is a direct object).
+// Two-call protocol as for qp_document_revision_objects.
+int qp_document_page_objects(qp_document document, int* numbers, int* count);
+
 // ---- Digests --------------------------------------------------------------------------------
 typedef struct qp_hash_s* qp_hash;
 

@@ -5,6 +5,7 @@
 
 #include "external/QpHandles.h"
 #include "verify/DocumentFingerprint.h"
+#include "verify/RevisionVerdict.h"
 #include "verify/SignerChecks.h"
 
 namespace sealrun::verify {
@@ -37,7 +38,8 @@ int DocumentExamination::Invalid() const { return static_cast<int>(seals.size())
 
 DocumentExamination ExamineSignatureFields(qp_document document, const SignerTrust& trust) {
   DocumentExamination examination;
-  ForEachSignedField(document, [&examination, &trust](qp_field field, qp_signature signature) {
+  RevisionHistory history(document);
+  ForEachSignedField(document, [&examination, &history, &trust](qp_field field, qp_signature signature) {
     SealVerdict seal;
     seal.form = SealForm::SignatureField;
     seal.pageIndex = qp_field_get_page_num(field);
@@ -47,9 +49,7 @@ DocumentExamination ExamineSignatureFields(qp_document document, const SignerTru
     qp_certificate rawCertificate = nullptr;
     const int signatureResult = qp_signature_verify(signature, &rawCertificate);
     const external::CertificateHandle certificate(rawCertificate);
-    int changed = 1;
-    const int contentResult = qp_signature_verify_page_contents(signature, &changed);
-    seal.valid = signatureResult == QP_OK && contentResult == QP_OK && changed == 0;
+    JudgeSignatureField(seal, signature, signatureResult, history);
     CheckSignatureFieldSigner(signature, signatureResult, certificate.get(), trust, seal);
     examination.seals.push_back(std::move(seal));
   });
@@ -61,6 +61,8 @@ DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTru
   // Taken before any seal is read; a fingerprint over part of the document matches no seal.
   DocumentFingerprint fingerprint(document);
   const std::optional<std::u16string> current = fingerprint.ComputeDocumentFingerprint();
+  RevisionHistory history(document);
+  RevisionFingerprints fingerprints(history);
   ForEachSealAnnotation(document, [&](int pageIndex, qp_annot annotation) {
     SealRecordText record = SealAnnotationReader(annotation);
     if (record.state == RecordState::None) return;
@@ -70,7 +72,7 @@ DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTru
     seal.objectNumber = AnnotationObjectNumber(annotation);
     seal.recordState = record.state;
     seal.record = std::move(record.text);
-    seal.valid = current.has_value() && !current->empty() && seal.record.find(*current) != std::u16string::npos;
+    JudgeSealAnnotation(seal, history, fingerprints, current);
     CheckSealAnnotationSigner(annotation, trust, seal);
     examination.seals.push_back(std::move(seal));
   });

@@ -37,11 +37,12 @@ struct DocumentExamination {
 };
 
 // Every signed field, in engine order: valid when the signature (or a document timestamp's token) verifies
-// over its revision, no later revision changed page content, and its signer passes the signer checks
+// over its revision, every change a later revision made is allowed, and its signer passes the signer checks
 // (verify/SignerChecks.h) with `trust`.
 DocumentExamination ExamineSignatureFields(qp_document document, const SignerTrust& trust = {});
-// Every seal annotation with a record stream, pages in order: valid when its record contains the document's
-// fingerprint and its signed message, if it has one, passes the signer checks with `trust`. When the
+// Every seal annotation with a record stream, pages in order: valid when its record contains the fingerprint
+// of the document as it stood in the revision the seal was added in, every change a later revision made is
+// allowed, and its signed message, if it has one, passes the signer checks with `trust`. When the
 // fingerprint cannot be computed every such seal is invalid. Page identifiers the fingerprint adds stay in
 // memory.
 DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTrust& trust = {});

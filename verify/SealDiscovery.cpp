@@ -25,10 +25,14 @@ bool IsSealAnnotation(qp_annot annotation) {
 }
 
 SealRecordText SealAnnotationReader(qp_annot annotation) {
-  SealRecordText record;
   const CosHandle dict(qp_annot_get_cosobject(annotation));
-  if (!dict) return record;
-  const CosHandle info(qp_cos_dict_gets(dict.get(), kSealInfoKey));
+  return SealRecordReader(dict.get());
+}
+
+SealRecordText SealRecordReader(qp_cos dict) {
+  SealRecordText record;
+  if (dict == nullptr) return record;
+  const CosHandle info(qp_cos_dict_gets(dict, kSealInfoKey));
   if (!info || !qp_cos_is_dict(info.get())) return record;
   const CosHandle baseInfo(qp_cos_dict_gets(info.get(), kRecordStreamKey));
   if (!baseInfo || !qp_cos_is_stream(baseInfo.get())) return record;

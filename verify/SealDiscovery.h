@@ -32,8 +32,9 @@ struct SealRecordText {
   std::u16string text;  // empty unless Readable
 };
 
-// The record of a seal annotation.
+// The record of a seal annotation, from the annotation or from its dictionary.
 SealRecordText SealAnnotationReader(qp_annot annotation);
+SealRecordText SealRecordReader(qp_cos annotationDict);
 // The record of a signed field; empty text when the field has no (or an oversized) private data.
 std::u16string SignatureFieldReader(qp_field field);
 

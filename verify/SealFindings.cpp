@@ -19,6 +19,22 @@ std::string_view FindingText(Finding finding) {
   return "unknown";
 }
 
+bool IsAllowedChange(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::SealAnnotationAdded:
+    case ChangeKind::SignatureFieldAdded:
+    case ChangeKind::PageIdentifierAdded:
+    case ChangeKind::DocumentTimestampAdded:
+    case ChangeKind::LaterSealRemoved:
+    case ChangeKind::DocumentInformationChanged:
+    case ChangeKind::MetadataChanged:
+    case ChangeKind::ValidationDataAdded:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string_view ChangeKindText(ChangeKind kind) {
   switch (kind) {
     case ChangeKind::SealAnnotationAdded: return "seal annotation added";
@@ -28,6 +44,7 @@ std::string_view ChangeKindText(ChangeKind kind) {
     case ChangeKind::LaterSealRemoved: return "later seal removed";
     case ChangeKind::DocumentInformationChanged: return "document information changed";
     case ChangeKind::MetadataChanged: return "metadata changed";
+    case ChangeKind::ValidationDataAdded: return "validation data added";
     case ChangeKind::ContentChanged: return "content changed";
     case ChangeKind::ResourcesChanged: return "resources changed";
     case ChangeKind::PageGeometryChanged: return "page box or rotation changed";

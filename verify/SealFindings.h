@@ -33,6 +33,7 @@ enum class ChangeKind {
   LaterSealRemoved,
   DocumentInformationChanged,
   MetadataChanged,
+  ValidationDataAdded,        // /DSS: certificates, revocation data and timestamps kept for later checks
   // Not allowed: they change what a page shows or does.
   ContentChanged,
   ResourcesChanged,
@@ -58,6 +59,9 @@ struct LaterChange {
   int objectNumber = 0;   // the object that changed, 0 when none stands for it
   bool allowed = false;
 };
+
+// Whether a change of this kind leaves earlier seals valid.
+bool IsAllowedChange(ChangeKind kind);
 
 // Short English texts for inspect and the traces ("fingerprint mismatch", "content changed", ...).
 std::string_view FindingText(Finding finding);

@@ -105,6 +105,12 @@ std::map<std::string, std::string> ResultsByFile(const std::string& output) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+  return count;
+}
+
 class Demo {
  public:
   Demo(fs::path folder, std::vector<std::string> environment)
@@ -238,6 +244,13 @@ class Demo {
         exitCode, mismatch);
     Expect(held && exitCode == 1, held ? victim + " invalid, every other file valid; log in verify-log-2.txt"
                                        : victim + " invalid and the others valid, but " + mismatch);
+
+    // Why: each seal names the update that changed page 1's content after it.
+    const CommandRun why = Command({"inspect", victim});
+    Expect(why.exitCode == 1 && Count(why.output, "why: changed after sealing") == kSealsPerFile &&
+               Count(why.output, "page 1, object ") >= kSealsPerFile &&
+               Count(why.output, ": content changed, not allowed") == kSealsPerFile,
+           "inspect says why: for both seals, the content of page 1 changed after sealing");
   }
 
   void RemoveSeals() {
@@ -303,7 +316,8 @@ const char* DemoHelp() {
          "  2. seal the batch by the template                     (sealrun sign --template)\n"
          "  3. seal the batch beside the text \"甲方（盖章）\"      (sealrun sign --keyword)\n"
          "  4. verify the batch: every seal valid                 (sealrun verify --export)\n"
-         "  5. change one file by an appended update, verify again: that file is invalid\n"
+         "  5. change one file by an appended update, verify again: that file is invalid, and inspect\n"
+         "     says why (the change, its update and page)\n"
          "  6. remove the seals again                             (sealrun remove, sealrun inspect)\n"
          "  7. say where the files are\n"
          "Everything runs with private settings, registry and a copy of the demo seal key (PIN 123456) in\n"

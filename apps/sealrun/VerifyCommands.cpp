@@ -75,8 +75,10 @@ constexpr char kInspectHelp[] =
     "usage: sealrun inspect [--json] FILE...\n"
     "\n"
     "Lists every seal of every FILE, in both forms: seal annotations (with the fingerprint check) and\n"
-    "signature fields (with the engine's signature check): form, page, object number, valid or not, and\n"
-    "the lines of its record. Files are never changed.\n"
+    "signature fields (with the engine's signature check): form, page, object number, valid or not, the\n"
+    "revision (incremental update; 0 is the file as first written) the seal was added in, why it is\n"
+    "invalid, every change a later revision made (its revision, page and object, allowed or not), and the\n"
+    "lines of its record. Files are never changed.\n"
     "\n"
     "  --json  one JSON array of files instead of text\n"
     "\n"
@@ -278,6 +280,40 @@ const char* RecordNote(const verify::SealVerdict& seal) {
   return nullptr;
 }
 
+std::string RevisionText(const verify::SealVerdict& seal) {
+  return seal.revision < 0 ? "revision unknown" : "added in revision " + std::to_string(seal.revision);
+}
+
+// "revision 2, page 1, object 30: content changed, not allowed"
+std::string ChangeLine(const verify::LaterChange& change) {
+  std::string line = "revision " + std::to_string(change.revision);
+  if (change.pageIndex >= 0) line += ", page " + std::to_string(change.pageIndex + 1);
+  if (change.objectNumber > 0) line += ", object " + std::to_string(change.objectNumber);
+  line += ": " + std::string(verify::ChangeKindText(change.kind)) + (change.allowed ? ", allowed" : ", not allowed");
+  return line;
+}
+
+std::string SealJson(const verify::SealVerdict& seal) {
+  std::string json = "{\"form\": \"" + std::string(FormName(seal.form)) + "\", \"page\": " +
+                     std::to_string(seal.pageIndex + 1) + ", \"object\": " + std::to_string(seal.objectNumber) +
+                     ", \"valid\": " + (seal.valid ? "true" : "false") + ", \"revision\": " +
+                     (seal.revision < 0 ? "null" : std::to_string(seal.revision)) + ", \"findings\": [";
+  for (size_t f = 0; f < seal.findings.size(); ++f)
+    json += (f ? ", " : "") + JsonString(verify::FindingText(seal.findings[f]));
+  json += "], \"changes\": [";
+  for (size_t c = 0; c < seal.changes.size(); ++c) {
+    const auto& change = seal.changes[c];
+    json += std::string(c ? ", " : "") + "{\"kind\": " + JsonString(verify::ChangeKindText(change.kind)) +
+            ", \"revision\": " + std::to_string(change.revision) + ", \"page\": " +
+            (change.pageIndex < 0 ? "null" : std::to_string(change.pageIndex + 1)) + ", \"object\": " +
+            std::to_string(change.objectNumber) + ", \"allowed\": " + (change.allowed ? "true" : "false") + "}";
+  }
+  json += "], \"record\": [";
+  const auto lines = RecordLines(seal.record);
+  for (size_t l = 0; l < lines.size(); ++l) json += (l ? ", " : "") + JsonString(lines[l]);
+  return json + "]}";
+}
+
 int Inspect(const FileArguments& options) {
   const external::EngineHandle engine = external::StartEngine();
   if (!engine) return Refuse("the PDF engine did not start");
@@ -299,15 +335,7 @@ int Inspect(const FileArguments& options) {
     if (options.json) {
       json += index ? ",\n " : "\n ";
       json += "{\"file\": " + JsonString(file.string()) + ", \"opened\": " + (opened ? "true" : "false") + ", \"seals\": [";
-      for (size_t s = 0; s < seals.size(); ++s) {
-        const auto& seal = seals[s];
-        json += std::string(s ? ", " : "") + "{\"form\": \"" + FormName(seal.form) + "\", \"page\": " +
-                std::to_string(seal.pageIndex + 1) + ", \"object\": " + std::to_string(seal.objectNumber) +
-                ", \"valid\": " + (seal.valid ? "true" : "false") + ", \"record\": [";
-        const auto lines = RecordLines(seal.record);
-        for (size_t l = 0; l < lines.size(); ++l) json += (l ? ", " : "") + JsonString(lines[l]);
-        json += "]}";
-      }
+      for (size_t s = 0; s < seals.size(); ++s) json += std::string(s ? ", " : "") + SealJson(seals[s]);
       json += "]}";
       continue;
     }
@@ -318,8 +346,12 @@ int Inspect(const FileArguments& options) {
     std::printf("%s: %zu seal(s)\n", file.string().c_str(), seals.size());
     for (const auto& seal : seals) {
       const char* note = RecordNote(seal);
-      std::printf("  %s page %d object %d: %s%s%s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,
-                  seal.valid ? "valid" : "INVALID", note ? ", " : "", note ? note : "");
+      std::printf("  %s page %d object %d: %s%s%s, %s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,
+                  seal.valid ? "valid" : "INVALID", note ? ", " : "", note ? note : "", RevisionText(seal).c_str());
+      for (const auto finding : seal.findings)
+        std::printf("    %s: %s\n", verify::IsNote(finding) ? "note" : "why",
+                    std::string(verify::FindingText(finding)).c_str());
+      for (const auto& change : seal.changes) std::printf("    later change: %s\n", ChangeLine(change).c_str());
       for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", line.c_str());
     }
   }

@@ -5,15 +5,16 @@
 #include "platform/pdfengine/AtomicFile.h"
 #include "platform/pdfengine/FileStream.h"
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/RevisionMap.h"
 #include "platform/pdfengine/SignatureFile.h"
 
 using namespace sealrun::platform::pdfengine;
 
-namespace {
+namespace sealrun::platform::pdfengine {
 
-pdf_document* OpenPdf(fz_context* ctx, const std::string& path, bool* repaired) {
+pdf_document* OpenPdf(fz_context* ctx, const std::string& path, std::int64_t length, bool* repaired) {
   pdf_document* doc = Mu(ctx, [&] {
-    fz_stream* stream = OpenFileStream(ctx, path);
+    fz_stream* stream = OpenFileStream(ctx, path, length);
     pdf_document* opened = nullptr;
     fz_var(opened);
     fz_try(ctx) { opened = pdf_open_document_with_stream(ctx, stream); }
@@ -37,7 +38,7 @@ pdf_document* OpenPdf(fz_context* ctx, const std::string& path, bool* repaired) 
   return doc;
 }
 
-}  // namespace
+}  // namespace sealrun::platform::pdfengine
 
 qp_document_s::~qp_document_s() {
   fields.clear();
@@ -83,7 +84,7 @@ void PutCopyInPlace(qp_document document, std::unique_ptr<CopyBeside> copy) {
 
 void ReloadDocument(qp_document document) {
   bool repaired = false;
-  pdf_document* reopened = OpenPdf(document->ctx, document->readPath, &repaired);
+  pdf_document* reopened = OpenPdf(document->ctx, document->readPath, -1, &repaired);
   document->retired.push_back(document->doc);
   document->doc = reopened;
   document->repaired = repaired;
@@ -120,7 +121,7 @@ extern "C" int qp_document_open(qp_engine engine, qp_document* document, const c
     opened->readPath = opened->path;
     if (const auto identity = IdentityOf(opened->path)) opened->identity = *identity;
     try {
-      opened->doc = OpenPdf(engine->ctx, opened->path, &opened->repaired);
+      opened->doc = OpenPdf(engine->ctx, opened->path, -1, &opened->repaired);
     } catch (const EngineError& error) {
       if (error.Code() == QP_ERR_ENGINE) Fail(QP_ERR_OPEN, error.what());
       throw;
@@ -146,6 +147,7 @@ extern "C" int qp_document_save(qp_document document) {
     fz_context* ctx = document->ctx;
     pdf_document* doc = document->doc;
     if (Mu(ctx, [&] { return pdf_has_unsaved_changes(ctx, doc); }) == 0) return QP_OK;
+    if (document->path.empty()) Fail(QP_ERR_SAVE, "a revision opened on its own cannot be saved");
     if (!IsWritable(document->path)) Fail(QP_ERR_SAVE, "the file is read-only");
     const bool repaired = document->repaired || Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
     // Only an update appended to the original bytes keeps earlier signatures valid; a rebuilt cross-reference

@@ -24,8 +24,11 @@ struct FileWindow {
 int Next(fz_context* ctx, fz_stream* stream, std::size_t) {
   auto* window = static_cast<FileWindow*>(stream->state);
   ssize_t got = 0;
+  const std::int64_t left = window->fileSize - stream->pos;
+  const std::size_t wanted =
+      left <= 0 ? 0 : left < static_cast<std::int64_t>(kWindowSize) ? static_cast<std::size_t>(left) : kWindowSize;
   do {
-    got = ::pread(window->fd, window->buffer, kWindowSize, stream->pos);
+    got = wanted == 0 ? 0 : ::pread(window->fd, window->buffer, wanted, stream->pos);
   } while (got < 0 && errno == EINTR);
   if (got < 0) fz_throw(ctx, FZ_ERROR_GENERIC, "read error in document file");
   window->windowStart = stream->pos;
@@ -65,7 +68,7 @@ void Drop(fz_context* ctx, void* state) {
 
 }  // namespace
 
-fz_stream* OpenFileStream(fz_context* ctx, const std::string& path) {
+fz_stream* OpenFileStream(fz_context* ctx, const std::string& path, std::int64_t length) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) fz_throw(ctx, FZ_ERROR_GENERIC, "cannot open file");
   struct stat info {};
@@ -81,7 +84,7 @@ fz_stream* OpenFileStream(fz_context* ctx, const std::string& path) {
     fz_rethrow(ctx);
   }
   window->fd = fd;
-  window->fileSize = info.st_size;
+  window->fileSize = length >= 0 && length < info.st_size ? length : info.st_size;
   window->windowStart = 0;
   window->windowLength = 0;
   fz_stream* stream = nullptr;

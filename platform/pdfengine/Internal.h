@@ -23,6 +23,8 @@ extern "C" {
 
 namespace sealrun::platform::pdfengine {
 
+struct RevisionMap;
+
 // A failure with the result code the C API gives for it.
 class EngineError : public std::runtime_error {
  public:
@@ -124,14 +126,22 @@ struct qp_document_s {
   pdf_document* doc = nullptr;
   // Documents read before a save; handles taken then still point into them.
   std::vector<pdf_document*> retired;
-  std::string path;      // the file, symbolic links resolved: a save replaces it and keeps the links
-  std::string readPath;  // where the document is read from: path, or the staged copy
+  // The file, symbolic links resolved: a save replaces it and keeps the links. Empty for a revision opened as
+  // a document of its own: it cannot be saved.
+  std::string path;
+  std::string readPath;  // where the document is read from: path, or the staged copy (a revision: its file's)
+  std::int64_t readLength = -1;  // how much of readPath the document is read from (the whole file: -1)
   sealrun::platform::pdfengine::FileIdentity identity;  // of path when it was opened (or last replaced by this document)
   bool repaired = false;
   // Staged saving: saves collect in a copy beside the file, which replaces it at qp_document_commit only.
   bool staged = false;
   std::unique_ptr<sealrun::platform::pdfengine::CopyBeside> stagedCopy;
   std::unique_ptr<sealrun::platform::pdfengine::ReplacementLock> lock;  // held from the first staged save to the commit
+  // The revisions of the file as read, worked out on first use for `revisionsOf`.
+  std::unique_ptr<sealrun::platform::pdfengine::RevisionMap> revisions;
+  pdf_document* revisionsOf = nullptr;
+  // The page objects in order, kept for a revision opened as a document (nothing changes it).
+  std::vector<int> pageNumbers;
   std::unordered_map<qp_cos_s*, std::unique_ptr<qp_cos_s>> objects;
   std::unordered_map<qp_field_s*, std::unique_ptr<qp_field_s>> fields;
 
@@ -231,5 +241,9 @@ int AnnotRotation(fz_context* ctx, pdf_obj* annot);
 
 // Flate compression of stream data.
 std::string Deflate(const std::string& data);
+
+// Opens the PDF in the first `length` bytes of the file (all of it: -1), authenticating the empty user
+// password; whether the cross-reference had to be rebuilt.
+pdf_document* OpenPdf(fz_context* ctx, const std::string& path, std::int64_t length, bool* repaired);
 
 }  // namespace sealrun::platform::pdfengine

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/pdfengine/PageTree.h"
 #include "platform/pdfengine/SignatureFile.h"
 
 namespace sealrun::platform::pdfengine {
@@ -128,45 +129,6 @@ pdf_document* OpenRevision(fz_context* ctx, const std::string& bytes) {
     }
     return doc;
   });
-}
-
-// The page objects of a document in page order, from one walk down its page tree; a lookup by index
-// walks the tree from its root for every page, which on long documents costs more than the comparison.
-// nullopt for a tree with a cycle or deeper than kMaxDepth: its pages are then looked up one by one.
-std::optional<std::vector<pdf_obj*>> PagesInOrder(fz_context* ctx, pdf_document* doc) {
-  struct Level {
-    pdf_obj* kids;
-    int next;
-    int count;
-  };
-  std::vector<pdf_obj*> pages;
-  std::vector<Level> stack;
-  std::set<int> visited;
-  // A node with /Kids is an inner node; anything else stands for a page, as the engine's lookup takes it.
-  const auto enter = [&](pdf_obj* node) {
-    const int number = pdf_is_indirect(ctx, node) ? pdf_to_num(ctx, node) : 0;
-    if (number > 0 && !visited.insert(number).second) return false;
-    pdf_obj* kids = Mu(ctx, [&] { return pdf_dict_get(ctx, node, PDF_NAME(Kids)); });
-    if (Mu(ctx, [&] { return pdf_is_array(ctx, kids); }) == 0) {
-      pages.push_back(node);
-      return true;
-    }
-    if (stack.size() >= static_cast<std::size_t>(kMaxDepth)) return false;
-    stack.push_back({kids, 0, Mu(ctx, [&] { return pdf_array_len(ctx, kids); })});
-    return true;
-  };
-  if (!enter(Mu(ctx, [&] { return pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"); }))) return std::nullopt;
-  while (!stack.empty()) {
-    Level& top = stack.back();
-    if (top.next >= top.count) {
-      stack.pop_back();
-      continue;
-    }
-    const int index = top.next++;
-    pdf_obj* kids = top.kids;
-    if (!enter(Mu(ctx, [&] { return pdf_array_get(ctx, kids, index); }))) return std::nullopt;
-  }
-  return pages;
 }
 
 }  // namespace

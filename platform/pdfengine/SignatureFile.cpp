@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
+#include <string>
 
 namespace sealrun::platform::pdfengine {
 namespace {
@@ -69,11 +69,17 @@ std::string ContentsBytes(const std::string& file, const SignedRevision& revisio
   return out;
 }
 
+// One read of the known size: signed files are hashed whole, and a read byte by byte through a stream
+// iterator cost more than the digest itself.
 bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  const std::streamoff size = in.tellg();
+  if (size < 0 || !in.seekg(0)) return false;
+  out.resize(static_cast<std::size_t>(size));
+  if (size > 0 && !in.read(out.data(), size)) return false;
+  // A file that grew since its size was taken is not the file that was measured.
+  return in.peek() == std::char_traits<char>::eof();
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {

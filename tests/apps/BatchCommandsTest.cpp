@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,7 @@ TEST_F(BatchCommands, SealVerifyInspectAndRemoveAFolderOfSealAnnotations) {
 
   run = Sealrun({"inspect", "--json", a.string()});
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_TRUE(Contains(run.output, "\"valid\": true")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "\"valid\": true, \"revision\": 1, \"findings\": [], \"changes\": []")) << run.output;
   EXPECT_TRUE(Contains(run.output, "KeyName=演示公章")) << run.output;
 
   const auto sealed = Snapshot({a, b});
@@ -128,6 +129,28 @@ TEST_F(BatchCommands, SealVerifyInspectAndRemoveAFolderOfSealAnnotations) {
     EXPECT_EQ(ReadFileBytes(file).substr(0, sealed.at(file).size()), sealed.at(file)) << "removal appends too";
   run = Sealrun({"verify", a.string(), b.string()});
   EXPECT_TRUE(Contains(run.output, "a.pdf\t印章总数:0 有效:0 失效:0")) << run.output;
+}
+
+TEST_F(BatchCommands, InspectNamesTheUpdateEachSealWasAddedInAndWhatLaterUpdatesChanged) {
+  const fs::path tmpl = PrestampedTemplate();
+  const fs::path file = Copy("pypdf-crazyones.pdf", temp_ / "in", "twice.pdf");
+  for (int round = 0; round < 2; ++round) {
+    const ProgramRun run =
+        Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", file.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+  }
+  ProgramRun run = Sealrun({"inspect", "--json", file.string()});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(std::regex_search(run.output, std::regex("\"valid\": true, \"revision\": 1, \"findings\": \\[\\], "
+                                                        "\"changes\": \\[\\{\"kind\": \"seal annotation added\", "
+                                                        "\"revision\": 2, \"page\": 1, \"object\": [0-9]+, "
+                                                        "\"allowed\": true\\}\\]")))
+      << run.output;
+  EXPECT_TRUE(Contains(run.output, "\"valid\": true, \"revision\": 2, \"findings\": [], \"changes\": []")) << run.output;
+  run = Sealrun({"inspect", file.string()});
+  EXPECT_TRUE(Contains(run.output, ": valid, added in revision 1\n    later change: revision 2, page 1, object "))
+      << run.output;
+  EXPECT_TRUE(Contains(run.output, ": seal annotation added, allowed\n")) << run.output;
 }
 
 TEST_F(BatchCommands, KeywordSealsAsSignatureFieldsThatPdfsigAccepts) {

@@ -120,6 +120,18 @@ TEST_F(Demo, OnlyTheChangedFileIsInvalidInTheSecondVerification) {
   }
   EXPECT_NE(second.find("无效印章文档：1份\n有效印章文档：5份"), std::string::npos) << second;
 
+  // The reason follows: both seals of the changed file name the update that changed page 1's content.
+  const std::string why = Section(Run().output, std::string("$ sealrun inspect ") + kChanged);
+  ASSERT_FALSE(why.empty()) << Run().output;
+  EXPECT_EQ(Count(why, "INVALID"), 2u) << why;
+  EXPECT_EQ(Count(why, "why: changed after sealing"), 2u) << why;
+  EXPECT_TRUE(std::regex_search(why, std::regex("later change: revision 3, page 1, object [0-9]+: content changed, "
+                                                "not allowed")))
+      << why;
+  EXPECT_NE(why.find("later change: revision 2, page 1, object"), std::string::npos)
+      << "the second seal is named as an allowed change of the first\n" << why;
+  EXPECT_NE(why.find("-> as expected: inspect says why"), std::string::npos) << why;
+
   // The exported log, in the ANSI code page, says the same.
   const std::string log = platform::text::Utf16ToUtf8(platform::text::ToUtf16(
       sealrun::testing::ReadFileBytes(Folder() / "verify-log-2.txt"), platform::text::kCpGbk));
