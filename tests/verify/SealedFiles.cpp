@@ -79,6 +79,9 @@ std::filesystem::path SealedFiles::Tamper(const std::string& edit, const std::fi
 std::filesystem::path SealedFiles::Copy(const std::filesystem::path& source, const std::string& name) {
   const auto target = temp_ / name;
   std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+  // A corpus file may be read-only; the copy is the test's to change.
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
   return target;
 }
 
