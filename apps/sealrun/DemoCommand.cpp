@@ -19,6 +19,7 @@
 #include "apps/sealrun/DemoProcess.h"
 #include "apps/sealrun/DemoSamples.h"
 #include "apps/sealrun/DemoTamper.h"
+#include "apps/sealrun/TerminalText.h"
 #include "platform/fs/Files.h"
 
 namespace sealrun::apps {
@@ -43,7 +44,7 @@ constexpr char kSealedCopies[] = "sealed";
 constexpr char kChange[] = "金额已改为玖仟万元";  // what the tampering writes onto the page
 
 int Misuse(const std::string& message) {
-  std::fprintf(stderr, "sealrun demo: %s\n", message.c_str());
+  std::fprintf(stderr, "sealrun demo: %s\n", TerminalSafe(message).c_str());
   return kMisuse;
 }
 
@@ -261,7 +262,7 @@ class Demo {
 
   void Tell() {
     Heading("open the files");
-    std::printf("The files are in %s:\n", folder_.c_str());
+    std::printf("The files are in %s:\n", TerminalSafe(folder_.string()).c_str());
     ListFolder(folder_, "");
     ListFolder(folder_ / kSealedCopies, std::string(kSealedCopies) + "/");
     std::printf(
@@ -350,10 +351,10 @@ int RunDemo(const std::vector<std::string>& arguments) {
   const std::vector<DemoSample> contracts = MakeDemoContracts();
   std::vector<DemoSample> samples = contracts;
   samples.push_back(MakeDemoTemplate());
-  std::printf("Sealrun demo in %s\nSample files written there:\n", folder.c_str());
+  std::printf("Sealrun demo in %s\nSample files written there:\n", TerminalSafe(folder.string()).c_str());
   for (const auto& sample : samples) {
     if (!platform::fs::ReplaceFileAtomically(folder / sample.fileName, sample.bytes)) {
-      std::printf("sealrun demo: %s cannot be written\n", (folder / sample.fileName).c_str());
+      std::printf("sealrun demo: %s cannot be written\n", TerminalSafe((folder / sample.fileName).string()).c_str());
       return kNotAsExpected;
     }
     std::printf("  %-26s %s\n", sample.fileName.c_str(), sample.description.c_str());

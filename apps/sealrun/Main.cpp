@@ -8,7 +8,8 @@
 
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/DemoCommand.h"
-#include "platform/ui/TerminalBackend.h"
+#include "apps/sealrun/SafeTerminalBackend.h"
+#include "apps/sealrun/TerminalText.h"
 
 namespace {
 
@@ -88,10 +89,10 @@ int main(int argc, char** argv) {
       return kExitDone;
     }
     if (!command.terminal) return command.run(arguments);
-    sealrun::platform::ui::ScopedBackend backend(std::make_unique<sealrun::platform::ui::TerminalBackend>());
+    sealrun::platform::ui::ScopedBackend backend(std::make_unique<SafeTerminalBackend>());
     return command.run(arguments);
   }
-  std::fprintf(stderr, "sealrun: unknown command %s\n\n", name.c_str());
+  std::fprintf(stderr, "sealrun: unknown command %s\n\n", TerminalSafe(name).c_str());
   PrintUsage(stderr);
   return kExitRefused;
 }

@@ -15,6 +15,7 @@
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/Session.h"
+#include "apps/sealrun/TerminalText.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/com/Variant.h"
 #include "platform/fs/Files.h"
@@ -305,7 +306,7 @@ int RunSign(const std::vector<std::string>& arguments) {
   for (int row = 0; list != nullptr && row < list->RowCount(); ++row) {
     if (list->ItemState(row, ui::kLvisDropHilited) == 0) continue;
     ++failed;
-    std::printf("not sealed: %s\n", Narrow(list->ItemText(row, workbench::kPathColumn)).c_str());
+    std::printf("not sealed: %s\n", TerminalSafe(list->ItemText(row, workbench::kPathColumn)).c_str());
   }
   std::fflush(stdout);
   return failed == 0 ? kExitDone : kExitSomeFailed;

@@ -13,7 +13,9 @@
 #include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
+#include "apps/sealrun/SafeTerminalBackend.h"
 #include "apps/sealrun/Session.h"
+#include "apps/sealrun/TerminalText.h"
 #include "external/QpHandles.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
@@ -196,7 +198,7 @@ int Verify(const FileArguments& options) {
   for (int row = 0; list != nullptr && row < list->RowCount(); ++row) {
     const std::u16string result = list->ItemText(row, workbench::kRemarkColumn);
     anyFailed = anyFailed || IsFailedResult(result);
-    std::printf("%s\t%s\n", Narrow(list->ItemText(row, workbench::kNameColumn)).c_str(), Narrow(result).c_str());
+    std::printf("%s\t%s\n", TerminalSafe(list->ItemText(row, workbench::kNameColumn)).c_str(), TerminalSafe(result).c_str());
   }
   PrintLines(summary);
   if (options.exportPath) {
@@ -238,24 +240,6 @@ int Remove(const FileArguments& options) {
   const int failed = SummaryCount(summary, u"撤章失败：");
   std::fflush(stdout);
   return failed == 0 ? kExitDone : kExitSomeFailed;
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 std::vector<std::string> RecordLines(std::u16string_view record) {
@@ -312,15 +296,15 @@ int Inspect(const FileArguments& options) {
       continue;
     }
     if (!opened) {
-      std::printf("%s: 文档打开失败 (not a PDF file the engine can open)\n", file.string().c_str());
+      std::printf("%s: 文档打开失败 (not a PDF file the engine can open)\n", TerminalSafe(file.string()).c_str());
       continue;
     }
-    std::printf("%s: %zu seal(s)\n", file.string().c_str(), seals.size());
+    std::printf("%s: %zu seal(s)\n", TerminalSafe(file.string()).c_str(), seals.size());
     for (const auto& seal : seals) {
       const char* note = RecordNote(seal);
       std::printf("  %s page %d object %d: %s%s%s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,
                   seal.valid ? "valid" : "INVALID", note ? ", " : "", note ? note : "");
-      for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", line.c_str());
+      for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", TerminalSafe(line).c_str());
     }
   }
   if (options.json) std::printf("%s\n]\n", json.c_str());
@@ -341,7 +325,7 @@ int RunCommand(Command command, const std::vector<std::string>& arguments) {
                                   command == Command::Inspect, problem);
   const char* name = command == Command::Verify ? "verify" : command == Command::Remove ? "remove" : "inspect";
   if (!options) return Refuse(problem + " (see sealrun " + name + " --help)");
-  ui::ScopedBackend backend(std::make_unique<ui::TerminalBackend>());
+  ui::ScopedBackend backend(std::make_unique<SafeTerminalBackend>());
   switch (command) {
     case Command::Verify: return Verify(*options);
     case Command::Remove: return Remove(*options);
