@@ -31,12 +31,13 @@ constexpr std::array kCommands = {
     Command{"templates", "TEMPLATE.pdf", "list the pre-stamps of a template, one tab-separated record a line",
             RunTemplates, TemplatesHelp, true},
     Command{"sign",
-            "(--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME --pin PIN\n"
-            "       [--date] [--remember-pin] [--handwriting PICTURE --handwriting-pin PIN] FILE...",
+            "(--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME\n"
+            "       [--pin-file FILE | --pin - | --pin PIN] [--date] [--remember-pin]\n"
+            "       [--handwriting PICTURE [--handwriting-pin-file FILE | ...]] FILE...",
             "seal many PDF files in place", RunSign, SignHelp, true},
     Command{"verify", "[--export LOG.txt] FILE...", "verify every seal of many PDF files", RunVerifyCommand,
             VerifyHelp, false},
-    Command{"remove", "--pin PIN FILE...", "remove the latest own seal from many PDF files", RunRemoveCommand,
+    Command{"remove", "[--pin-file FILE | --pin - | --pin PIN] FILE...", "remove the latest own seal from many PDF files", RunRemoveCommand,
             RemoveHelp, false},
     Command{"inspect", "[--json] FILE...", "list every seal of PDF files with its record and verdict",
             RunInspectCommand, InspectHelp, false},
@@ -56,7 +57,8 @@ void PrintUsage(std::FILE* to) {
   std::fputs("\n"
              "FILE may be a PDF file, a folder (its PDF files) or a pattern such as \"in/*.pdf\".\n"
              "sealrun COMMAND --help tells more. Exit codes: 0 all good, 1 some file failed or is invalid,\n"
-             "2 refused or misused (the reason is printed).\n",
+             "2 refused or misused (the reason is printed). A PIN given as --pin PIN can be read by other\n"
+             "users of the machine while the command runs: prefer --pin-file FILE, --pin - or the prompt.\n",
              to);
 }
 
