@@ -92,14 +92,15 @@ class EchoOff {
   bool active_ = false;
 };
 
-std::variant<PinText, Refusal> Checked(std::optional<std::string> pin, const std::string& from) {
-  if (!pin && errno == EMSGSIZE) return Refusal{"the first line of " + from + " is longer than a PIN can be"};
-  if (!pin) return Refusal{"the PIN cannot be read from " + from + ": " + strerror(errno)};
-  if (pin->empty()) return Refusal{"the PIN read from " + from + " is empty"};
+std::variant<PinText, Refusal> Checked(std::optional<std::string> pin, const std::string& from,
+                                       const std::string& noun) {
+  if (!pin && errno == EMSGSIZE) return Refusal{"the first line of " + from + " is longer than a " + noun + " can be"};
+  if (!pin) return Refusal{"the " + noun + " cannot be read from " + from + ": " + strerror(errno)};
+  if (pin->empty()) return Refusal{"the " + noun + " read from " + from + " is empty"};
   return PinText(std::move(*pin));
 }
 
-std::variant<PinText, Refusal> Prompted(std::string_view prompt) {
+std::variant<PinText, Refusal> Prompted(std::string_view prompt, const std::string& noun) {
   std::optional<std::string> pin;
   {
     // The prompt comes once the echo is off: what is typed after it is never shown.
@@ -108,11 +109,11 @@ std::variant<PinText, Refusal> Prompted(std::string_view prompt) {
     std::fflush(stderr);
     pin = ReadFirstLine(STDIN_FILENO);
   }
-  return Checked(std::move(pin), "the terminal");
+  return Checked(std::move(pin), "the terminal", noun);
 }
 
-std::variant<PinText, Refusal> FromFile(const std::filesystem::path& file) {
-  const std::string name = "the PIN file " + file.string();
+std::variant<PinText, Refusal> FromFile(const std::filesystem::path& file, const std::string& noun) {
+  const std::string name = "the " + noun + " file " + file.string();
   const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return Refusal{name + " cannot be read: " + strerror(errno)};
   struct stat info {};
@@ -128,7 +129,7 @@ std::variant<PinText, Refusal> FromFile(const std::filesystem::path& file) {
   if (pin && (info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
     std::fprintf(stderr, "sealrun: %s can be read by other users of this machine (chmod 600 it)\n",
                  TerminalSafe(name).c_str());
-  return Checked(std::move(pin), name);
+  return Checked(std::move(pin), name, noun);
 }
 
 }  // namespace
@@ -152,11 +153,11 @@ bool PinOption::Take(const std::vector<std::string>& arguments, size_t& i, std::
   const bool isFile = argument == "--" + name_ + "-file";
   if (!isValue && !isFile) return false;
   if (i + 1 >= arguments.size()) {
-    problem = argument + (isValue ? " wants a PIN, or - to read it from standard input" : " wants a file");
+    problem = argument + (isValue ? " wants a " + noun_ + ", or - to read it from standard input" : " wants a file");
     return true;
   }
   if (Given()) {
-    problem = "--" + name_ + " and --" + name_ + "-file name the same PIN: give one of them once";
+    problem = "--" + name_ + " and --" + name_ + "-file name the same " + noun_ + ": give one of them once";
     return true;
   }
   if (isValue)
@@ -167,13 +168,13 @@ bool PinOption::Take(const std::vector<std::string>& arguments, size_t& i, std::
 }
 
 std::variant<PinText, Refusal> PinOption::Read(std::string_view prompt) const {
-  if (file_) return FromFile(*file_);
+  if (file_) return FromFile(*file_, noun_);
   const bool terminal = isatty(STDIN_FILENO) != 0;
-  if (value_ && *value_ != "-") return Checked(*value_, "--" + name_);
-  if (terminal) return Prompted(prompt);
-  if (value_) return Checked(ReadFirstLine(STDIN_FILENO), "standard input");
-  return Refusal{"no PIN was given and standard input is not a terminal to ask for it: give --" + name_ +
-                 "-file FILE, --" + name_ + " - (standard input) or --" + name_ + " PIN"};
+  if (value_ && *value_ != "-") return Checked(*value_, "--" + name_, noun_);
+  if (terminal) return Prompted(prompt, noun_);
+  if (value_) return Checked(ReadFirstLine(STDIN_FILENO), "standard input", noun_);
+  return Refusal{"no " + noun_ + " was given and standard input is not a terminal to ask for it: give --" + name_ +
+                 "-file FILE, --" + name_ + " - (standard input) or --" + name_ + " " + (noun_ == "PIN" ? "PIN" : "CODE")};
 }
 
 }  // namespace sealrun::apps

@@ -36,7 +36,8 @@ class PinText {
 // "--handwriting-pin-file" for the one typed in the handwriting window.
 class PinOption {
  public:
-  explicit PinOption(std::string name) : name_(std::move(name)) {}
+  // `noun` names the secret in refusals ("PIN", "unlock code").
+  explicit PinOption(std::string name, std::string noun = "PIN") : name_(std::move(name)), noun_(std::move(noun)) {}
 
   // Takes arguments[i] (and its value) when it is one of this PIN's options; `problem` says what is
   // wrong with it (no value, the PIN named twice).
@@ -51,6 +52,7 @@ class PinOption {
 
  private:
   std::string name_;
+  std::string noun_;
   std::optional<std::string> value_;
   std::optional<std::filesystem::path> file_;
 };
