@@ -82,14 +82,25 @@ std::optional<fs::path> FindDemoKey() {
   return std::nullopt;
 }
 
-// A copy the key's component may write to (it keeps a remembered PIN), even when the source is read-only.
+// A copy the key's component may write to (it keeps its try counter there), even when the source is
+// read-only, and that only its owner can read: whoever reads key.xml or signer.p12 can test PINs offline.
 bool CopyKey(const fs::path& source, const fs::path& target) {
   std::error_code error;
   fs::copy(source, target, fs::copy_options::recursive, error);
   if (error) return false;
-  for (const auto& entry : fs::recursive_directory_iterator(target, error))
-    fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
-  return !error;
+  bool ok = true;
+  const auto ownerOnly = [&ok](const fs::path& path, bool folder) {
+    std::error_code failed;
+    fs::permissions(path,
+                    fs::perms::owner_read | fs::perms::owner_write | (folder ? fs::perms::owner_exec : fs::perms::none),
+                    fs::perm_options::replace, failed);
+    ok = ok && !failed;
+  };
+  ownerOnly(target, true);
+  for (const auto& entry : fs::recursive_directory_iterator(target, error)) ownerOnly(entry.path(), entry.is_directory());
+  // A try counter copied from the source would slow or lock the copy for wrong PINs typed elsewhere.
+  fs::remove(target / "pin-tries", error);
+  return ok && !error;
 }
 
 // verify prints one line per file, its name, a tab and its result.
