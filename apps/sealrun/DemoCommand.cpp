@@ -98,8 +98,10 @@ bool CopyKey(const fs::path& source, const fs::path& target) {
   };
   ownerOnly(target, true);
   for (const auto& entry : fs::recursive_directory_iterator(target, error)) ownerOnly(entry.path(), entry.is_directory());
-  // A try counter copied from the source would slow or lock the copy for wrong PINs typed elsewhere.
+  // A try counter copied from the source would slow or lock the copy for wrong PINs typed elsewhere, and
+  // its remembered-PIN key is the source's own.
   fs::remove(target / "pin-tries", error);
+  if (!error) fs::remove(target / "remembered-pin.key", error);
   return ok && !error;
 }
 

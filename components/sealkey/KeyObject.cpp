@@ -206,7 +206,7 @@ HRESULT KeyObject::WebAddGlobalPinTag(DispatchCall& call) {
   const SealKey* key = Key();
   if (key == nullptr) return call.ReturnInt(kKeyMissing);
   if (!pendingPin_) return call.ReturnInt(kKeyNoPinWritten);
-  const bool written = RememberedPinStore::ForCurrentUser().Write(key->serial, *pendingPin_);
+  const bool written = RememberedPinStore::ForCurrentUser(key->folder).Write(key->serial, *pendingPin_);
   WipeSecret(*pendingPin_);
   pendingPin_.reset();
   if (!written) Trace("the remembered PIN cannot be written");
@@ -216,12 +216,12 @@ HRESULT KeyObject::WebAddGlobalPinTag(DispatchCall& call) {
 HRESULT KeyObject::WebDelGlobalPinTag(DispatchCall& call) {
   const SealKey* key = Key();
   if (key == nullptr) return call.ReturnInt(kKeyMissing);
-  return call.ReturnInt(RememberedPinStore::ForCurrentUser().Remove(key->serial) ? kKeyOk : kKeyWriteFailed);
+  return call.ReturnInt(RememberedPinStore::ForCurrentUser(key->folder).Remove(key->serial) ? kKeyOk : kKeyWriteFailed);
 }
 
 HRESULT KeyObject::WebExistsGlobalPinTag(DispatchCall& call) {
   const SealKey* key = Key();
-  const bool exists = key != nullptr && RememberedPinStore::ForCurrentUser().Exists(key->serial);
+  const bool exists = key != nullptr && RememberedPinStore::ForCurrentUser(key->folder).Exists(key->serial);
   const Variant result = Variant::I2(exists ? 1 : 0);
   return call.ReturnVariant(*result.Get());
 }
@@ -229,7 +229,7 @@ HRESULT KeyObject::WebExistsGlobalPinTag(DispatchCall& call) {
 HRESULT KeyObject::WebReadPin(DispatchCall& call) {
   const SealKey* key = Key();
   std::optional<std::u16string> pin;
-  if (key != nullptr) pin = RememberedPinStore::ForCurrentUser().Read(key->serial);
+  if (key != nullptr) pin = RememberedPinStore::ForCurrentUser(key->folder).Read(key->serial);
   const HRESULT hr = call.ReturnString(pin ? std::u16string_view(*pin) : std::u16string_view());
   if (pin) WipeSecret(*pin);
   return hr;
