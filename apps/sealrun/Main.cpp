@@ -9,6 +9,7 @@
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/DemoCommand.h"
 #include "apps/sealrun/SafeTerminalBackend.h"
+#include "apps/sealrun/StopSignals.h"
 #include "apps/sealrun/TerminalText.h"
 
 namespace {
@@ -60,8 +61,10 @@ void PrintUsage(std::FILE* to) {
   std::fputs("\n"
              "FILE may be a PDF file, a folder (its PDF files) or a pattern such as \"in/*.pdf\".\n"
              "sealrun COMMAND --help tells more. Exit codes: 0 all good, 1 some file failed or is invalid,\n"
-             "2 refused or misused (the reason is printed). A PIN given as --pin PIN can be read by other\n"
-             "users of the machine while the command runs: prefer --pin-file FILE, --pin - or the prompt.\n",
+             "2 refused or misused (the reason is printed), 128 + the signal when Ctrl+C or SIGTERM stopped\n"
+             "the run between files (press Ctrl+C twice to end it at once; files stay whole either way).\n"
+             "A PIN given as --pin PIN can be read by other users of the machine while the command runs:\n"
+             "prefer --pin-file FILE, --pin - or the prompt.\n",
              to);
 }
 
@@ -93,9 +96,10 @@ int main(int argc, char** argv) {
       std::fputs(command.help(), stdout);
       return kExitDone;
     }
-    if (!command.terminal) return command.run(arguments);
+    const StopOnSignals stopBetweenFiles;
+    if (!command.terminal) return StopOnSignals::ExitCode(command.run(arguments));
     sealrun::platform::ui::ScopedBackend backend(std::make_unique<SafeTerminalBackend>());
-    return command.run(arguments);
+    return StopOnSignals::ExitCode(command.run(arguments));
   }
   std::fprintf(stderr, "sealrun: unknown command %s\n\n", TerminalSafe(name).c_str());
   PrintUsage(stderr);
