@@ -28,8 +28,14 @@ install(TARGETS ${_programs} RUNTIME DESTINATION ${SEALRUN_INSTALL_DIR})
 install(TARGETS ${_modules} LIBRARY DESTINATION ${SEALRUN_INSTALL_DIR})
 install(TARGETS ${_libraries} LIBRARY DESTINATION ${SEALRUN_INSTALL_DIR})
 install(FILES data/demo-key/ZQ_Root.cer data/demo-key/ZQ_Crl.crl DESTINATION ${SEALRUN_INSTALL_DIR})
+# The key's secrets (the PIN verifier in key.xml, the private key in signer.p12) are readable by their owner
+# alone: a soft key is only as strong as its PIN and its file permissions. A try counter or a remembered-PIN
+# key left in the source folder by a run against it is not part of the key.
 install(DIRECTORY data/demo-key/ DESTINATION ${CMAKE_INSTALL_DATADIR}/sealrun/demo-key
-        PATTERN tools EXCLUDE PATTERN make-demo-key.sh EXCLUDE)
+        PATTERN tools EXCLUDE PATTERN make-demo-key.sh EXCLUDE
+        PATTERN pin-tries EXCLUDE PATTERN .pin-tries.* EXCLUDE PATTERN remembered-pin.key EXCLUDE
+        PATTERN key.xml PERMISSIONS OWNER_READ OWNER_WRITE
+        PATTERN signer.p12 PERMISSIONS OWNER_READ OWNER_WRITE)
 install(CODE "
   set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(MAKE_DIRECTORY \"\${_bin}\")

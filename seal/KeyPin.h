@@ -12,6 +12,9 @@ namespace sealrun::seal {
 // a PIN that nobody checked.
 inline constexpr int16_t kPinNotChecked = -1;
 
+// The key's answer when it is locked after too many wrong PINs: it checks no PIN until it is unlocked.
+inline constexpr int16_t kKeyLocked = 6;
+
 // 0 when the key accepts the PIN; any other value refuses it.
 int16_t VerifyKeyPin(std::u16string_view pin);
 // Writes the PIN into the key's store and, only when that succeeds, tags it as remembered. The low 16

@@ -8,8 +8,9 @@
 namespace sealrun::seal {
 
 bool AcceptPinForRun(std::u16string_view pin, bool rememberBoxTicked) {
-  if (VerifyKeyPin(pin) != 0) {
-    platform::ui::MessageBox(platform::ui::ActiveWindow(), kWrongPinMessage, u"提示",
+  if (const int16_t answer = VerifyKeyPin(pin); answer != 0) {
+    platform::ui::MessageBox(platform::ui::ActiveWindow(), answer == kKeyLocked ? kKeyLockedMessage : kWrongPinMessage,
+                             u"提示",
                              platform::ui::kMbIconInformation);
     return false;
   }

@@ -39,7 +39,8 @@ void CCBatchDel::RunBatchRemove() {
   const KeyCheck key = inputs_.checkKey ? inputs_.checkKey(pin) : KeyCheck{};
   if (key.pinResult != 0) {
     // Nothing is touched; the dialog waits for another try.
-    ui::MessageBox(ui::ActiveWindow(), kWrongPinText, u"提示", ui::kMbIconInformation);
+    ui::MessageBox(ui::ActiveWindow(), key.pinResult == kKeyLockedPinResult ? kKeyLockedText : kWrongPinText, u"提示",
+                   ui::kMbIconInformation);
     return;
   }
   if (key.serial.empty()) {

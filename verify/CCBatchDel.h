@@ -26,6 +26,10 @@ inline constexpr int kRemoveStatusControl = 217;
 inline constexpr int kRemovePromptControl = -1;  // a static without its own id
 
 inline constexpr char16_t kWrongPinText[] = u"密码错误，请重新输入!";
+// The key's answer when too many wrong PINs locked it, and what the user is told.
+inline constexpr int32_t kKeyLockedPinResult = 6;
+inline constexpr char16_t kKeyLockedText[] =
+    u"密码连续错误次数过多，印章密钥已锁定!\n请用解锁码解锁印章密钥，或请密钥管理员解锁后再试。";
 // A key that reports no serial number owns no seal; removing with it would match every record.
 inline constexpr char16_t kNoKeySerialText[] = u"无法读取印章密钥序列号，不能撤章!";
 

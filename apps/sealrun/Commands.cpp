@@ -9,6 +9,7 @@
 
 #include "apps/sealrun/Session.h"
 #include "apps/sealrun/TemplateAccess.h"
+#include "apps/sealrun/TerminalText.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
 #include "platform/imaging/ImageCodec.h"
@@ -111,7 +112,7 @@ std::optional<std::string> OpenTemplate(host::HostDriver& driver, const std::fil
 }
 
 int Refuse(const std::string& message) {
-  std::fprintf(stderr, "sealrun: %s\n", message.c_str());
+  std::fprintf(stderr, "sealrun: %s\n", TerminalSafe(message).c_str());
   return kExitRefused;
 }
 
@@ -195,7 +196,7 @@ int RunPrestamp(const std::vector<std::string>& arguments) {
     return Refuse("the template " + options->templatePath.string() + " cannot be saved");
 
   std::printf("pre-stamp \"%s\" placed on page %d; template saved\n",
-              platform::text::Utf16ToUtf8(placed != templates.end() ? placed->name : templates.back().name).c_str(),
+              TerminalSafe(placed != templates.end() ? placed->name : templates.back().name).c_str(),
               options->page);
   return kExitDone;
 }

@@ -28,6 +28,8 @@ int RunRemoveCommand(const std::vector<std::string>& arguments);
 const char* RemoveHelp();
 int RunInspectCommand(const std::vector<std::string>& arguments);
 const char* InspectHelp();
+int RunUnlockKey(const std::vector<std::string>& arguments);
+const char* UnlockKeyHelp();
 int RunSetup(const std::vector<std::string>& arguments);
 const char* SetupHelp();
 

@@ -19,6 +19,7 @@
 #include "apps/sealrun/DemoProcess.h"
 #include "apps/sealrun/DemoSamples.h"
 #include "apps/sealrun/DemoTamper.h"
+#include "apps/sealrun/TerminalText.h"
 #include "platform/fs/Files.h"
 
 namespace sealrun::apps {
@@ -43,7 +44,7 @@ constexpr char kSealedCopies[] = "sealed";
 constexpr char kChange[] = "金额已改为玖仟万元";  // what the tampering writes onto the page
 
 int Misuse(const std::string& message) {
-  std::fprintf(stderr, "sealrun demo: %s\n", message.c_str());
+  std::fprintf(stderr, "sealrun demo: %s\n", TerminalSafe(message).c_str());
   return kMisuse;
 }
 
@@ -81,14 +82,27 @@ std::optional<fs::path> FindDemoKey() {
   return std::nullopt;
 }
 
-// A copy the key's component may write to (it keeps a remembered PIN), even when the source is read-only.
+// A copy the key's component may write to (it keeps its try counter there), even when the source is
+// read-only, and that only its owner can read: whoever reads key.xml or signer.p12 can test PINs offline.
 bool CopyKey(const fs::path& source, const fs::path& target) {
   std::error_code error;
   fs::copy(source, target, fs::copy_options::recursive, error);
   if (error) return false;
-  for (const auto& entry : fs::recursive_directory_iterator(target, error))
-    fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, error);
-  return !error;
+  bool ok = true;
+  const auto ownerOnly = [&ok](const fs::path& path, bool folder) {
+    std::error_code failed;
+    fs::permissions(path,
+                    fs::perms::owner_read | fs::perms::owner_write | (folder ? fs::perms::owner_exec : fs::perms::none),
+                    fs::perm_options::replace, failed);
+    ok = ok && !failed;
+  };
+  ownerOnly(target, true);
+  for (const auto& entry : fs::recursive_directory_iterator(target, error)) ownerOnly(entry.path(), entry.is_directory());
+  // A try counter copied from the source would slow or lock the copy for wrong PINs typed elsewhere, and
+  // its remembered-PIN key is the source's own.
+  fs::remove(target / "pin-tries", error);
+  if (!error) fs::remove(target / "remembered-pin.key", error);
+  return ok && !error;
 }
 
 // verify prints one line per file, its name, a tab and its result.
@@ -274,7 +288,7 @@ class Demo {
 
   void Tell() {
     Heading("open the files");
-    std::printf("The files are in %s:\n", folder_.c_str());
+    std::printf("The files are in %s:\n", TerminalSafe(folder_.string()).c_str());
     ListFolder(folder_, "");
     ListFolder(folder_ / kSealedCopies, std::string(kSealedCopies) + "/");
     std::printf(
@@ -364,10 +378,10 @@ int RunDemo(const std::vector<std::string>& arguments) {
   const std::vector<DemoSample> contracts = MakeDemoContracts();
   std::vector<DemoSample> samples = contracts;
   samples.push_back(MakeDemoTemplate());
-  std::printf("Sealrun demo in %s\nSample files written there:\n", folder.c_str());
+  std::printf("Sealrun demo in %s\nSample files written there:\n", TerminalSafe(folder.string()).c_str());
   for (const auto& sample : samples) {
     if (!platform::fs::ReplaceFileAtomically(folder / sample.fileName, sample.bytes)) {
-      std::printf("sealrun demo: %s cannot be written\n", (folder / sample.fileName).c_str());
+      std::printf("sealrun demo: %s cannot be written\n", TerminalSafe((folder / sample.fileName).string()).c_str());
       return kNotAsExpected;
     }
     std::printf("  %-26s %s\n", sample.fileName.c_str(), sample.description.c_str());

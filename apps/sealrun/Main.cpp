@@ -9,8 +9,9 @@
 
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/DemoCommand.h"
+#include "apps/sealrun/SafeTerminalBackend.h"
 #include "apps/sealrun/StopSignals.h"
-#include "platform/ui/TerminalBackend.h"
+#include "apps/sealrun/TerminalText.h"
 
 namespace {
 
@@ -34,15 +35,19 @@ constexpr std::array kCommands = {
     Command{"templates", "TEMPLATE.pdf", "list the pre-stamps of a template, one tab-separated record a line",
             RunTemplates, TemplatesHelp, true},
     Command{"sign",
-            "(--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME --pin PIN\n"
-            "       [--date] [--remember-pin] [--handwriting PICTURE --handwriting-pin PIN] FILE...",
+            "(--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N]) --seal NAME\n"
+            "       [--pin-file FILE | --pin - | --pin PIN] [--date] [--remember-pin]\n"
+            "       [--handwriting PICTURE [--handwriting-pin-file FILE | ...]] FILE...",
             "seal many PDF files in place", RunSign, SignHelp, true, true},
     Command{"verify", "[--export LOG.txt] FILE...", "verify every seal of many PDF files", RunVerifyCommand,
             VerifyHelp, false, true},
-    Command{"remove", "--pin PIN FILE...", "remove the latest own seal from many PDF files", RunRemoveCommand,
+    Command{"remove", "[--pin-file FILE | --pin - | --pin PIN] FILE...", "remove the latest own seal from many PDF files", RunRemoveCommand,
             RemoveHelp, false, true},
     Command{"inspect", "[--json] FILE...", "list every seal of PDF files with its record and verdict",
             RunInspectCommand, InspectHelp, false},
+    Command{"unlock-key", "[--code-file FILE | --code - | --code CODE]",
+            "unlock the seal key after too many wrong PINs, with its unlock code", RunUnlockKey, UnlockKeyHelp,
+            false},
     Command{"setup", "[--remove]", "install the add-in for the current user (or remove it)", RunSetup, SetupHelp,
             false},
     Command{"demo", "[--folder DIR]",
@@ -60,7 +65,9 @@ void PrintUsage(std::FILE* to) {
              "FILE may be a PDF file, a folder (its PDF files) or a pattern such as \"in/*.pdf\".\n"
              "sealrun COMMAND --help tells more. Exit codes: 0 all good, 1 some file failed or is invalid,\n"
              "2 refused or misused (the reason is printed), 128 + the signal when Ctrl+C or SIGTERM stopped\n"
-             "the run between files (press Ctrl+C twice to end it at once; files stay whole either way).\n",
+             "the run between files (press Ctrl+C twice to end it at once; files stay whole either way).\n"
+             "A PIN given as --pin PIN can be read by other users of the machine while the command runs:\n"
+             "prefer --pin-file FILE, --pin - or the prompt.\n",
              to);
 }
 
@@ -96,10 +103,10 @@ int main(int argc, char** argv) {
     std::optional<StopOnSignals> stopBetweenFiles;
     if (command.batchRun) stopBetweenFiles.emplace();
     if (!command.terminal) return StopOnSignals::ExitCode(command.run(arguments));
-    sealrun::platform::ui::ScopedBackend backend(std::make_unique<sealrun::platform::ui::TerminalBackend>());
+    sealrun::platform::ui::ScopedBackend backend(std::make_unique<SafeTerminalBackend>());
     return StopOnSignals::ExitCode(command.run(arguments));
   }
-  std::fprintf(stderr, "sealrun: unknown command %s\n\n", name.c_str());
+  std::fprintf(stderr, "sealrun: unknown command %s\n\n", TerminalSafe(name).c_str());
   PrintUsage(stderr);
   return kExitRefused;
 }

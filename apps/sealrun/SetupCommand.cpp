@@ -8,6 +8,7 @@
 #include "addin/AddinIds.h"
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/Components.h"
+#include "apps/sealrun/TerminalText.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigPaths.h"
 #include "config/PersonalFileTemplate.h"
@@ -70,7 +71,7 @@ bool ListsAddin(const platform::host::HostSettings& settings) {
 int Install() {
   for (const auto& module : KnownComponentModules()) {
     if (auto problem = InstallForUser(module, true)) return Refuse(*problem);
-    std::printf("registered the %s: %s\n", module.what.c_str(), module.path.c_str());
+    std::printf("registered the %s: %s\n", module.what.c_str(), TerminalSafe(module.path.string()).c_str());
   }
   const fs::path hostFile = HostSettingsPath();
   auto settings = platform::host::ReadHostSettings(hostFile);
@@ -81,7 +82,7 @@ int Install() {
     if (!platform::host::WriteHostSettings(hostFile, settings))
       return Refuse("cannot write the host's settings to " + hostFile.string());
   }
-  std::printf("the host loads the add-in: %s\n", hostFile.c_str());
+  std::printf("the host loads the add-in: %s\n", TerminalSafe(hostFile.string()).c_str());
 
   const fs::path folder = UserSettingsFolder();
   std::error_code error;
@@ -90,7 +91,7 @@ int Install() {
   // would be read before the system's and silently switch off what the administrator switched on (the
   // signing server, certificate validation).
   std::printf("the public settings file is the administrator's and is not written; in force: %s\n",
-              platform::fs::PathFromUtf16(config::ResolvePublicConfigPath(config::kPublicConfigFile)).c_str());
+              TerminalSafe(config::ResolvePublicConfigPath(config::kPublicConfigFile)).c_str());
   const std::vector<std::pair<std::u16string_view, std::string>> defaults = {
       {config::kProductConfigFile, DefaultProductSettings()},
       {config::kOrtavexConfigFile, std::string(kDefaultOrtavexSettings)},
@@ -98,11 +99,11 @@ int Install() {
   for (const auto& [name, content] : defaults) {
     const fs::path file = folder / platform::fs::PathFromUtf16(name);
     if (fs::exists(file, error)) {
-      std::printf("kept the settings file %s\n", file.c_str());
+      std::printf("kept the settings file %s\n", TerminalSafe(file.string()).c_str());
       continue;
     }
     if (!platform::fs::ReplaceFileAtomically(file, content)) return Refuse("cannot write " + file.string());
-    std::printf("wrote the settings file %s\n", file.c_str());
+    std::printf("wrote the settings file %s\n", TerminalSafe(file.string()).c_str());
   }
   return kExitDone;
 }
@@ -122,8 +123,8 @@ int Remove() {
     if (!platform::host::WriteHostSettings(hostFile, settings))
       return Refuse("cannot write the host's settings to " + hostFile.string());
   }
-  std::printf("the host no longer loads the add-in: %s\n", hostFile.c_str());
-  std::printf("the settings files in %s are kept\n", UserSettingsFolder().c_str());
+  std::printf("the host no longer loads the add-in: %s\n", TerminalSafe(hostFile.string()).c_str());
+  std::printf("the settings files in %s are kept\n", TerminalSafe(UserSettingsFolder().string()).c_str());
   return kExitDone;
 }
 

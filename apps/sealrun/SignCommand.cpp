@@ -14,7 +14,9 @@
 #include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
+#include "apps/sealrun/PinInput.h"
 #include "apps/sealrun/Session.h"
+#include "apps/sealrun/TerminalText.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/com/Variant.h"
 #include "platform/fs/Files.h"
@@ -36,7 +38,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 struct SignOptions {
   std::optional<fs::path> templatePath;
   std::optional<std::string> entry;
@@ -44,13 +45,15 @@ struct SignOptions {
   int page = 0;  // 0: every page, searched from the last
   bool havePage = false;
   std::string seal;
-  std::string pin;
+  PinOption pinOption{"pin"};
+  PinText pin;  // empty when only the handwriting window's PIN is given
   bool addDate = false;
   bool rememberPin = false;
   // A handwritten signature instead of the seal's picture: what is written in the writing window, and
   // the PIN typed there.
   std::optional<fs::path> handwriting;
-  std::optional<std::string> handwritingPin;
+  PinOption handwritingPinOption{"handwriting-pin"};
+  std::optional<PinText> handwritingPin;
   std::vector<uint8_t> handwritingPicture;
   std::vector<fs::path> files;
 };
@@ -70,7 +73,6 @@ bool ParsePage(const std::string& text, int& page) {
 std::optional<SignOptions> ParseSign(const std::vector<std::string>& arguments, std::string& problem) {
   SignOptions options;
   bool haveSeal = false;
-  bool havePin = false;
   bool filesOnly = false;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -94,17 +96,15 @@ std::optional<SignOptions> ParseSign(const std::vector<std::string>& arguments, 
     } else if (argument == "--seal" && hasValue) {
       options.seal = arguments[++i];
       haveSeal = true;
-    } else if (argument == "--pin" && hasValue) {
-      options.pin = arguments[++i];
-      havePin = true;
+    } else if (options.pinOption.Take(arguments, i, problem) ||
+               options.handwritingPinOption.Take(arguments, i, problem)) {
+      if (!problem.empty()) return std::nullopt;
     } else if (argument == "--date") {
       options.addDate = true;
     } else if (argument == "--remember-pin") {
       options.rememberPin = true;
     } else if (argument == "--handwriting" && hasValue) {
       options.handwriting = arguments[++i];
-    } else if (argument == "--handwriting-pin" && hasValue) {
-      options.handwritingPin = arguments[++i];
     } else {
       problem = "unexpected argument " + argument;
       return std::nullopt;
@@ -118,15 +118,35 @@ std::optional<SignOptions> ParseSign(const std::vector<std::string>& arguments, 
     problem = "--page goes with --keyword";
   } else if (options.keyword && options.keyword->empty()) {
     problem = "--keyword wants a text";
-  } else if (options.handwritingPin && !options.handwriting) {
+  } else if (options.handwritingPinOption.Given() && !options.handwriting) {
     problem = "--handwriting-pin goes with --handwriting";
-  } else if (!haveSeal || (!havePin && !options.handwritingPin)) {
-    problem = "sign wants --seal NAME and --pin PIN (or --handwriting PICTURE --handwriting-pin PIN)";
+  } else if (options.pinOption.FromStandardInput() && options.handwritingPinOption.FromStandardInput()) {
+    problem = "standard input gives one PIN: name the other with a file";
+  } else if (!haveSeal) {
+    problem = "sign wants --seal NAME";
   } else if (options.files.empty()) {
     problem = "sign wants at least one PDF file";
   }
   if (!problem.empty()) return std::nullopt;
   return options;
+}
+
+// The key's PIN, and with a handwritten signature the PIN typed in the handwriting window, which may
+// stand alone: without either option, that one is asked for.
+std::optional<Refusal> ReadPins(SignOptions& options) {
+  const auto take = [](const PinOption& option, std::string_view prompt, PinText& pin) -> std::optional<Refusal> {
+    auto read = option.Read(prompt);
+    if (auto* refusal = std::get_if<Refusal>(&read)) return *refusal;
+    pin = std::move(std::get<PinText>(read));
+    return std::nullopt;
+  };
+  if (options.handwriting && (options.handwritingPinOption.Given() || !options.pinOption.Given())) {
+    if (auto refusal = take(options.handwritingPinOption, "PIN of the seal key, for the handwriting window: ",
+                            options.handwritingPin.emplace()))
+      return refusal;
+    if (!options.pinOption.Given()) return std::nullopt;
+  }
+  return take(options.pinOption, "PIN of the seal key: ", options.pin);
 }
 
 // The seal key's components the signing run calls.
@@ -210,8 +230,8 @@ struct DialogPlay {
     SetChecked(dialog, signing::kRememberPinBox, options.rememberPin);
     if (options.handwriting && !WriteByHand(dialog)) return;
     // The writing window's PIN fills the PIN field; a --pin given as well is typed after it.
-    if (!options.handwriting || !options.pin.empty())
-      if (auto* pin = Control<ui::Edit>(dialog, signing::kPinEdit)) pin->Type(Wide(options.pin));
+    if (!options.handwriting || !options.pin.Utf8().empty())
+      if (auto* pin = Control<ui::Edit>(dialog, signing::kPinEdit)) pin->Type(Wide(options.pin.Utf8()));
     if (auto* ok = Control<ui::Button>(dialog, ui::kIdOk)) ok->Click();
   }
 
@@ -219,7 +239,8 @@ struct DialogPlay {
   // (the picture does not decode, no component) refuses the run rather than stamping the seal instead.
   bool WriteByHand(ui::Dialog& dialog) {
     auto& user = dynamic_cast<ui::HeadlessBackend&>(ui::CurrentBackend());
-    ui::ScriptWritingWindow(user, {options.handwritingPicture, Wide(options.handwritingPin.value_or("")), {}});
+    const std::u16string pin = options.handwritingPin ? Wide(options.handwritingPin->Utf8()) : std::u16string();
+    ui::ScriptWritingWindow(user, {options.handwritingPicture, pin, {}});
     auto* button = Control<ui::Button>(dialog, signing::kHandwritingButton);
     auto* signDialog = dynamic_cast<signing::CSigModelDlg*>(&dialog);
     if (button == nullptr || signDialog == nullptr || !button->Click() || !signDialog->Images().handwritten) {
@@ -234,8 +255,9 @@ struct DialogPlay {
 
 const char* SignHelp() {
   return "usage: sealrun sign (--template TEMPLATE.pdf [--entry NAME] | --keyword TEXT [--page N])\n"
-         "                   --seal NAME --pin PIN [--date] [--remember-pin]\n"
-         "                   [--handwriting PICTURE --handwriting-pin PIN] FILE...\n"
+         "                   --seal NAME [--pin-file FILE | --pin - | --pin PIN] [--date] [--remember-pin]\n"
+         "                   [--handwriting PICTURE [--handwriting-pin-file FILE | --handwriting-pin - |\n"
+         "                                           --handwriting-pin PIN]] FILE...\n"
          "\n"
          "Seals every FILE in place, as the user does in the reader: the files are added to the pane, the run\n"
          "button is pressed and the signing dialog is filled in and confirmed.\n"
@@ -246,12 +268,18 @@ const char* SignHelp() {
          "  --keyword TEXT           centre the seal on TEXT instead (no template needed)\n"
          "  --page N                 search page N only (from 1); 0, the default, searches every page from the last\n"
          "  --seal NAME              the seal of the key to stamp\n"
-         "  --pin PIN                the key's PIN\n"
+         "  --pin-file FILE          the key's PIN: the first line of FILE (keep it readable by you alone)\n"
+         "  --pin -                  the key's PIN: the first line of standard input\n"
+         "  --pin PIN                the key's PIN itself. Other users of the machine can read a command line\n"
+         "                           while it runs (ps): scripts should use --pin-file or --pin -.\n"
+         "                           With none of the three, the PIN is asked for on the terminal, unseen.\n"
          "  --date                   write today's date under the seal\n"
          "  --remember-pin           keep the PIN in the key for the next time (otherwise it is forgotten)\n"
          "  --handwriting PICTURE    sign by hand: PICTURE (PNG, JPEG, GIF or BMP) is what is written in the\n"
          "                           handwriting window; it is stamped instead of the seal's picture\n"
-         "  --handwriting-pin PIN    the PIN typed in the handwriting window (then --pin may be left out)\n"
+         "  --handwriting-pin-file FILE, --handwriting-pin -, --handwriting-pin PIN\n"
+         "                           the PIN typed in the handwriting window, read in the same ways; then the\n"
+         "                           key's PIN may be left out (with neither, it is asked for)\n"
          "\n"
          "Progress goes to standard error; the add-in's messages and the run's summary to standard output,\n"
          "followed by a \"not sealed:\" line for each file that failed.\n"
@@ -260,8 +288,9 @@ const char* SignHelp() {
          "\n"
          "examples:\n"
          "  sealrun prestamp contract.pdf --page 1 --at 420,700\n"
-         "  sealrun sign --template contract.pdf --seal 演示公章 --pin 123456 --date batch/*.pdf\n"
-         "  sealrun sign --keyword 盖章处 --page 0 --seal 演示公章 --pin 123456 invoices/*.pdf\n";
+         "  sealrun sign --template contract.pdf --seal 演示公章 --date batch/*.pdf      (asks for the PIN)\n"
+         "  sealrun sign --keyword 盖章处 --page 0 --seal 演示公章 --pin-file ~/.key-pin invoices/*.pdf\n"
+         "  pass show seal-key | sealrun sign --keyword 盖章处 --seal 演示公章 --pin - invoices/*.pdf\n";
 }
 
 int RunSign(const std::vector<std::string>& arguments) {
@@ -277,6 +306,7 @@ int RunSign(const std::vector<std::string>& arguments) {
     options->handwritingPicture.assign(picture->begin(), picture->end());
     if (auto refusal = EnsureComponentRegistered(kHandwritingProgId)) return Refuse(refusal->message);
   }
+  if (auto refusal = ReadPins(*options)) return Refuse(refusal->message);
 
   if (auto refusal = EnsureKeyComponentsRegistered()) return Refuse(refusal->message);
   Session session;
@@ -305,7 +335,7 @@ int RunSign(const std::vector<std::string>& arguments) {
   for (int row = 0; list != nullptr && row < list->RowCount(); ++row) {
     if (list->ItemState(row, ui::kLvisDropHilited) == 0) continue;
     ++failed;
-    std::printf("not sealed: %s\n", Narrow(list->ItemText(row, workbench::kPathColumn)).c_str());
+    std::printf("not sealed: %s\n", TerminalSafe(list->ItemText(row, workbench::kPathColumn)).c_str());
   }
   std::fflush(stdout);
   return failed == 0 ? kExitDone : kExitSomeFailed;

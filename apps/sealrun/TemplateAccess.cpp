@@ -5,7 +5,7 @@
 #include "addin/AddinState.h"
 #include "addin/HostCalls.h"
 #include "addin/PreStamp.h"
-#include "platform/text/Utf.h"
+#include "apps/sealrun/TerminalText.h"
 
 namespace sealrun::apps {
 
@@ -52,7 +52,7 @@ int ActivePageCount(platform::host::HostDriver& driver) {
 std::string FormatTemplate(const addin::SealTemplate& record) {
   std::string line = Number(record.left) + '\t' + Number(record.top) + '\t' + Number(record.right) + '\t' +
                      Number(record.bottom) + '\t' + Number(record.pageIndex) + '\t' + Number(record.pageRotation) +
-                     '\t' + platform::text::Utf16ToUtf8(record.name) + '\t' + Number(record.imageRotation) + '\t' +
+                     '\t' + TerminalSafe(record.name) + '\t' + Number(record.imageRotation) + '\t' +
                      Number(record.pageWidth) + '\t' + Number(record.pageHeight);
   for (const auto& offset : record.cornerOffsets)
     line += '\t' + Number(offset.horizontal) + '\t' + Number(offset.vertical);

@@ -13,7 +13,10 @@
 #include "apps/sealrun/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
+#include "apps/sealrun/PinInput.h"
+#include "apps/sealrun/SafeTerminalBackend.h"
 #include "apps/sealrun/Session.h"
+#include "apps/sealrun/TerminalText.h"
 #include "external/QpHandles.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/Paths.h"
@@ -58,18 +61,25 @@ constexpr char kVerifyHelp[] =
     "  sealrun verify --export result.txt contract.pdf invoice.pdf\n";
 
 constexpr char kRemoveHelp[] =
-    "usage: sealrun remove --pin PIN FILE...\n"
+    "usage: sealrun remove [--pin-file FILE | --pin - | --pin PIN] FILE...\n"
     "\n"
     "Removes the latest seal of every FILE when it was applied with the inserted seal key (SEALRUN_KEY),\n"
     "as the user does from the pane's \"批量撤章\" mode; the key checks the PIN first. A file whose latest\n"
     "seal belongs to another key keeps all its seals. Each file changes only by one appended update.\n"
     "Prints the summary.\n"
     "\n"
+    "  --pin-file FILE  the key's PIN: the first line of FILE (keep it readable by you alone)\n"
+    "  --pin -          the key's PIN: the first line of standard input\n"
+    "  --pin PIN        the key's PIN itself. Other users of the machine can read a command line while it\n"
+    "                   runs (ps): scripts should use --pin-file or --pin -.\n"
+    "                   With none of the three, the PIN is asked for on the terminal, unseen.\n"
+    "\n"
     "Exit codes: 0 a seal was removed from every file, 1 some file kept its seals or could not be opened or\n"
     "written, 2 refused (wrong PIN, a key without a serial number).\n"
     "\n"
     "examples:\n"
-    "  sealrun remove --pin 123456 sealed/*.pdf\n";
+    "  sealrun remove sealed/*.pdf                      (asks for the PIN)\n"
+    "  sealrun remove --pin-file ~/.key-pin sealed/*.pdf\n";
 
 constexpr char kInspectHelp[] =
     "usage: sealrun inspect [--json] FILE...\n"
@@ -110,7 +120,7 @@ std::optional<std::string> OpenPaneIn(platform::host::HostDriver& driver, std::u
 struct FileArguments {
   std::vector<fs::path> files;
   std::optional<fs::path> exportPath;
-  std::optional<std::string> pin;
+  PinOption pin{"pin"};
   bool json = false;
 };
 
@@ -127,8 +137,8 @@ std::optional<FileArguments> ParseFiles(const std::vector<std::string>& argument
       filesOnly = true;
     } else if (allowExport && argument == "--export" && hasValue) {
       parsed.exportPath = arguments[++i];
-    } else if (allowPin && argument == "--pin" && hasValue) {
-      parsed.pin = arguments[++i];
+    } else if (allowPin && parsed.pin.Take(arguments, i, problem)) {
+      if (!problem.empty()) return std::nullopt;
     } else if (allowJson && argument == "--json") {
       parsed.json = true;
     } else {
@@ -137,7 +147,6 @@ std::optional<FileArguments> ParseFiles(const std::vector<std::string>& argument
     }
   }
   if (parsed.files.empty()) problem = "at least one PDF file is wanted";
-  if (allowPin && !parsed.pin) problem = "--pin PIN is wanted";
   if (!problem.empty()) return std::nullopt;
   auto files = ExpandInputFiles(parsed.files);
   if (auto* reason = std::get_if<std::string>(&files)) {
@@ -198,7 +207,7 @@ int Verify(const FileArguments& options) {
   for (int row = 0; list != nullptr && row < list->RowCount(); ++row) {
     const std::u16string result = list->ItemText(row, workbench::kRemarkColumn);
     anyFailed = anyFailed || IsFailedResult(result);
-    std::printf("%s\t%s\n", Narrow(list->ItemText(row, workbench::kNameColumn)).c_str(), Narrow(result).c_str());
+    std::printf("%s\t%s\n", TerminalSafe(list->ItemText(row, workbench::kNameColumn)).c_str(), TerminalSafe(result).c_str());
   }
   PrintLines(summary);
   if (options.exportPath) {
@@ -214,6 +223,8 @@ int Verify(const FileArguments& options) {
 std::optional<Refusal> EnsureKeyRegistered() { return EnsureComponentRegistered(kKeyObjectProgId); }
 
 int Remove(const FileArguments& options) {
+  const auto keyPin = options.pin.Read("PIN of the seal key: ");
+  if (const auto* refusal = std::get_if<Refusal>(&keyPin)) return Refuse(refusal->message);
   if (auto refusal = EnsureKeyRegistered()) return Refuse(refusal->message);
   Session session;
   if (auto refusal = session.Start()) return Refuse(refusal->message);
@@ -225,7 +236,7 @@ int Remove(const FileArguments& options) {
   std::optional<int> ended;
   std::u16string summary;
   user.OnDialog(verify::kRemoveDialogTemplate, [&](ui::Dialog& dialog) {
-    if (auto* pin = dialog.ChildAs<ui::Edit>(verify::kRemovePinControl)) pin->Type(platform::text::Utf8ToUtf16(*options.pin));
+    if (auto* pin = dialog.ChildAs<ui::Edit>(verify::kRemovePinControl)) pin->Type(platform::text::Utf8ToUtf16(std::get<PinText>(keyPin).Utf8()));
     if (auto* ok = dialog.ChildAs<ui::Button>(ui::kIdOk)) ok->Click();
     // Refused: the dialog waits for another PIN; the user gives up.
     if (dialog.IsRunning()) dialog.EndDialog(ui::kIdCancel);
@@ -240,24 +251,6 @@ int Remove(const FileArguments& options) {
   const int failed = SummaryCount(summary, u"撤章失败：");
   std::fflush(stdout);
   return failed == 0 ? kExitDone : kExitSomeFailed;
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 std::vector<std::string> RecordLines(std::u16string_view record) {
@@ -340,10 +333,10 @@ int Inspect(const FileArguments& options) {
       continue;
     }
     if (!opened) {
-      std::printf("%s: 文档打开失败 (not a PDF file the engine can open)\n", file.string().c_str());
+      std::printf("%s: 文档打开失败 (not a PDF file the engine can open)\n", TerminalSafe(file.string()).c_str());
       continue;
     }
-    std::printf("%s: %zu seal(s)\n", file.string().c_str(), seals.size());
+    std::printf("%s: %zu seal(s)\n", TerminalSafe(file.string()).c_str(), seals.size());
     for (const auto& seal : seals) {
       const char* note = RecordNote(seal);
       std::printf("  %s page %d object %d: %s%s%s, %s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,
@@ -352,7 +345,7 @@ int Inspect(const FileArguments& options) {
         std::printf("    %s: %s\n", verify::IsNote(finding) ? "note" : "why",
                     std::string(verify::FindingText(finding)).c_str());
       for (const auto& change : seal.changes) std::printf("    later change: %s\n", ChangeLine(change).c_str());
-      for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", line.c_str());
+      for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", TerminalSafe(line).c_str());
     }
   }
   if (options.json) std::printf("%s\n]\n", json.c_str());
@@ -373,7 +366,7 @@ int RunCommand(Command command, const std::vector<std::string>& arguments) {
                                   command == Command::Inspect, problem);
   const char* name = command == Command::Verify ? "verify" : command == Command::Remove ? "remove" : "inspect";
   if (!options) return Refuse(problem + " (see sealrun " + name + " --help)");
-  ui::ScopedBackend backend(std::make_unique<ui::TerminalBackend>());
+  ui::ScopedBackend backend(std::make_unique<SafeTerminalBackend>());
   switch (command) {
     case Command::Verify: return Verify(*options);
     case Command::Remove: return Remove(*options);

@@ -156,10 +156,14 @@ HRESULT CertLibrary::CrySignMessage(DispatchCall& call) {
 
   const platform::crypto::Certificate& signer = selected_ ? *selected_ : container_->signer;
   const SignedMessage message =
-      SignAttached(container_->key.signerPkcs12, pin_.View(), signer, platform::crypto::AsBytes(bytes));
+      SignAttached(container_->key.folder, container_->key.signerPkcs12, pin_.View(), signer,
+                   platform::crypto::AsBytes(bytes));
   if (!message.der) {
-    Trace(message.failure == SignFailure::WrongPin ? "CertLibrary: nothing signed, the PIN does not open the key"
-                                                   : "CertLibrary: nothing signed");
+    Trace(message.failure == SignFailure::WrongPin    ? "CertLibrary: nothing signed, the PIN does not open the key"
+          : message.failure == SignFailure::KeyLocked ? "CertLibrary: nothing signed, the key is locked"
+          : message.failure == SignFailure::PinNotCounted
+              ? "CertLibrary: nothing signed, the key's try counter cannot be written"
+              : "CertLibrary: nothing signed");
     return ReturnFlag(call, false);
   }
   signMessage_ = Base64Text(*message.der);

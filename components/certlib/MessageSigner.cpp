@@ -8,6 +8,7 @@
 #include "components/certlib/OpenSslHolders.h"
 #include "components/certlib/SoftKey.h"
 #include "components/certlib/UnlockedKeys.h"
+#include "platform/crypto/PinTries.h"
 
 namespace sealrun::components::certlib {
 namespace {
@@ -57,17 +58,40 @@ std::optional<SignFailure> Unlock(const std::string& fileBytes, std::string_view
   return std::nullopt;
 }
 
+// Opens the file under the key's try counter: a wrong PIN counts, a right one clears the count.
+std::optional<SignFailure> UnlockCounted(const std::filesystem::path& keyFolder, const std::string& fileBytes,
+                                         std::string_view pin, std::shared_ptr<const UnlockedKey>& unlocked) {
+  using platform::crypto::PinMatch;
+  using platform::crypto::PinTryResult;
+  std::optional<SignFailure> failure;
+  const PinTryResult counted = platform::crypto::PinTries(keyFolder).CheckPin([&] {
+    if (pin.empty()) {
+      failure = SignFailure::WrongPin;
+      return PinMatch::Unchecked;
+    }
+    failure = Unlock(fileBytes, pin, unlocked);
+    if (!failure) return PinMatch::Right;
+    return failure == SignFailure::WrongPin ? PinMatch::Wrong : PinMatch::Unchecked;
+  });
+  if (counted == PinTryResult::Locked) return SignFailure::KeyLocked;
+  if (counted == PinTryResult::NotCounted) return SignFailure::PinNotCounted;
+  return failure;
+}
+
 }  // namespace
 
-SignedMessage SignAttached(const std::filesystem::path& pkcs12Path, std::string_view pin,
+SignedMessage SignAttached(const std::filesystem::path& keyFolder, const std::filesystem::path& pkcs12Path,
+                           std::string_view pin,
                            const platform::crypto::Certificate& signer, ByteView data) {
   auto content = ReadKeyFile(pkcs12Path);
   if (!content || content->empty() || content->size() > static_cast<std::size_t>(LONG_MAX))
     return Failed(SignFailure::NoKeyFile);
   const SecretBytes fileBytes(std::move(*content));
+  // A key unlocked earlier still answers to the lock: locked keys sign nothing, whatever PIN opened them.
+  if (platform::crypto::PinTries(keyFolder).Locked()) return Failed(SignFailure::KeyLocked);
   std::shared_ptr<const UnlockedKey> unlocked = FindUnlockedKey(fileBytes.Get(), pin);
   if (!unlocked) {
-    const auto failure = Unlock(fileBytes.Get(), pin, unlocked);
+    const auto failure = UnlockCounted(keyFolder, fileBytes.Get(), pin, unlocked);
     if (failure) return Failed(*failure);
     RememberUnlockedKey(fileBytes.Get(), pin, unlocked);
   }

@@ -15,6 +15,8 @@ namespace sealrun::components::certlib {
 enum class SignFailure {
   NoKeyFile,          // the PKCS#12 file is missing or does not parse
   WrongPin,           // the PIN does not open the PKCS#12 file
+  KeyLocked,          // too many wrong PINs: the key's try counter let no PIN be checked
+  PinNotCounted,      // the key's try counter cannot be written, so no PIN is checked
   CertificateMismatch,// the file's key does not belong to the certificate asked for
   SigningFailed,
 };
@@ -26,8 +28,11 @@ struct SignedMessage {
 
 // The DER SignedData (SHA-256, signing time, the signer's certificate and any further certificates of
 // the file) over `data`, made with the key of `pkcs12Path` opened by `pin` (UTF-8). `signer` is the
-// certificate the caller selected; the file's key must be its key.
-SignedMessage SignAttached(const std::filesystem::path& pkcs12Path, std::string_view pin,
+// certificate the caller selected; the file's key must be its key. Opening the file with a PIN counts
+// under the try counter of `keyFolder` as the key's own PIN check does, so guessing through the library
+// is slowed and locked the same way; a key still unlocked from an earlier document opens nothing again.
+SignedMessage SignAttached(const std::filesystem::path& keyFolder, const std::filesystem::path& pkcs12Path,
+                           std::string_view pin,
                            const platform::crypto::Certificate& signer, platform::crypto::ByteView data);
 
 // Standard Base64 on one line, as SignMessage hands the signed message out.

@@ -28,6 +28,22 @@ HRESULT ReturnPictureBytes(DispatchCall& call, const std::string& bytes) {
   return call.ReturnVariant(*result.Get());
 }
 
+int32_t PinAnswer(platform::crypto::PinTryResult result) {
+  using platform::crypto::PinTryResult;
+  switch (result) {
+    case PinTryResult::Accepted:
+      return kKeyOk;
+    case PinTryResult::Locked:
+      return kKeyLocked;
+    case PinTryResult::NotCounted:
+      return kKeyWriteFailed;
+    case PinTryResult::Refused:
+    case PinTryResult::Unchecked:
+      break;
+  }
+  return kKeyWrongPin;
+}
+
 }  // namespace
 
 KeyObject::~KeyObject() {
@@ -50,6 +66,7 @@ const DispatchTable<KeyObject>& KeyObject::DispatchMembers() {
       {.name = u"WebDelGlobalPinTag", .id = 12, .method = &KeyObject::WebDelGlobalPinTag},
       {.name = u"WebExistsGlobalPinTag", .id = 13, .method = &KeyObject::WebExistsGlobalPinTag},
       {.name = u"WebReadPin", .id = 14, .method = &KeyObject::WebReadPin},
+      {.name = u"WebUnlockKey", .id = 15, .argCount = 1, .method = &KeyObject::WebUnlockKey},
   }};
   return table;
 }
@@ -152,11 +169,13 @@ HRESULT KeyObject::VerifyPin(DispatchCall& call) {
   const SealKey* key = Key();
   int32_t result = kKeyMissing;
   if (key != nullptr) {
-    result = PinMatches(key->pin, pin) ? kKeyOk : kKeyWrongPin;
+    result = PinAnswer(CheckPinCounted(*key, pin));
     if (result == kKeyOk)
       UnlockSigner(*key, pin);
     else
-      Trace("PIN refused");
+      Trace(result == kKeyLocked ? "PIN not checked: the key is locked"
+            : result == kKeyWriteFailed ? "PIN not checked: the try counter cannot be written"
+                                        : "PIN refused");
   }
   WipeSecret(pin);
   return call.ReturnInt(result);
@@ -171,10 +190,12 @@ HRESULT KeyObject::WebWritePin(DispatchCall& call) {
     WipeSecret(pin);
     return call.Raise(E_FAIL, u"No seal key is inserted.");
   }
-  if (!PinMatches(key->pin, pin)) {
+  const int32_t answer = PinAnswer(CheckPinCounted(*key, pin));
+  if (answer != kKeyOk) {
     WipeSecret(pin);
     Trace("PIN to remember refused");
-    return call.Raise(E_ACCESSDENIED, u"The PIN was not accepted.");
+    return call.Raise(E_ACCESSDENIED, answer == kKeyLocked ? u"The key is locked after too many wrong PINs."
+                                                           : u"The PIN was not accepted.");
   }
   if (pendingPin_) WipeSecret(*pendingPin_);
   pendingPin_ = std::move(pin);
@@ -185,7 +206,7 @@ HRESULT KeyObject::WebAddGlobalPinTag(DispatchCall& call) {
   const SealKey* key = Key();
   if (key == nullptr) return call.ReturnInt(kKeyMissing);
   if (!pendingPin_) return call.ReturnInt(kKeyNoPinWritten);
-  const bool written = RememberedPinStore::ForCurrentUser().Write(key->serial, *pendingPin_);
+  const bool written = RememberedPinStore::ForCurrentUser(key->folder).Write(key->serial, *pendingPin_);
   WipeSecret(*pendingPin_);
   pendingPin_.reset();
   if (!written) Trace("the remembered PIN cannot be written");
@@ -195,12 +216,12 @@ HRESULT KeyObject::WebAddGlobalPinTag(DispatchCall& call) {
 HRESULT KeyObject::WebDelGlobalPinTag(DispatchCall& call) {
   const SealKey* key = Key();
   if (key == nullptr) return call.ReturnInt(kKeyMissing);
-  return call.ReturnInt(RememberedPinStore::ForCurrentUser().Remove(key->serial) ? kKeyOk : kKeyWriteFailed);
+  return call.ReturnInt(RememberedPinStore::ForCurrentUser(key->folder).Remove(key->serial) ? kKeyOk : kKeyWriteFailed);
 }
 
 HRESULT KeyObject::WebExistsGlobalPinTag(DispatchCall& call) {
   const SealKey* key = Key();
-  const bool exists = key != nullptr && RememberedPinStore::ForCurrentUser().Exists(key->serial);
+  const bool exists = key != nullptr && RememberedPinStore::ForCurrentUser(key->folder).Exists(key->serial);
   const Variant result = Variant::I2(exists ? 1 : 0);
   return call.ReturnVariant(*result.Get());
 }
@@ -208,10 +229,25 @@ HRESULT KeyObject::WebExistsGlobalPinTag(DispatchCall& call) {
 HRESULT KeyObject::WebReadPin(DispatchCall& call) {
   const SealKey* key = Key();
   std::optional<std::u16string> pin;
-  if (key != nullptr) pin = RememberedPinStore::ForCurrentUser().Read(key->serial);
+  if (key != nullptr) pin = RememberedPinStore::ForCurrentUser(key->folder).Read(key->serial);
   const HRESULT hr = call.ReturnString(pin ? std::u16string_view(*pin) : std::u16string_view());
   if (pin) WipeSecret(*pin);
   return hr;
+}
+
+HRESULT KeyObject::WebUnlockKey(DispatchCall& call) {
+  std::u16string code;
+  if (const HRESULT hr = call.ArgString(0, code); FAILED(hr)) return hr;
+  const SealKey* key = Key();
+  int32_t result = kKeyMissing;
+  if (key != nullptr && !key->unlockCode) {
+    result = kKeyNoUnlockCode;
+  } else if (key != nullptr) {
+    result = PinAnswer(CheckUnlockCodeCounted(*key, code));
+    Trace(result == kKeyOk ? "key unlocked" : "unlock code refused");
+  }
+  WipeSecret(code);
+  return call.ReturnInt(result);
 }
 
 }  // namespace sealrun::components::sealkey

@@ -20,6 +20,8 @@ enum KeyResult : int32_t {
   kKeyNoSuchSeal = 3,
   kKeyWriteFailed = 4,
   kKeyNoPinWritten = 5,  // WebAddGlobalPinTag without an accepted WebWritePin before it
+  kKeyLocked = 6,        // too many wrong PINs: no PIN is checked until the key is unlocked
+  kKeyNoUnlockCode = 7,  // WebUnlockKey on a key that has no unlock code
 };
 
 class KeyObject final : public platform::com::DispatchObject<KeyObject, platform::com::IDispatch> {
@@ -47,6 +49,7 @@ class KeyObject final : public platform::com::DispatchObject<KeyObject, platform
   HRESULT WebDelGlobalPinTag(DispatchCall& call);
   HRESULT WebExistsGlobalPinTag(DispatchCall& call);
   HRESULT WebReadPin(DispatchCall& call);
+  HRESULT WebUnlockKey(DispatchCall& call);
 
   // The inserted key, read on first use; null when there is none.
   const SealKey* Key();

@@ -22,6 +22,21 @@ bool PinMatches(const PinVerifier& verifier, std::u16string_view pin) {
   return matches;
 }
 
+platform::crypto::PinTryResult CheckPinCounted(const SealKey& key, std::u16string_view pin) {
+  using platform::crypto::PinMatch;
+  return platform::crypto::PinTries(key.folder).CheckPin([&] {
+    if (pin.empty()) return PinMatch::Unchecked;
+    return PinMatches(key.pin, pin) ? PinMatch::Right : PinMatch::Wrong;
+  });
+}
+
+platform::crypto::PinTryResult CheckUnlockCodeCounted(const SealKey& key, std::u16string_view code) {
+  using platform::crypto::PinMatch;
+  if (!key.unlockCode || code.empty()) return platform::crypto::PinTryResult::Unchecked;
+  return platform::crypto::PinTries(key.folder).CheckUnlockCode(
+      [&] { return PinMatches(*key.unlockCode, code) ? PinMatch::Right : PinMatch::Wrong; });
+}
+
 void WipeSecret(std::string& secret) {
   if (!secret.empty()) OPENSSL_cleanse(secret.data(), secret.size());
   secret.clear();

@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <openssl/crypto.h>
+
 #include <charconv>
 #include <cstdio>
 #include <system_error>
 #include <vector>
 
 #include "components/sealkey/PinCheck.h"
+#include "components/sealkey/PinSealing.h"
 #include "components/sealkey/SealKeyFolder.h"
 #include "platform/fs/KnownFolders.h"
 #include "platform/text/Utf.h"
@@ -18,6 +21,8 @@ namespace sealrun::components::sealkey {
 namespace {
 
 constexpr uintmax_t kMaxStoreBytes = 1u << 16;
+// Nonce and tag: no encrypted entry is shorter, every PIN kept in clear by earlier versions of the store is.
+constexpr size_t kShortestSealedHex = 2 * (12 + 16);
 
 std::string ToHex(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -60,7 +65,7 @@ std::vector<Entry> ReadEntries(const std::filesystem::path& file) {
     const std::string_view line = rest.substr(0, end);
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     const size_t space = line.find(' ');
-    if (space == std::string_view::npos) continue;
+    if (space == std::string_view::npos || line.size() - space - 1 < kShortestSealedHex) continue;
     entries.push_back({std::string(line.substr(0, space)), std::string(line.substr(space + 1))});
   }
   WipeSecret(*bytes);
@@ -99,8 +104,8 @@ std::string SerialHex(std::u16string_view serial) { return ToHex(platform::text:
 
 }  // namespace
 
-RememberedPinStore RememberedPinStore::ForCurrentUser() {
-  return RememberedPinStore(platform::fs::AppDataDir() / "sealrun" / "remembered-pin");
+RememberedPinStore RememberedPinStore::ForCurrentUser(std::filesystem::path keyFolder) {
+  return RememberedPinStore(platform::fs::AppDataDir() / "sealrun" / "remembered-pin", std::move(keyFolder));
 }
 
 std::optional<std::u16string> RememberedPinStore::Read(std::u16string_view serial) const {
@@ -110,10 +115,15 @@ std::optional<std::u16string> RememberedPinStore::Read(std::u16string_view seria
   std::optional<std::u16string> pin;
   for (Entry& entry : entries) {
     if (!pin && entry.serialHex == key) {
-      if (auto utf8 = FromHex(entry.pinHex)) {
-        pin = platform::text::Utf8ToUtf16(*utf8);
-        WipeSecret(*utf8);
+      auto storeKey = StoreKey(keyFolder_, false);
+      auto sealed = FromHex(entry.pinHex);
+      if (storeKey && sealed) {
+        if (auto utf8 = OpenPin(*storeKey, key, std::vector<uint8_t>(sealed->begin(), sealed->end()))) {
+          pin = platform::text::Utf8ToUtf16(*utf8);
+          WipeSecret(*utf8);
+        }
       }
+      if (storeKey) OPENSSL_cleanse(storeKey->data(), storeKey->size());
     }
     WipeSecret(entry.pinHex);
   }
@@ -123,6 +133,8 @@ std::optional<std::u16string> RememberedPinStore::Read(std::u16string_view seria
 bool RememberedPinStore::Write(std::u16string_view serial, std::u16string_view pin) const {
   if (serial.empty()) return false;
   const std::string key = SerialHex(serial);
+  auto storeKey = StoreKey(keyFolder_, true);
+  if (!storeKey) return false;
   std::vector<Entry> entries = ReadEntries(file_);
   std::erase_if(entries, [&](Entry& entry) {
     if (entry.serialHex != key) return false;
@@ -130,8 +142,11 @@ bool RememberedPinStore::Write(std::u16string_view serial, std::u16string_view p
     return true;
   });
   std::string utf8 = platform::text::Utf16ToUtf8(pin);
-  entries.push_back({key, ToHex(utf8)});
+  const auto sealed = SealPin(*storeKey, key, utf8);
   WipeSecret(utf8);
+  OPENSSL_cleanse(storeKey->data(), storeKey->size());
+  if (!sealed) return false;
+  entries.push_back({key, ToHex(std::string_view(reinterpret_cast<const char*>(sealed->data()), sealed->size()))});
   return WriteEntries(file_, entries);
 }
 

@@ -136,6 +136,10 @@ std::optional<SealKey> ParseSealKey(const std::string& keyXml, const std::filesy
     return std::nullopt;
   }
   key.pin = std::move(*pin);
+  if (const pugi::xml_node unlock = root.child("UnlockCode")) {
+    key.unlockCode = ParsePin(unlock);
+    if (!key.unlockCode) Trace("key.xml has an unusable unlock code verifier; the key has no unlock code");
+  }
   if (const pugi::xml_node signer = root.child("Signer")) {
     key.signerCertificate = InsideKey(folder, signer.attribute("certificate").as_string());
     key.signerPkcs12 = InsideKey(folder, signer.attribute("pkcs12").as_string());

@@ -29,6 +29,9 @@ struct SealKey {
   std::filesystem::path folder;
   std::u16string serial;
   PinVerifier pin;
+  // The code that unlocks the key after too many wrong PINs, kept as a verifier like the PIN; without
+  // one only the key's administrator can unlock it (by removing its try counter).
+  std::optional<PinVerifier> unlockCode;
   std::optional<std::filesystem::path> signerCertificate;
   std::optional<std::filesystem::path> signerPkcs12;
   std::vector<SealEntry> seals;  // in key order

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes the demo seal key in this folder: the seal pictures, the root certificate, the signer
-# certificate and its PKCS#12 (password = the PIN), the revocation list, the PIN verifier and key.xml.
+# certificate and its PKCS#12 (password = the PIN), the revocation list, the PIN and unlock code
+# verifiers and key.xml. The key's files are readable by their owner alone: a soft key is only as strong
+# as its PIN and its file permissions.
 #
 #   data/demo-key/make-demo-key.sh [path of sealrun_draw_demo_seals]
 #
@@ -12,7 +14,9 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 repo="$(cd "$here/../.." && pwd)"
 pin="123456"
-iterations=100000
+unlock_code="12345678"
+# PBKDF2-HMAC-SHA256 iterations for the verifiers and for the PKCS#12 (its MAC and its key bag).
+iterations=600000
 
 draw="${1:-}"
 if [ -z "$draw" ]; then
@@ -106,14 +110,20 @@ openssl ca -batch -config "$work/ca.cnf" -cert "$work/root.pem" -keyfile "$work/
 openssl ca -batch -config "$work/ca.cnf" -cert "$work/root.pem" -keyfile "$work/root.key" -gencrl \
   -crl_lastupdate "$start" -crl_nextupdate "$end" -crlexts crl_ext -out "$work/crl.pem" 2>/dev/null
 
+# The certificates are public (signer.pem lies beside it), so only the key bag is encrypted; the MAC and
+# the key bag both take $iterations iterations, so neither is a cheap way to test PINs.
 openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -certfile "$work/root.pem" \
-  -name "演示签章人" -passout "pass:$pin" -out "$work/signer.p12"
+  -name "演示签章人" -passout "pass:$pin" -iter "$iterations" -certpbe NONE -out "$work/signer.p12"
 
-# The PIN is kept only as a PBKDF2-HMAC-SHA256 verifier.
-salt="$(openssl rand -hex 16)"
-verifier="$(openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt "pass:$pin" -kdfopt "hexsalt:$salt" \
-  -kdfopt "iter:$iterations" PBKDF2 | tr -d ':\n' | tr 'a-f' 'A-F')"
-salt="$(echo "$salt" | tr 'a-f' 'A-F')"
+# The PIN and the unlock code are kept only as PBKDF2-HMAC-SHA256 verifiers.
+verifier_of() {
+  openssl kdf -keylen 32 -kdfopt digest:SHA256 -kdfopt "pass:$1" -kdfopt "hexsalt:$2" \
+    -kdfopt "iter:$iterations" PBKDF2 | tr -d ':\n' | tr 'a-f' 'A-F'
+}
+salt="$(openssl rand -hex 16 | tr 'a-f' 'A-F')"
+verifier="$(verifier_of "$pin" "$salt")"
+unlock_salt="$(openssl rand -hex 16 | tr 'a-f' 'A-F')"
+unlock_verifier="$(verifier_of "$unlock_code" "$unlock_salt")"
 
 mkdir -p "$work/seals"
 "$draw" "$work/seals"
@@ -123,7 +133,7 @@ rm -rf "$here/seals"
 mkdir -p "$here/seals"
 install -m 0644 "$work"/seals/* "$here/seals/"
 install -m 0644 "$work/signer.pem" "$here/signer.pem"
-install -m 0644 "$work/signer.p12" "$here/signer.p12"
+install -m 0600 "$work/signer.p12" "$here/signer.p12"
 install -m 0644 "$work/root.pem" "$here/root.pem"
 openssl x509 -in "$work/root.pem" -outform DER -out "$here/ZQ_Root.cer"
 openssl crl -in "$work/crl.pem" -outform DER -out "$here/ZQ_Crl.crl"
@@ -133,6 +143,7 @@ cat > "$here/key.xml" <<XML
 <SealKey version="1">
   <Serial>ZQ-DEMO-0001</Serial>
   <Pin kdf="PBKDF2-HMAC-SHA256" iterations="$iterations" salt="$salt">$verifier</Pin>
+  <UnlockCode kdf="PBKDF2-HMAC-SHA256" iterations="$iterations" salt="$unlock_salt">$unlock_verifier</UnlockCode>
   <Provider>Sealrun Soft Key CSP</Provider>
   <Signer certificate="signer.pem" pkcs12="signer.p12"/>
   <Seal name="演示公章" unit="演示单位" user="演示签章人" serial="DEMO-SEAL-0001" ext=".png" file="seals/official.png"/>
@@ -141,5 +152,5 @@ cat > "$here/key.xml" <<XML
   <Seal name="演示旧版章" unit="演示单位" user="演示签章人" serial="DEMO-SEAL-0004" ext=".bmp" file="seals/legacy.bmp"/>
 </SealKey>
 XML
-chmod 0644 "$here/key.xml"
-echo "make-demo-key: demo key written to $here (PIN $pin)"
+chmod 0600 "$here/key.xml"
+echo "make-demo-key: demo key written to $here (PIN $pin, unlock code $unlock_code)"

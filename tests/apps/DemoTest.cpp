@@ -194,6 +194,20 @@ TEST_F(Demo, TheUsersOwnSettingsAreNeverTouched) {
   EXPECT_TRUE(fs::exists(Folder() / ".sealrun" / "key" / "key.xml"));
 }
 
+// Whoever can read the key's files can test PINs offline: the demo's copy is its owner's alone.
+TEST_F(Demo, TheCopiedKeyIsReadableByItsOwnerAlone) {
+  ASSERT_EQ(Run().exitCode, 0) << Run().output;
+  const fs::path key = Folder() / ".sealrun" / "key";
+  EXPECT_EQ(fs::status(key).permissions(), fs::perms::owner_all);
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(key)) {
+    const fs::perms expected = entry.is_directory() ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write;
+    EXPECT_EQ(entry.status().permissions(), expected) << entry.path();
+    files += entry.is_regular_file() ? 1 : 0;
+  }
+  EXPECT_GE(files, 4);
+}
+
 TEST(DemoMisuse, RefusalsLeaveTheFolderAsItWas) {
   sealrun::testing::TempDir temp;
   sealrun::testing::WriteFileBytes(temp / "notes.txt", "keep me");

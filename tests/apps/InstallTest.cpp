@@ -57,6 +57,12 @@ TEST_F(Installed, SetupRegistersTheInstalledModulesAndIsRepeatable) {
   ASSERT_TRUE(fs::exists(installedModule));
   EXPECT_TRUE(fs::exists(Prefix() / "lib" / "sealrun" / "ZQ_Root.cer"));
   EXPECT_TRUE(fs::exists(Prefix() / "share" / "sealrun" / "demo-key" / "key.xml"));
+  // The files an attacker would test PINs against are their owner's alone; the public ones stay readable.
+  const fs::path demoKey = Prefix() / "share" / "sealrun" / "demo-key";
+  for (const char* secret : {"key.xml", "signer.p12"})
+    EXPECT_EQ(fs::status(demoKey / secret).permissions(), fs::perms::owner_read | fs::perms::owner_write) << secret;
+  EXPECT_NE(fs::status(demoKey / "signer.pem").permissions() & fs::perms::others_read, fs::perms::none);
+  EXPECT_FALSE(fs::exists(demoKey / "pin-tries"));
 
   const ProgramRun first = RunProgram(Program().string(), {"setup"});
   ASSERT_EQ(first.exitCode, 0) << first.output;

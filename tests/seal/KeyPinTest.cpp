@@ -37,6 +37,17 @@ TEST_F(KeyPinTest, WrongPinIsToldOnceAndLeavesTheRememberedPin) {
   EXPECT_EQ(RecallPin(), u"4711");
 }
 
+// A key locked by too many wrong PINs is told apart from a wrong PIN, so the user knows retyping is useless.
+TEST_F(KeyPinTest, LockedKeyIsToldAsLockedAndStartsNoRun) {
+  Configure("pin=4711\nverifypin=6\n");
+  EXPECT_FALSE(AcceptPinForRun(u"4711", true));
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].text, kKeyLockedMessage);
+  EXPECT_NE(std::u16string_view(kKeyLockedMessage).find(u"解锁"), std::u16string_view::npos)
+      << "the message says the key must be unlocked";
+  EXPECT_FALSE(Called("KeyObject.WebWritePin")) << "nothing is remembered for a locked key";
+}
+
 TEST_F(KeyPinTest, RememberWritesThenTagsAndRecallReadsOnlyWithATag) {
   Configure("pin=4711\n");
   RememberPin(u"4711");

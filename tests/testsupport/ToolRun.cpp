@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,19 +86,42 @@ void ReadUntilClosed(FileDescriptor& output, std::string& outputText, FileDescri
   }
 }
 
+// Writes the input and closes the pipe; a program that ends without reading it is no failure.
+void Feed(FileDescriptor& input, std::string_view bytes) {
+  struct sigaction ignore {};
+  struct sigaction previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &previous);
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(input.Get(), bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  input.Close();
+  sigaction(SIGPIPE, &previous, nullptr);
+}
+
 }  // namespace
 
 ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments, ErrorStream errorStream) {
+  return RunProgramWithInput(program, arguments, {}, errorStream);
+}
+
+ToolRun RunProgramWithInput(const std::string& program, const std::vector<std::string>& arguments,
+                            std::string_view input, ErrorStream errorStream) {
   ToolRun run;
   const bool apart = errorStream == ErrorStream::Apart;
   std::string& startFailure = apart ? run.errors : run.output;
+  Pipe inputPipe;
   Pipe output;
   Pipe errors;
-  if (!OpenPipe(output) || (apart && !OpenPipe(errors))) {
+  if (!OpenPipe(inputPipe) || !OpenPipe(output) || (apart && !OpenPipe(errors))) {
     startFailure = "cannot make a pipe: " + std::string(std::strerror(errno));
     return run;
   }
   SpawnActions actions;
+  posix_spawn_file_actions_adddup2(actions.Get(), inputPipe.read.Get(), STDIN_FILENO);
   posix_spawn_file_actions_adddup2(actions.Get(), output.write.Get(), STDOUT_FILENO);
   posix_spawn_file_actions_adddup2(actions.Get(), apart ? errors.write.Get() : output.write.Get(), STDERR_FILENO);
 
@@ -108,12 +132,14 @@ ToolRun RunProgram(const std::string& program, const std::vector<std::string>& a
   pid_t pid = 0;
   const int spawned = posix_spawnp(&pid, program.c_str(), actions.Get(), nullptr, argv.data(), environ);
   // The tool holds the write ends now; ours must go, or the reads below never see the end.
+  inputPipe.read.Close();
   output.write.Close();
   errors.write.Close();
   if (spawned != 0) {
     startFailure = "cannot run " + program + ": " + std::strerror(spawned);
     return run;
   }
+  Feed(inputPipe.write, input);
   ReadUntilClosed(output.read, run.output, errors.read, run.errors);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {

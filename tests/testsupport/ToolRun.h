@@ -25,9 +25,12 @@ struct ToolRun {
 ToolRun RunTool(const std::string& commandLine, ErrorStream errorStream = ErrorStream::WithOutput);
 
 // A program, looked up in PATH unless it names a path, with each argument passed as it is: nothing in it is
-// interpreted by a shell.
+// interpreted by a shell. Its standard input is empty: never the terminal the tests were started from.
 ToolRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                    ErrorStream errorStream = ErrorStream::WithOutput);
+// The same with `input` (a few kilobytes at most) on its standard input.
+ToolRun RunProgramWithInput(const std::string& program, const std::vector<std::string>& arguments,
+                            std::string_view input, ErrorStream errorStream = ErrorStream::WithOutput);
 
 // The text as one word of a shell command line, whatever characters it holds.
 std::string ShellQuote(std::string_view text);

@@ -173,12 +173,13 @@ TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
   EXPECT_EQ(user_->MessageBoxes()[1].style, ui::kMbIconInformation);
 }
 
-TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialOrNoOneCheckedThePin) {
+TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialIsLockedOrNoOneCheckedThePin) {
   const auto sealed = Base("sealed.pdf");
   ASSERT_EQ(Seal(sealed, Form::SignatureField), 0);
   Fill({sealed});
   const std::string before = Bytes(sealed);
-  for (const KeyCheck& answer : {KeyCheck{0, u"", std::nullopt}, KeyCheck{-1, std::u16string(kOwnSerial), std::nullopt}}) {
+  for (const KeyCheck& answer : {KeyCheck{0, u"", std::nullopt}, KeyCheck{-1, std::u16string(kOwnSerial), std::nullopt},
+                                 KeyCheck{kKeyLockedPinResult, std::u16string(kOwnSerial), std::nullopt}}) {
     RemoveRunInputs inputs;
     inputs.engine = engine_;
     inputs.files = files_;
@@ -193,9 +194,10 @@ TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialOrNoOneCheckedThePin) 
     EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdCancel);
   }
   EXPECT_EQ(Bytes(sealed), before);
-  ASSERT_EQ(user_->MessageBoxes().size(), 2u);
+  ASSERT_EQ(user_->MessageBoxes().size(), 3u);
   EXPECT_EQ(user_->MessageBoxes()[0].text, kNoKeySerialText);
   EXPECT_EQ(user_->MessageBoxes()[1].text, kWrongPinText);
+  EXPECT_EQ(user_->MessageBoxes()[2].text, kKeyLockedText) << "a locked key is not reported as a wrong PIN";
 }
 
 }  // namespace

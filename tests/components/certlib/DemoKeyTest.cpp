@@ -1,5 +1,5 @@
-// The demo key shipped with the system, read where it lies: its signer validates against its own root
-// certificate and revocation list, and its PIN signs.
+// The demo key shipped with the system, in a copy (the key keeps its try counter in its folder): its signer
+// validates against its own root certificate and revocation list, and its PIN signs.
 #include <gtest/gtest.h>
 
 #include "platform/crypto/Cms.h"
@@ -10,8 +10,10 @@ namespace sealrun::components::certlib::testing {
 namespace {
 
 TEST_F(CertLibraryTest, DemoKeyValidatesAndSigns) {
-  const std::filesystem::path demo = SEALRUN_DEMO_KEY_DIR;
-  ASSERT_TRUE(std::filesystem::exists(demo / "key.xml")) << "demo key missing: " << demo;
+  const std::filesystem::path source = SEALRUN_DEMO_KEY_DIR;
+  ASSERT_TRUE(std::filesystem::exists(source / "key.xml")) << "demo key missing: " << source;
+  const std::filesystem::path demo = KeyDir().parent_path() / "demo-key";
+  std::filesystem::copy(source, demo, std::filesystem::copy_options::recursive);
   sealrun::testing::ScopedEnv key("SEALRUN_KEY", demo.string());
   const auto library = Create();
   ASSERT_TRUE(library);

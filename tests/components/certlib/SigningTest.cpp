@@ -4,6 +4,7 @@
 
 #include "platform/com/InvokeByName.h"
 #include "platform/crypto/Cms.h"
+#include "platform/crypto/PinTries.h"
 #include "platform/text/Utf.h"
 #include "tests/components/certlib/CertLibraryTestSupport.h"
 #include "tests/testsupport/ToolRun.h"
@@ -76,6 +77,27 @@ TEST_F(SigningTest, WrongOrEmptyPinSignsNothingAndTheRightOneStillWorks) {
   PutCardPin(library_.Get(), u"000000");
   EXPECT_EQ(CrySignMessage(library_.Get(), fingerprint, length), 0);
   EXPECT_EQ(SignMessage(library_.Get()), u"") << "a failed signing leaves no earlier message behind";
+}
+
+// Opening the key with a PIN counts as the key's own PIN check does, in the same counter, and a locked key
+// signs nothing, not even with a key unlocked a moment before.
+TEST_F(SigningTest, PinsAreCountedWithTheKeysAndALockedKeySignsNothing) {
+  const std::u16string fingerprint = kFingerprint;
+  const auto length = static_cast<std::int32_t>(fingerprint.size());
+  const platform::crypto::PinTries tries(KeyDir());
+  EXPECT_EQ(SignAsTheSystemDoes(u"135790", fingerprint, length), 0);
+  EXPECT_EQ(SignAsTheSystemDoes(u"", fingerprint, length), 0);
+  EXPECT_EQ(tries.Count().wrongPins, 1) << "the wrong PIN counts, the empty one is not tried";
+  ASSERT_NE(SignAsTheSystemDoes(Utf8ToUtf16(kPin), fingerprint, length), 0);
+  EXPECT_EQ(tries.Count().wrongPins, 0);
+
+  sealrun::testing::WriteFileBytes(tries.File(), "wrong-pins 10\nwrong-unlock-codes 0\nlast-wrong 0\n");
+  library_ = Create();
+  EXPECT_EQ(SignAsTheSystemDoes(Utf8ToUtf16(kPin), fingerprint, length), 0);
+  EXPECT_EQ(SignMessage(library_.Get()), u"");
+  std::filesystem::remove(tries.File());
+  library_ = Create();
+  EXPECT_NE(SignAsTheSystemDoes(Utf8ToUtf16(kPin), fingerprint, length), 0);
 }
 
 // A batch signs one message per document: the key unlocked for the first serves the next ones, but only

@@ -70,6 +70,35 @@ TEST_F(PinTest, RememberedPinIsWrittenFoundReadAndForgotten) {
   EXPECT_EQ(Text(Method(CreateKey(), u"WebReadPin")), u"");
 }
 
+// The remembered PIN is encrypted under a key kept in the seal key's folder: no file holds it in clear or
+// in hex, the store alone gives nothing, and a PIN kept in clear by an earlier store is never served.
+TEST_F(PinTest, TheRememberedPinIsInNoFileInClearOrHex) {
+  const std::string serialHex = "5A512D44454D4F2D30303031";  // "ZQ-DEMO-0001"
+  std::filesystem::create_directories(RememberedPinFile().parent_path());
+  sealrun::testing::WriteFileBytes(RememberedPinFile(), serialHex + " 313233343536\n");
+  EXPECT_EQ(RecallPin(CreateKey()), u"") << "a PIN kept in clear is not served";
+
+  ASSERT_EQ(RememberPin(CreateKey(), kDemoPin), S_OK);
+  ASSERT_EQ(RecallPin(CreateKey()), kDemoPin);
+  const std::string utf16(reinterpret_cast<const char*>(kDemoPin), 12);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Temp().Path())) {
+    if (!entry.is_regular_file()) continue;
+    const std::string bytes = sealrun::testing::ReadFileBytes(entry.path());
+    for (const std::string& form : {std::string("123456"), std::string("313233343536"), utf16})
+      EXPECT_EQ(bytes.find(form), std::string::npos) << entry.path() << " holds the PIN";
+  }
+  EXPECT_EQ(sealrun::testing::ReadFileBytes(RememberedPinFile()).find(serialHex + " 3132"), std::string::npos)
+      << "the entry kept in clear is gone";
+  struct stat info {};
+  ASSERT_EQ(stat((KeyDir() / "remembered-pin.key").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+  // The store without the seal key's folder (a copied profile) gives no PIN.
+  std::filesystem::remove(KeyDir() / "remembered-pin.key");
+  EXPECT_EQ(RecallPin(CreateKey()), u"");
+  EXPECT_EQ(Method(CreateKey(), u"WebExistsGlobalPinTag").AsInt(), 0);
+}
+
 TEST_F(PinTest, TagWithoutAnAcceptedWriteRemembersNothing) {
   ComPtr<IDispatch> key = CreateKey();
   EXPECT_NE(Method(key, u"WebAddGlobalPinTag").AsInt().value_or(0), 0);
