@@ -29,6 +29,27 @@ R Read(const char* function, qp_cos object, R onError, F&& f) {
 
 namespace sealrun::platform::pdfengine {
 
+// The shortest decimal that reads back as the same 32-bit float: the value as the file wrote it, as far as
+// the 32-bit value tells.
+double FloatAsWritten(float value) {
+  if (!std::isfinite(value)) return 0.0;
+  char text[64];
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+    if (std::strtof(text, nullptr) == value) return std::strtod(text, nullptr);
+  }
+  return value;
+}
+
+bool StringLooksBinary(const unsigned char* bytes, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char b = bytes[i];
+    const bool escapable = b == '\b' || b == '\t' || b == '\n' || b == '\f' || b == '\r';
+    if ((b < 0x20 && !escapable) || b >= 0x7F) return true;
+  }
+  return false;
+}
+
 int ObjNumber(fz_context* ctx, pdf_obj* obj) {
   return Mu(ctx, [&] {
     if (pdf_is_indirect(ctx, obj)) return pdf_to_num(ctx, obj);
@@ -121,17 +142,6 @@ qp_cos Create(const char* function, qp_document document, pdf_obj* (*make)(fz_co
   });
 }
 
-// The shortest decimal that reads back as the same 32-bit float: the value as the file wrote it.
-double FloatAsWritten(float value) {
-  if (!std::isfinite(value)) return 0.0;
-  char text[64];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (std::strtof(text, nullptr) == value) return std::strtod(text, nullptr);
-  }
-  return value;
-}
-
 }  // namespace
 
 extern "C" int qp_cos_is_null(qp_cos o) { return Read(__func__, o, 0, [](fz_context* c, pdf_obj* x) { return pdf_is_null(c, x); }); }
@@ -170,14 +180,7 @@ extern "C" int qp_cos_to_string_len(qp_cos o) {
 extern "C" int qp_cos_string_is_hex(qp_cos o) {
   return Read(__func__, o, 0, [](fz_context* c, pdf_obj* x) {
     if (!pdf_is_string(c, x)) return 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(c, x));
-    const std::size_t length = pdf_to_str_len(c, x);
-    for (std::size_t i = 0; i < length; ++i) {
-      const unsigned char b = bytes[i];
-      const bool escapable = b == '\b' || b == '\t' || b == '\n' || b == '\f' || b == '\r';
-      if ((b < 0x20 && !escapable) || b >= 0x7F) return 1;
-    }
-    return 0;
+    return StringLooksBinary(reinterpret_cast<const unsigned char*>(pdf_to_str_buf(c, x)), pdf_to_str_len(c, x)) ? 1 : 0;
   });
 }
 

@@ -2,6 +2,8 @@
 // The stream the engine parses a document file through: reads of 64 KiB at a time, and seeks that land in
 // what was last read are served from memory. Reading a document object by object seeks for every object and
 // stream; the engine's own file stream answers each seek with a system call and a 4 KiB read.
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/pdfengine/Internal.h"
@@ -11,5 +13,12 @@ namespace sealrun::platform::pdfengine {
 // The opened file as an engine stream (one reference, the caller's). Throws through the engine when the
 // file cannot be opened.
 fz_stream* OpenFileStream(fz_context* ctx, const std::string& path);
+
+// Reads up to `length` bytes at `offset` of the file behind a stream OpenFileStream made, leaving the stream
+// where it is (the engine's parser keeps its place). The count read, short at the end of the file; -1 when
+// the stream is another kind or the read fails.
+std::int64_t ReadFileAt(fz_stream* stream, std::int64_t offset, unsigned char* buffer, std::size_t length);
+// The size of that file, or -1 for another kind of stream.
+std::int64_t FileSizeOf(fz_stream* stream);
 
 }  // namespace sealrun::platform::pdfengine

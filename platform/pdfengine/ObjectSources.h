@@ -1,0 +1,51 @@
+#pragma once
+// Where an object's source is, and its bytes: at a file offset from the cross-reference, or at its place in a
+// decoded object stream. One per document: decoded object streams are kept, and the file bytes last read
+// serve the next object when it lies in them (the objects of a page usually lie close together).
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/SourceTree.h"
+
+namespace sealrun::platform::pdfengine {
+
+class ObjectSources {
+ public:
+  ObjectSources(fz_context* ctx, pdf_document* doc) : ctx_(ctx), doc_(doc) {}
+  ObjectSources(const ObjectSources&) = delete;
+  ObjectSources& operator=(const ObjectSources&) = delete;
+
+  pdf_document* Document() const { return doc_; }
+
+  // Parses the source of object `number` into `tree`. False when it has none that reads as an object: made in
+  // memory, in an object stream that cannot be decoded, or bytes that do not parse.
+  bool Load(int number, SourceTree& tree);
+
+ private:
+  struct ObjectStream {
+    std::vector<unsigned char> bytes;
+    std::vector<std::pair<int, std::size_t>> objects;  // number and start, in the order of the stream's header
+  };
+
+  bool LoadFromFile(int number, std::int64_t offset, SourceTree& tree);
+  bool LoadFromObjectStream(int number, int streamNumber, SourceTree& tree);
+  const ObjectStream* DecodedObjectStream(int streamNumber);
+  std::unique_ptr<ObjectStream> Decode(int streamNumber);
+  // Makes the window hold the file from `offset` on for at least `length` bytes (fewer at the end of the file).
+  bool Read(std::int64_t offset, std::size_t length);
+
+  fz_context* ctx_;
+  pdf_document* doc_;
+  std::unordered_map<int, std::unique_ptr<ObjectStream>> objectStreams_;  // null: could not be decoded
+  std::size_t decodedBytes_ = 0;
+  std::vector<unsigned char> window_;
+  std::int64_t windowStart_ = -1;
+  std::size_t windowLength_ = 0;
+};
+
+}  // namespace sealrun::platform::pdfengine
