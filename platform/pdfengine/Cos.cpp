@@ -4,14 +4,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/PageIndex.h"
 
 using namespace sealrun::platform::pdfengine;
 
 namespace {
 
 fz_context* Ctx(qp_cos object) { return object->document->ctx; }
+
+void ForgetPageTree(qp_document document) {
+  if (document->pages != nullptr) document->pages->Forget();
+}
 
 template <class R, class F>
 R Read(const char* function, qp_cos object, R onError, F&& f) {
@@ -371,6 +377,11 @@ extern "C" int qp_cos_dict_puts(qp_cos dict, const char* key, qp_cos value) {
     if (dict == nullptr || key == nullptr || value == nullptr) Fail(QP_ERR_ARGUMENT, "no dictionary");
     fz_context* ctx = Ctx(dict);
     if (!Mu(ctx, [&] { return pdf_is_dict(ctx, dict->obj); })) Fail(QP_ERR_ARGUMENT, "not a dictionary");
+    // An entry of a page (its identifier, say) leaves the page tree as it is; anything else may change it.
+    const std::string_view name(key);
+    const bool pageEntry = name != "Kids" && name != "Count" && name != "Type" && name != "Parent" &&
+                           Mu(ctx, [&] { return pdf_name_eq(ctx, pdf_dict_get(ctx, dict->obj, PDF_NAME(Type)), PDF_NAME(Page)); });
+    if (!pageEntry) ForgetPageTree(dict->document);
     Mu(ctx, [&] { pdf_dict_puts(ctx, dict->obj, key, value->obj); });
     return QP_OK;
   });
@@ -381,6 +392,7 @@ extern "C" int qp_cos_array_push(qp_cos array, qp_cos value) {
     if (array == nullptr || value == nullptr) Fail(QP_ERR_ARGUMENT, "no array");
     fz_context* ctx = Ctx(array);
     if (!Mu(ctx, [&] { return pdf_is_array(ctx, array->obj); })) Fail(QP_ERR_ARGUMENT, "not an array");
+    ForgetPageTree(array->document);
     Mu(ctx, [&] { pdf_array_push(ctx, array->obj, value->obj); });
     return QP_OK;
   });

@@ -4,12 +4,15 @@
 // An object whose source does not match is reported from the engine's object alone, never half and half.
 #include <cfloat>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string_view>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "platform/pdfengine/FileStream.h"
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/ObjectSources.h"
 #include "platform/pdfengine/SourceTree.h"
@@ -33,7 +36,7 @@ struct StreamDrop {
 
 // The source of one object matched with the engine's object: the engine's value for every node.
 struct MatchedSource {
-  SourceTree tree;
+  std::shared_ptr<const SourceTree> tree;
   std::vector<pdf_obj*> engine;
   int root = -1;  // the node of the walked value
 };
@@ -58,14 +61,16 @@ class Walker {
     const ObjHolder parentValue(Mu(ctx_, [&] { return pdf_load_object(ctx_, doc, parent); }), ObjDrop{ctx_});
     const WalkingScope scope(*this, doc, parent);
     if (parentValue.get() == object) {
-      WalkWhole(doc, parent, object, 0, nullptr);
+      const bool stream = Mu(ctx_, [&] { return pdf_obj_num_is_stream(ctx_, doc, parent); }) != 0;
+      WalkWhole(doc, parent, object, stream, 0, nullptr);
       return;
     }
     // A direct dictionary or array inside another object: its source is found inside that object's.
     EmitRoot(object, 0, nullptr, nullptr, 0, [&](MatchedSource& source) {
-      if (!Sources(doc).Load(parent, source.tree)) return false;
-      source.engine.assign(source.tree.Nodes().size(), nullptr);
-      source.root = Locate(source.tree, 0, parentValue.get(), object);
+      source.tree = Sources(doc).Load(parent);
+      if (source.tree == nullptr) return false;
+      source.engine.assign(source.tree->Nodes().size(), nullptr);
+      source.root = Locate(*source.tree, 0, parentValue.get(), object);
       return source.root >= 0;
     });
   }
@@ -120,6 +125,7 @@ class Walker {
     CheckDepth(depth);
     pdf_document* doc = nullptr;
     int number = 0;
+    bool stream = false;
     ObjHolder value(nullptr, ObjDrop{ctx_});
     for (int sanity = kMaxChain; pdf_is_indirect(ctx_, reference);) {
       if (--sanity == 0) {
@@ -128,7 +134,13 @@ class Walker {
       }
       doc = pdf_get_indirect_document(ctx_, reference);
       number = pdf_to_num(ctx_, reference);
-      pdf_obj* resolved = Mu(ctx_, [&] { return pdf_keep_obj(ctx_, pdf_resolve_indirect(ctx_, reference)); });
+      pdf_obj* resolved = Mu(ctx_, [&] {
+        pdf_obj* target = pdf_keep_obj(ctx_, pdf_resolve_indirect(ctx_, reference));
+        // Resolved, the object's entry is loaded: whether it is a stream is known without another lookup.
+        const pdf_xref_entry* entry = target != nullptr ? pdf_get_xref_entry(ctx_, doc, number) : nullptr;
+        stream = entry != nullptr && (entry->stm_ofs != 0 || entry->stm_buf != nullptr);
+        return target;
+      });
       value.reset(resolved);
       reference = resolved;
     }
@@ -138,14 +150,14 @@ class Walker {
       return;
     }
     const WalkingScope scope(*this, doc, number);
-    WalkWhole(doc, number, value.get(), depth, key);
+    WalkWhole(doc, number, value.get(), stream, depth, key);
   }
 
-  void WalkWhole(pdf_document* doc, int number, pdf_obj* value, int depth, const char* key) {
-    const bool stream = Mu(ctx_, [&] { return pdf_obj_num_is_stream(ctx_, doc, number); }) != 0;
+  void WalkWhole(pdf_document* doc, int number, pdf_obj* value, bool stream, int depth, const char* key) {
     EmitRoot(value, depth, key, stream ? doc : nullptr, number, [&](MatchedSource& source) {
-      if (!Sources(doc).Load(number, source.tree)) return false;
-      source.engine.assign(source.tree.Nodes().size(), nullptr);
+      source.tree = Sources(doc).Load(number);
+      if (source.tree == nullptr) return false;
+      source.engine.assign(source.tree->Nodes().size(), nullptr);
       source.root = 0;
       return true;
     });
@@ -189,7 +201,56 @@ class Walker {
         EmitEngine(value, depth, key);
       }
     }
-    if (streamDoc != nullptr && (answer & QP_WALK_SKIP_DATA) == 0) EmitData(streamDoc, number, depth, key);
+    if (streamDoc != nullptr && (answer & QP_WALK_SKIP_DATA) == 0 && !EmitFileData(streamDoc, number, value, depth, key)) {
+      EmitData(streamDoc, number, depth, key);
+    }
+  }
+
+  // A stream of an unencrypted file whose /Length ends where "endstream" begins is read straight from the file:
+  // exactly the bytes the engine's stream gives then, without its copies. False, with nothing reported, for
+  // any other stream.
+  bool EmitFileData(pdf_document* doc, int number, pdf_obj* dict, int depth, const char* key) {
+    if (doc->crypt != nullptr) return false;
+    std::int64_t start = 0;
+    int length = 0;
+    bool inMemory = true;
+    Mu(ctx_, [&] {
+      const pdf_xref_entry* entry = pdf_get_xref_entry_no_null(ctx_, doc, number);
+      inMemory = entry->stm_buf != nullptr;
+      start = entry->stm_ofs;
+      length = pdf_dict_get_int(ctx_, dict, PDF_NAME(Length));
+    });
+    const std::int64_t fileSize = FileSizeOf(doc->file);
+    const std::int64_t end = start + (length < 0 ? 0 : length);
+    if (inMemory || start <= 0 || fileSize < 0 || end > fileSize) return false;
+    unsigned char after[11];
+    const std::int64_t got = ReadFileAt(doc->file, end, after, sizeof after);
+    if (got < 0 || !EndstreamFollows(std::string_view(reinterpret_cast<const char*>(after), static_cast<std::size_t>(got)))) {
+      return false;
+    }
+    if (pieceBuffer_.empty()) pieceBuffer_.resize(kPieceSize);
+    for (std::int64_t at = start; at < end;) {
+      const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kPieceSize, end - at));
+      if (ReadFileAt(doc->file, at, pieceBuffer_.data(), wanted) != static_cast<std::int64_t>(wanted)) {
+        Fail(QP_ERR_ENGINE, "stream data cannot be read in full");
+      }
+      qp_walk_item piece = Item(QP_ITEM_STREAM_DATA, depth, key);
+      piece.bytes = pieceBuffer_.data();
+      piece.length = wanted;
+      Report(piece);
+      at += static_cast<std::int64_t>(wanted);
+    }
+    qp_walk_item endItem = Item(QP_ITEM_STREAM_END, depth, key);
+    Report(endItem);
+    return true;
+  }
+
+  // The engine's stream ends at /Length exactly when "endstream" follows at once or after one end of line.
+  static bool EndstreamFollows(std::string_view after) {
+    for (const std::string_view marker : {"endstream", "\nendstream", "\rendstream", "\r\nendstream"}) {
+      if (after.substr(0, marker.size()) == marker) return true;
+    }
+    return false;
   }
 
   // Stored bytes as qp_cos_stream_raw_to_buffer gives them, piece by piece straight from the engine's
@@ -268,7 +329,7 @@ class Walker {
 
   // Whether the source node says what the engine's value is, recording the engine's value of every node.
   bool Match(MatchedSource& source, int node, pdf_obj* engine) {
-    const SourceTree& tree = source.tree;
+    const SourceTree& tree = *source.tree;
     const SourceNode& here = tree.Nodes()[node];
     source.engine[node] = engine;
     if (here.kind == SourceKind::Reference) {
@@ -334,7 +395,7 @@ class Walker {
   }
 
   void EmitSourceEntries(const MatchedSource& source, int node, int depth) {
-    const SourceTree& tree = source.tree;
+    const SourceTree& tree = *source.tree;
     const SourceNode& here = tree.Nodes()[node];
     int child = node + 1;
     for (std::uint32_t k = 0; k < here.count; ++k) {
@@ -346,7 +407,7 @@ class Walker {
 
   void EmitSource(const MatchedSource& source, int node, int depth, const char* key) {
     CheckDepth(depth);
-    const SourceNode& here = source.tree.Nodes()[node];
+    const SourceNode& here = source.tree->Nodes()[node];
     pdf_obj* engine = source.engine[node];
     switch (here.kind) {
       case SourceKind::Reference: {
@@ -450,6 +511,7 @@ class Walker {
   qp_walk_callback callback_;
   void* context_;
   std::unique_ptr<ObjectSources> otherSources_;  // for objects of a document read before the last save
+  std::vector<unsigned char> pieceBuffer_;
   std::vector<std::pair<pdf_document*, int>> walking_;
   int fallbacks_ = 0;
 };

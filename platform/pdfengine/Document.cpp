@@ -6,6 +6,7 @@
 #include "platform/pdfengine/FileStream.h"
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/ObjectSources.h"
+#include "platform/pdfengine/PageIndex.h"
 #include "platform/pdfengine/SignatureFile.h"
 
 using namespace sealrun::platform::pdfengine;
@@ -42,6 +43,7 @@ pdf_document* OpenPdf(fz_context* ctx, const std::string& path, bool* repaired) 
 
 qp_document_s::~qp_document_s() {
   sources.reset();
+  pages.reset();
   fields.clear();
   objects.clear();
   if (ctx != nullptr) {

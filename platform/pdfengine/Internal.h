@@ -22,6 +22,7 @@ extern "C" {
 namespace sealrun::platform::pdfengine {
 
 class ObjectSources;
+class PageIndex;
 
 // A failure with the result code the C API gives for it.
 class EngineError : public std::runtime_error {
@@ -128,6 +129,8 @@ struct qp_document_s {
   std::unordered_map<qp_field_s*, std::unique_ptr<qp_field_s>> fields;
   // Where objects of `doc` are written in the file, for qp_cos_walk (made when first needed).
   std::unique_ptr<sealrun::platform::pdfengine::ObjectSources> sources;
+  // The page objects in page order, for qp_load_page.
+  std::unique_ptr<sealrun::platform::pdfengine::PageIndex> pages;
 
   qp_document_s() = default;
   qp_document_s(const qp_document_s&) = delete;

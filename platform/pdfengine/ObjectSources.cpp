@@ -10,8 +10,10 @@ namespace {
 
 // Most objects fit the first read; a longer one is read again, twice as long each time.
 constexpr std::size_t kWindowSize = 8 * 1024;
-// Decoded object streams kept per document; past this they are all let go and decoded again when needed.
+// Decoded object streams and parsed sources kept per document; past these they are all let go and read again
+// when needed.
 constexpr std::size_t kDecodedLimit = 64 * 1024 * 1024;
+constexpr std::size_t kTreeNodeLimit = 1024 * 1024;
 
 struct BufferDrop {
   fz_context* ctx;
@@ -20,7 +22,22 @@ struct BufferDrop {
 
 }  // namespace
 
-bool ObjectSources::Load(int number, SourceTree& tree) {
+std::shared_ptr<const SourceTree> ObjectSources::Load(int number) {
+  if (const auto cached = trees_.find(number); cached != trees_.end()) return cached->second;
+  auto tree = std::make_shared<SourceTree>();
+  std::shared_ptr<const SourceTree> parsed;
+  if (Parse(number, *tree)) parsed = std::move(tree);
+  const std::size_t nodes = parsed == nullptr ? 1 : parsed->Nodes().size();
+  if (treeNodes_ + nodes > kTreeNodeLimit) {
+    trees_.clear();
+    treeNodes_ = 0;
+  }
+  treeNodes_ += nodes;
+  trees_.emplace(number, parsed);
+  return parsed;
+}
+
+bool ObjectSources::Parse(int number, SourceTree& tree) {
   char type = 0;
   std::int64_t offset = 0;
   Mu(ctx_, [&] {

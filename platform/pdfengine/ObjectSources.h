@@ -1,7 +1,8 @@
 #pragma once
 // Where an object's source is, and its bytes: at a file offset from the cross-reference, or at its place in a
-// decoded object stream. One per document: decoded object streams are kept, and the file bytes last read
-// serve the next object when it lies in them (the objects of a page usually lie close together).
+// decoded object stream. One per document: the file and its object streams do not change while it is open,
+// so each object's source is parsed once and kept (the fonts and images of one page are those of the next),
+// decoded object streams are kept, and the file bytes last read serve the next object when it lies in them.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,9 +23,9 @@ class ObjectSources {
 
   pdf_document* Document() const { return doc_; }
 
-  // Parses the source of object `number` into `tree`. False when it has none that reads as an object: made in
-  // memory, in an object stream that cannot be decoded, or bytes that do not parse.
-  bool Load(int number, SourceTree& tree);
+  // The parsed source of object `number`; null when it has none that reads as an object: made in memory, in an
+  // object stream that cannot be decoded, or bytes that do not parse. Shared: it outlives the cache's clearing.
+  std::shared_ptr<const SourceTree> Load(int number);
 
  private:
   struct ObjectStream {
@@ -32,6 +33,7 @@ class ObjectSources {
     std::vector<std::pair<int, std::size_t>> objects;  // number and start, in the order of the stream's header
   };
 
+  bool Parse(int number, SourceTree& tree);
   bool LoadFromFile(int number, std::int64_t offset, SourceTree& tree);
   bool LoadFromObjectStream(int number, int streamNumber, SourceTree& tree);
   const ObjectStream* DecodedObjectStream(int streamNumber);
@@ -43,6 +45,8 @@ class ObjectSources {
   pdf_document* doc_;
   std::unordered_map<int, std::unique_ptr<ObjectStream>> objectStreams_;  // null: could not be decoded
   std::size_t decodedBytes_ = 0;
+  std::unordered_map<int, std::shared_ptr<const SourceTree>> trees_;  // null: no source that reads
+  std::size_t treeNodes_ = 0;
   std::vector<unsigned char> window_;
   std::int64_t windowStart_ = -1;
   std::size_t windowLength_ = 0;
