@@ -3,6 +3,8 @@
 #include "addin/AddinState.h"
 #include "addin/HostCalls.h"
 #include "addin/Resources.h"
+#include "config/ConfigFiles.h"
+#include "config/ConfigPaths.h"
 #include "config/ConnectionSettings.h"
 #include "config/ProductSettings.h"
 #include "external/qp.h"
@@ -378,7 +380,10 @@ void CSealrunPDF::ChooseSealImage() {
   std::u16string directory = answer->directory;
   if (!directory.empty() && directory.back() != u'/' && directory.back() != u'\\') directory += u'/';
   sealImage_.sealImagePath = directory + answer->fileNames.front();
-  config::WriteProductKey(u"BatchPDFConfig.dll", u"SigFilePath", sealImage_.sealImagePath);
+  // The picture is used now either way; the user learns when the next start will not remember it.
+  if (!config::WriteProductKey(config::kProductConfigFile, u"SigFilePath", sealImage_.sealImagePath))
+    ui::Notify(u"the chosen seal picture is used now but could not be remembered in the settings file " +
+               config::ResolvePersonalConfigPath(config::kProductConfigFile, u""));
 }
 
 void CSealrunPDF::TogglePane(int32_t id) {

@@ -4,8 +4,10 @@
 #include "platform/ui/Window.h"
 #include "seal/AutomationObject.h"
 #include "seal/AutomationValues.h"
+#include "seal/CertificateValidation.h"
 #include "seal/ComponentIds.h"
 #include "seal/KeyPin.h"
+#include "seal/SignerCertificate.h"
 #include "verify/CBatchVerify.h"
 #include "workbench/RunDialogs.h"
 
@@ -21,12 +23,15 @@ ui::WindowHandle ActiveHandle() {
   return active != nullptr ? active->Handle() : 0;
 }
 
-// What both runs take from the add-in: the engine, the pane's files and list, the seal form.
+// What both runs take from the add-in: the engine, the pane's files and list, the seal form, the settings
+// and the folder of the certificate files that judge signers.
 void FillRunInputs(verify::VerifyRunInputs& inputs, workbench::RunDialogContext& context) {
   AddinState& state = State();
   inputs.engine = state.engine.get();
   inputs.files = state.fileList;
   inputs.sealForm = state.signatureMode.Form();
+  inputs.settings = state.publicSettings;
+  inputs.moduleFolder = seal::ValidationFileFolder();
   inputs.failedItems = &FailedItemList();
   inputs.list = &context.list;
   inputs.owner = ActiveHandle();
@@ -51,7 +56,7 @@ int OpenRemoveDialog(workbench::RunDialogContext& context) {
 }  // namespace
 
 verify::KeyCheck CheckKeyForRemoval(std::u16string_view pin) {
-  verify::KeyCheck check{seal::kPinNotChecked, {}};
+  verify::KeyCheck check{seal::kPinNotChecked, {}, std::nullopt};
   const seal::AutomationObject key = seal::AutomationObject::Create(seal::kKeyObjectClsid);
   if (!key.IsValid()) return check;
   key.Call(u"WebCreateKeyObject");
@@ -67,6 +72,8 @@ verify::KeyCheck CheckKeyForRemoval(std::u16string_view pin) {
   const auto value = seal::NumberOf(answer);
   if (!value) return check;
   check.pinResult = *value;
+  // The key's own certificate tells its seals from seals that merely name its serial.
+  if (check.pinResult == 0) check.certificate = seal::GetSignerCertificate(u"", State().publicSettings.cspName);
   return check;
 }
 

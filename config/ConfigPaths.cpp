@@ -24,6 +24,8 @@ bool Exists(const std::u16string& path) { return platform::fs::FileExists(platfo
 
 }  // namespace
 
+std::u16string UserConfigPath(std::u16string_view fileName) { return UserCopy(fileName); }
+
 std::u16string ResolvePublicConfigPath(std::u16string_view fileName) {
   std::u16string candidate = UserCopy(fileName);
   if (Exists(candidate)) return candidate;

@@ -9,6 +9,9 @@ namespace sealrun::config {
 // file in the system directory, whether or not that exists.
 std::u16string ResolvePublicConfigPath(std::u16string_view fileName);
 
+// The user's own copy of a settings file (application-data folder + "\Signavox_ConfigFile\" + name), whether
+// or not it exists.
+std::u16string UserConfigPath(std::u16string_view fileName);
 // The user's copy when it exists, else the module's folder + `folder` + name; an empty `folder` means
 // "\Velmarch.SealrunPDF\".
 std::u16string ResolvePersonalConfigPath(std::u16string_view fileName, std::u16string_view folder);

@@ -1,6 +1,12 @@
 #include "config/PersonalFileTemplate.h"
 
+#include <optional>
+#include <string>
+
 #include "platform/fs/Files.h"
+#include "platform/fs/Paths.h"
+#include "platform/ui/Backend.h"
+#include "support/Trace.h"
 
 namespace sealrun::config {
 
@@ -22,13 +28,24 @@ const std::string_view kPersonalFileTemplate =
 
 bool WritePersonalFileTemplate(const std::filesystem::path& path) {
   std::error_code error;
+  std::optional<std::filesystem::path> kept;
   if (std::filesystem::exists(path, error) && std::filesystem::file_size(path, error) > 0 && !error) {
     auto backup = path;
     backup += ".bad";
     std::filesystem::rename(path, backup, error);
     if (error) return false;
+    kept = backup;
   }
-  return platform::fs::ReplaceFileAtomically(path, kPersonalFileTemplate);
+  if (!platform::fs::ReplaceFileAtomically(path, kPersonalFileTemplate)) return false;
+  if (kept) {
+    // The user's settings no longer apply: say so once, and where they went.
+    const std::u16string notice = u"the settings file " + platform::fs::PathToUtf16(path) +
+                                  u" could not be read; it now holds its default content, and the unreadable file "
+                                  u"is kept as " + platform::fs::PathToUtf16(*kept);
+    support::Trace(notice);
+    platform::ui::Notify(notice);
+  }
+  return true;
 }
 
 }  // namespace sealrun::config

@@ -10,7 +10,8 @@ namespace sealrun::config {
 extern const std::string_view kPersonalFileTemplate;
 
 // Writes the template to `path`. An existing file that could not be loaded is kept beside it as
-// "<name>.bad" (replacing an older one) rather than overwritten, so nothing a user wrote is lost.
+// "<name>.bad" (replacing an older one) rather than overwritten, so nothing a user wrote is lost, and the
+// user is told so once (a trace line and a notice).
 // False when the file cannot be written (for example, its folder does not exist).
 bool WritePersonalFileTemplate(const std::filesystem::path& path);
 

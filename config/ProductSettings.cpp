@@ -1,6 +1,8 @@
 #include "config/ProductSettings.h"
 
+#include <filesystem>
 #include <new>
+#include <optional>
 
 #include "config/ConfigPaths.h"
 #include "config/PersonalFileTemplate.h"
@@ -62,15 +64,23 @@ ProductSettings ReadProductSettings(std::u16string_view fileName, std::u16string
 
 bool WriteProductKey(std::u16string_view fileName, std::u16string_view key, std::u16string_view value) {
   try {
-    const auto path = platform::fs::PathFromUtf16(ResolvePersonalConfigPath(fileName, u""));
+    auto path = platform::fs::PathFromUtf16(ResolvePersonalConfigPath(fileName, u""));
+    // No settings folder beside the module (a program run from where it was built, an installation that made
+    // none): the user's own copy keeps the choice, and the readers look there first.
+    std::error_code error;
+    if (!std::filesystem::is_directory(path.parent_path(), error)) {
+      path = platform::fs::PathFromUtf16(UserConfigPath(fileName));
+      std::filesystem::create_directories(path.parent_path(), error);
+    }
     const auto document = LoadPersonalFile(path);
     if (!document) return false;
-    bool found = false;
+    // The readers take a key's last occurrence, so that is the one written.
+    std::optional<XmlDomNode> last;
     ForEachKey(*document, [&](XmlDomNode& element, const std::u16string& name) {
-      if (name != key) return true;
-      found = element.SetText(value);
-      return false;
+      if (name == key) last = element;
+      return true;
     });
+    bool found = last && last->SetText(value);
     if (!found) {
       // A file made from the template has no such key yet; add it so the user's choice is not lost.
       for (auto section : document->DocumentElement().ChildNodes()) {

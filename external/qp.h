@@ -98,6 +98,10 @@ int qp_page_count(qp_document document);
 int qp_document_has_permissions(qp_document document, int bit);
 // The security handler revision (/R: 2, 3, 4, 5, 6) or 0 for an unencrypted document; -1 on error.
 int qp_document_crypt_revision(qp_document document);
+// The certification of the document (a /Perms /DocMDP signature, its DocMDP /P): 0 not certified, 1 no
+// changes allowed, 2 form filling and signing allowed, 3 form filling, signing and annotations allowed;
+// -1 on error. A /P outside 1..3 reads as 1.
+int qp_document_certification_level(qp_document document);
 
 // ---- Pages ----------------------------------------------------------------------------------
 #define QP_BOX_MEDIA 0
@@ -420,9 +424,15 @@ int qp_signature_set_signed_response(qp_sign_request* request, const void* bytes
 // QP_ERR_NO_ROOM when it does not fit, the file untouched.
 int qp_signature_merge_signature(qp_signature signature, const void* cms, int length);
 // 0 when the CMS verifies over the byte ranges and the ranges cover the whole signed revision except
-// the /Contents hole. *certificate (may be null) receives the signer's certificate when the CMS
-// carries it (also for an invalid signature), to be freed with qp_certificate_free.
+// the /Contents hole. For a document timestamp the /Contents is an RFC 3161 token instead: 0 when its
+// message imprint is the digest of the byte ranges, its signature over the TSTInfo verifies and its signer
+// is a time-stamping certificate. *certificate (may be null) receives the signer's (or the time-stamping
+// authority's) certificate when the CMS carries it (also for an invalid signature), to be freed with
+// qp_certificate_free.
 int qp_signature_verify(qp_signature signature, qp_certificate* certificate);
+// 1 when the signature is a document timestamp (/SubFilter /ETSI.RFC3161), 0 when it is a signature, -1
+// on error.
+int qp_signature_is_document_timestamp(qp_signature signature);
 // *changed = 0 when no later revision changed any page's content streams, resources, boxes or
 // rotation, or the page tree; 1 otherwise. Later annotations, fields and signatures do not count.
 int qp_signature_verify_page_contents(qp_signature signature, int* changed);

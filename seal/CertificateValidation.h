@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "verify/SignerTrust.h"
+
 namespace sealrun::seal {
 
 // The library did not answer (no library, method unknown, call failed): the run goes on.
@@ -14,8 +16,9 @@ inline constexpr int32_t kValidationNotAnswered = -100;
 // The library answered something that is not a code: the run does not start.
 inline constexpr int32_t kValidationUnreadable = -1;
 
-inline constexpr char16_t kRootCertificateFile[] = u"ZQ_Root.cer";
-inline constexpr char16_t kRevocationListFile[] = u"ZQ_Crl.crl";
+// The root certificate and revocation list beside the module; verification judges seal signers with them too.
+using verify::kRevocationListFile;
+using verify::kRootCertificateFile;
 
 // The folder that holds the add-in module, where the root certificate and the revocation list stand.
 std::filesystem::path ValidationFileFolder();

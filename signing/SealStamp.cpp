@@ -7,6 +7,7 @@
 #include "external/QpHandles.h"
 #include "platform/text/Utf.h"
 #include "signing/SignOnline.h"
+#include "verify/Certification.h"
 #include "verify/DocumentFingerprint.h"
 #include "verify/PdfNames.h"
 
@@ -35,12 +36,16 @@ struct PreparedDocument {
   int32_t pageRotation = 0;  // the target page's own /Rotate
 };
 
-StampResult OpenAndPlace(const StampInputs& inputs, std::u16string_view path, PreparedDocument& prepared) {
+StampResult OpenAndPlace(const StampInputs& inputs, std::u16string_view path, config::SealForm form,
+                         PreparedDocument& prepared) {
   prepared.document = external::OpenDocument(inputs.engine, path);
   if (!prepared.document) return StampFailure::NotOpened;
   qp_document document = prepared.document.get();
   for (const Permission needed : {Permission::FillForms, Permission::Modify})
     if (!CheckPermission(document, needed)) return StampResult::Denied(needed);
+  // A certified document keeps its certification only through the changes it allows.
+  const verify::CertificationLevel certification = verify::DocumentCertification(document);
+  if (!verify::CertificationAllows(certification, form)) return StampResult::Certified(certification);
 
   const int pageCount = qp_page_count(document);
   if (pageCount <= 0) return StampFailure::NoPages;
@@ -140,7 +145,8 @@ void Report(StampRecord* written, const SignatureInfo& info, int32_t pageIndex) 
 StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
                                 StampRecord* written) {
   PreparedDocument prepared;
-  if (StampResult placed = OpenAndPlace(inputs, path, prepared); !placed) return placed;
+  if (StampResult placed = OpenAndPlace(inputs, path, config::SealForm::SealAnnotation, prepared); !placed)
+    return placed;
   qp_document document = prepared.document.get();
   const int32_t pageIndex = prepared.record.pageIndex;
 
@@ -184,7 +190,8 @@ StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view p
 StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
                                 StampRecord* written) {
   PreparedDocument prepared;
-  if (StampResult placed = OpenAndPlace(inputs, path, prepared); !placed) return placed;
+  if (StampResult placed = OpenAndPlace(inputs, path, config::SealForm::SignatureField, prepared); !placed)
+    return placed;
   qp_document document = prepared.document.get();
   const int32_t pageIndex = prepared.record.pageIndex;
 

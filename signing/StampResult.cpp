@@ -23,6 +23,7 @@ std::string_view Words(StampFailure failure) {
   switch (failure) {
     case StampFailure::NotOpened: return "the document does not open";
     case StampFailure::PermissionDenied: return "permission denied";
+    case StampFailure::BreaksCertification: return "a seal would break the document's certification";
     case StampFailure::NoPages: return "the document has no pages";
     case StampFailure::NoPlacement: return "no place for the seal";
     case StampFailure::PageUnreadable: return "the target page cannot be read";
@@ -74,6 +75,12 @@ StampResult StampResult::NotPlaced(PlacementFailure why) {
   return result;
 }
 
+StampResult StampResult::Certified(verify::CertificationLevel level) {
+  StampResult result(StampFailure::BreaksCertification);
+  result.certification_ = level;
+  return result;
+}
+
 StampFailure StampResult::Failure() const {
   assert(!Ok());
   return *failure_;
@@ -86,6 +93,7 @@ int StampResult::Code() const {
   switch (*failure_) {
     case StampFailure::NotOpened:
     case StampFailure::PermissionDenied:
+    case StampFailure::BreaksCertification:
     case StampFailure::NoPages:
     case StampFailure::NoPlacement:
     case StampFailure::PageUnreadable:
@@ -118,6 +126,9 @@ std::string StampResult::Reason() const {
   if (Ok()) return "sealed";
   if (permission_) return "permission to " + std::string(PermissionName(*permission_)) + " denied";
   if (placement_) return "no place for the seal: " + std::string(Words(*placement_));
+  if (certification_)
+    return "the document is " + std::string(verify::CertificationText(*certification_)) +
+           ": a seal would break its certification";
   std::string reason(Words(*failure_));
   if (engineCode_ != 0) reason += " (engine result " + std::to_string(engineCode_) + ")";
   return reason;

@@ -7,12 +7,13 @@
 
 #include "signing/DocumentPermission.h"
 #include "signing/Placement.h"
+#include "verify/Certification.h"
 
 namespace sealrun::signing {
 
 // The per-document numbers besides 0 (sealed) and the engine's own results, which pass through.
 inline constexpr int kOnlineNoContext = -1;       // the engine never asked for the server's signature
-inline constexpr int kStampOpenFailed = -2;       // not opened, permission refused, no placement
+inline constexpr int kStampOpenFailed = -2;       // not opened, permission refused or certified, no placement
 inline constexpr int kOnlineEmptySignature = -2;  // the server's answer carries no signature
 inline constexpr int kOnlineRefused = -3;         // refused, no answer, no certificate, or an unusable answer
 // The stamping image does not decode: nothing is written, the file is left as it was. (A seal without its
@@ -24,6 +25,7 @@ inline constexpr int kStampNoRecord = -5;
 enum class StampFailure {
   NotOpened,             // missing, not a PDF, damaged, or a password the engine does not have
   PermissionDenied,      // the document forbids filling forms or modifying it (DeniedPermission says which)
+  BreaksCertification,   // the document is certified and a seal of the run's form would break it (Certification)
   NoPages,
   NoPlacement,           // the template's page or the keyword is not in the document (PlacementFailed says why)
   PageUnreadable,        // the target page's boxes or rotation could not be read
@@ -51,12 +53,14 @@ class [[nodiscard]] StampResult {
   StampResult(StampFailure failure, int engineCode = 0);  // NOLINT: implicit on purpose, as Result's Error
   static StampResult Denied(Permission permission);
   static StampResult NotPlaced(PlacementFailure why);
+  static StampResult Certified(verify::CertificationLevel level);
 
   bool Ok() const { return !failure_.has_value(); }
   explicit operator bool() const { return Ok(); }
   StampFailure Failure() const;                    // only when failed
   std::optional<Permission> DeniedPermission() const;
   std::optional<PlacementFailure> PlacementFailed() const { return placement_; }
+  std::optional<verify::CertificationLevel> Certification() const { return certification_; }
   int EngineCode() const { return engineCode_; }  // 0 unless an engine call failed
 
   // The per-document number: 0, a kStamp* or kOnline* number, or the engine's result.
@@ -68,6 +72,7 @@ class [[nodiscard]] StampResult {
   std::optional<StampFailure> failure_;
   std::optional<Permission> permission_;
   std::optional<PlacementFailure> placement_;
+  std::optional<verify::CertificationLevel> certification_;
   int engineCode_ = 0;
 };
 

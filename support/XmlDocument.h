@@ -22,7 +22,7 @@ enum class XmlContentMode {
 };
 
 // The byte order mark seen by the last LoadFile; SaveFile writes the same one.
-enum class XmlByteOrderMark { None, Utf8, Utf16Le, Utf16Be };
+enum class XmlByteOrderMark { None, Utf8, Utf16Le, Utf16Be, Utf32Le, Utf32Be };
 
 // Where an element stands in the document text (offsets and lengths in UTF-16 units).
 struct XmlElementSpan {

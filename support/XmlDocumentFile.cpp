@@ -18,6 +18,9 @@ using platform::text::Widen;
 // How much of a file's start is examined for a declared encoding.
 constexpr std::size_t kDetectionBytes = 1024;
 
+constexpr std::string_view kUtf32LeMark{"\xFF\xFE\0\0", 4};
+constexpr std::string_view kUtf32BeMark{"\0\0\xFE\xFF", 4};
+
 std::u16string Number(std::size_t value) { return Widen(std::to_string(value)); }
 
 bool IsWide(CodePage codePage) {
@@ -62,6 +65,22 @@ bool XmlDocument::LoadFile(const std::filesystem::path& path) {
 bool XmlDocument::ReadBytes(const std::string& file) {
   std::string_view bytes = file;
   const auto startsWith = [&](std::string_view mark) { return bytes.starts_with(mark); };
+  // UTF-32 marks first: the little-endian one begins with the UTF-16 mark.
+  if (startsWith(kUtf32LeMark) || startsWith(kUtf32BeMark)) {
+    const bool bigEndian = startsWith(kUtf32BeMark);
+    byteOrderMark_ = bigEndian ? XmlByteOrderMark::Utf32Be : XmlByteOrderMark::Utf32Le;
+    bytes.remove_prefix(4);
+    AddResult(u"read", {{u"encoding", bigEndian ? u"UTF-32BE" : u"UTF-32LE"}, {u"length", Number(file.size())}});
+    const std::size_t whole = bytes.size() - bytes.size() % 4;
+    auto decoded = platform::text::DecodeFrom(bytes.substr(0, whole),
+                                              bigEndian ? platform::text::kCpUtf32Be : platform::text::kCpUtf32Le);
+    text_ = std::move(decoded.text);
+    if (whole != bytes.size()) {
+      AddResult(u"truncation_error", {{u"offset", Number(4 + whole)}, {u"length", Number(bytes.size() - whole)}});
+      return false;
+    }
+    return !decoded.lossy;
+  }
   if (startsWith("\xFF\xFE") || startsWith("\xFE\xFF")) {
     const bool bigEndian = bytes[0] == '\xFE';
     byteOrderMark_ = bigEndian ? XmlByteOrderMark::Utf16Be : XmlByteOrderMark::Utf16Le;
@@ -162,6 +181,14 @@ bool XmlDocument::SaveFile(const std::filesystem::path& path) {
       encoding = u"UTF-16BE";
       codePage = platform::text::kCpUtf16Be;
       break;
+    case XmlByteOrderMark::Utf32Le:
+      encoding = u"UTF-32LE";
+      codePage = platform::text::kCpUtf32Le;
+      break;
+    case XmlByteOrderMark::Utf32Be:
+      encoding = u"UTF-32BE";
+      codePage = platform::text::kCpUtf32Be;
+      break;
     case XmlByteOrderMark::None: {
       encoding = DeclaredEncoding(std::u16string_view(text_).substr(0, kDetectionBytes));
       if (encoding.empty()) {
@@ -178,15 +205,21 @@ bool XmlDocument::SaveFile(const std::filesystem::path& path) {
     }
   }
 
-  bool lossy = false;
   if (codePage == platform::text::kCpUtf16Le || codePage == platform::text::kCpUtf16Be) {
     // Always with a mark: without one the file could not be recognised when read again.
     const bool bigEndian = codePage == platform::text::kCpUtf16Be;
     bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     bytes += Utf16Bytes(text_, bigEndian);
   } else {
+    // UTF-32 as well: a mark, or the file could not be read back.
+    if (codePage == platform::text::kCpUtf32Le) bytes = kUtf32LeMark;
+    if (codePage == platform::text::kCpUtf32Be) bytes = kUtf32BeMark;
     auto encoded = platform::text::EncodeTo(text_, codePage);
-    lossy = encoded.lossy;
+    if (encoded.lossy) {
+      // A character the encoding cannot hold would be written as "?": the file keeps what it had.
+      AddResult(u"conversion_loss", {{u"encoding", encoding}});
+      return false;
+    }
     bytes += encoded.text;
   }
   if (!platform::fs::ReplaceFileAtomically(path, bytes)) {
@@ -195,7 +228,6 @@ bool XmlDocument::SaveFile(const std::filesystem::path& path) {
     return false;
   }
   AddResult(u"write", {{u"encoding", encoding}, {u"length", Number(bytes.size())}});
-  if (lossy) AddResult(u"conversion_loss", {{u"encoding", encoding}});
   return true;
 }
 

@@ -5,16 +5,13 @@
 #include <span>
 #include <string_view>
 
-#include "platform/text/CodePage.h"
+#include "platform/text/CharsetNames.h"
 
 namespace sealrun::support {
 
-struct XmlEncodingEntry {
-  std::string_view name;  // ASCII, lower case
-  platform::text::CodePage codePage;
-};
+using XmlEncodingEntry = platform::text::CharsetName;
 
-inline constexpr std::size_t kXmlEncodingEntryCount = 365;
+inline constexpr std::size_t kXmlEncodingEntryCount = platform::text::kCharsetNameCount;
 inline constexpr std::size_t kXmlEncodingBucketCount = 155;
 // Names this long or longer are never looked up.
 inline constexpr std::size_t kXmlEncodingNameLimit = 100;

@@ -43,13 +43,14 @@ void CBatchVerify::RunBatchVerify() {
   Show(true);
   CentreOnOwner(*this, ui::FromHandle(inputs_.owner), 320, 160);
 
-  // The mode is read once: a run never mixes the two forms.
+  // The mode, the root and the revocation list are read once: a run never mixes them.
   const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
+  const SignerTrust trust = SignerTrust::Load({inputs_.settings.validateCertificate, inputs_.moduleFolder});
   const RowOutcome outcome{failed, inputs_.list};
   for (int i = 0; i < total; ++i) {
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
-    const VerificationResult result = fields ? VerifySignatureFields(inputs_.engine, path, i, outcome)
-                                             : VerifySealAnnotations(inputs_.engine, path, i, outcome);
+    const VerificationResult result = fields ? VerifySignatureFields(inputs_.engine, path, i, outcome, trust)
+                                             : VerifySealAnnotations(inputs_.engine, path, i, outcome, trust);
     if (result.Failed()) TraceFile(path, "not verified: " + result.Reason());
     if (inputs_.list != nullptr) inputs_.list->SetItemText(i, kRemarkColumn, result.Text());
     progress_->SetPosition(i + 1);

@@ -2,9 +2,11 @@
 // The batch verification dialog: the run starts as soon as the dialog is shown, verifies every seal of
 // every file in the mode chosen at the start, writes each file's result text into its row, and shows the
 // summary until the user closes the dialog.
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "config/PublicSettings.h"
 #include "config/SignatureMode.h"
 #include "external/qp.h"
 #include "platform/ui/Controls.h"
@@ -26,6 +28,8 @@ struct VerifyRunInputs {
   std::vector<int>* failedItems = nullptr;
   platform::ui::ListView* list = nullptr;  // the pane's file list; may be null
   platform::ui::WindowHandle owner = 0;    // the dialog is centred on it
+  config::PublicSettings settings;         // ValidateCertificate asks for the signers to be trusted
+  std::filesystem::path moduleFolder;      // the add-in module's folder: the root certificate and revocation list
 };
 
 class CBatchVerify : public platform::ui::Dialog {

@@ -45,7 +45,7 @@ void CCBatchDel::RunBatchRemove() {
     ui::MessageBox(ui::ActiveWindow(), kNoKeySerialText, u"提示", ui::kMbIconInformation);
     return;
   }
-  ownerSerial_ = key.serial;
+  owner_ = {key.serial, key.certificate};
   running_ = true;
   std::vector<int> ownFailures;
   std::vector<int>& failed = inputs_.failedItems != nullptr ? *inputs_.failedItems : ownFailures;
@@ -60,9 +60,12 @@ void CCBatchDel::RunBatchRemove() {
   const RowOutcome outcome{failed, inputs_.list};
   for (int i = 0; i < total; ++i) {
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
-    const RemovalResult result = fields ? RemoveLatestSignatureField(inputs_.engine, path, i, ownerSerial_, outcome)
-                                        : RemoveLatestSealAnnotation(inputs_.engine, path, i, ownerSerial_, outcome);
+    const RemovalResult result = fields ? RemoveLatestSignatureField(inputs_.engine, path, i, owner_, outcome)
+                                        : RemoveLatestSealAnnotation(inputs_.engine, path, i, owner_, outcome);
     if (!result) TraceFile(path, "no seal removed: " + result.Reason());
+    // Why the user's seal stayed, where the reason is whose it is.
+    if (const auto remark = result.Remark(); remark && inputs_.list != nullptr)
+      inputs_.list->SetItemText(i, kRemarkColumn, *remark);
     progress_->SetPosition(i + 1);
     status_->SetText(RunStatus(header, i + 1));
     ui::PumpOneMessage();

@@ -4,15 +4,18 @@
 // shows the summary.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "external/qp.h"
+#include "platform/crypto/Certificate.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ListView.h"
 #include "verify/CBatchVerify.h"
+#include "verify/SealOwnership.h"
 
 namespace sealrun::verify {
 
@@ -26,10 +29,12 @@ inline constexpr char16_t kWrongPinText[] = u"密码错误，请重新输入!";
 // A key that reports no serial number owns no seal; removing with it would match every record.
 inline constexpr char16_t kNoKeySerialText[] = u"无法读取印章密钥序列号，不能撤章!";
 
-// What the key answers for a PIN: 0 when accepted, and its serial number.
+// What the key answers for a PIN: 0 when accepted, its serial number, and the certificate the certificate
+// library gives for it (which seals with a signed message or signature must have been made with).
 struct KeyCheck {
   int32_t pinResult = -1;
   std::u16string serial;
+  std::optional<platform::crypto::Certificate> certificate;
 };
 using KeyChecker = std::function<KeyCheck(std::u16string_view pin)>;
 
@@ -45,7 +50,7 @@ class CCBatchDel : public platform::ui::Dialog {
 
   // Checks the PIN typed into the dialog and, when the key accepts it, removes and ends the dialog.
   void RunBatchRemove();
-  const std::u16string& OwnerSerial() const { return ownerSerial_; }
+  const std::u16string& OwnerSerial() const { return owner_.keySerial; }
 
  protected:
   void OnInitDialog() override;
@@ -56,7 +61,7 @@ class CCBatchDel : public platform::ui::Dialog {
   platform::ui::Edit* pin_;
   platform::ui::ProgressBar* progress_;
   platform::ui::Static* status_;
-  std::u16string ownerSerial_;
+  SealOwner owner_;
   bool running_ = false;
 };
 

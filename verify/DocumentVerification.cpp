@@ -5,23 +5,24 @@
 
 #include "external/QpHandles.h"
 #include "verify/DocumentFingerprint.h"
+#include "verify/SignerChecks.h"
 
 namespace sealrun::verify {
 
 namespace {
 
-using Examiner = DocumentExamination (*)(qp_document);
+using Examiner = DocumentExamination (*)(qp_document, const SignerTrust&);
 
-VerificationResult Examine(Examiner examine, qp_engine engine, std::u16string_view path) {
+VerificationResult Examine(Examiner examine, qp_engine engine, std::u16string_view path, const SignerTrust& trust) {
   const external::DocumentHandle document = external::OpenDocument(engine, path);
   if (!document) return VerificationResult::NotOpened();
-  const DocumentExamination examination = examine(document.get());
+  const DocumentExamination examination = examine(document.get(), trust);
   return VerificationResult::Examined(examination.Valid(), examination.Invalid());
 }
 
 VerificationResult VerifyWith(Examiner examine, qp_engine engine, std::u16string_view path, int row,
-                              const RowOutcome& outcome) {
-  const VerificationResult result = Examine(examine, engine, path);
+                              const RowOutcome& outcome, const SignerTrust& trust) {
+  const VerificationResult result = Examine(examine, engine, path, trust);
   if (result.Failed()) outcome.Fail(row, result.RowHighlight());
   return result;
 }
@@ -34,9 +35,9 @@ int DocumentExamination::Valid() const {
 
 int DocumentExamination::Invalid() const { return static_cast<int>(seals.size()) - Valid(); }
 
-DocumentExamination ExamineSignatureFields(qp_document document) {
+DocumentExamination ExamineSignatureFields(qp_document document, const SignerTrust& trust) {
   DocumentExamination examination;
-  ForEachSignedField(document, [&examination](qp_field field, qp_signature signature) {
+  ForEachSignedField(document, [&examination, &trust](qp_field field, qp_signature signature) {
     SealVerdict seal;
     seal.form = SealForm::SignatureField;
     seal.pageIndex = qp_field_get_page_num(field);
@@ -45,16 +46,17 @@ DocumentExamination ExamineSignatureFields(qp_document document) {
     seal.recordState = seal.record.empty() ? RecordState::None : RecordState::Readable;
     qp_certificate rawCertificate = nullptr;
     const int signatureResult = qp_signature_verify(signature, &rawCertificate);
-    const external::CertificateHandle certificate(rawCertificate);  // the verdict needs only the result
+    const external::CertificateHandle certificate(rawCertificate);
     int changed = 1;
     const int contentResult = qp_signature_verify_page_contents(signature, &changed);
     seal.valid = signatureResult == QP_OK && contentResult == QP_OK && changed == 0;
+    CheckSignatureFieldSigner(signature, signatureResult, certificate.get(), trust, seal);
     examination.seals.push_back(std::move(seal));
   });
   return examination;
 }
 
-DocumentExamination ExamineSealAnnotations(qp_document document) {
+DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTrust& trust) {
   DocumentExamination examination;
   // Taken before any seal is read; a fingerprint over part of the document matches no seal.
   DocumentFingerprint fingerprint(document);
@@ -69,19 +71,20 @@ DocumentExamination ExamineSealAnnotations(qp_document document) {
     seal.recordState = record.state;
     seal.record = std::move(record.text);
     seal.valid = current.has_value() && !current->empty() && seal.record.find(*current) != std::u16string::npos;
+    CheckSealAnnotationSigner(annotation, trust, seal);
     examination.seals.push_back(std::move(seal));
   });
   return examination;
 }
 
 VerificationResult VerifySignatureFields(qp_engine engine, std::u16string_view path, int row,
-                                         const RowOutcome& outcome) {
-  return VerifyWith(&ExamineSignatureFields, engine, path, row, outcome);
+                                         const RowOutcome& outcome, const SignerTrust& trust) {
+  return VerifyWith(&ExamineSignatureFields, engine, path, row, outcome, trust);
 }
 
 VerificationResult VerifySealAnnotations(qp_engine engine, std::u16string_view path, int row,
-                                         const RowOutcome& outcome) {
-  return VerifyWith(&ExamineSealAnnotations, engine, path, row, outcome);
+                                         const RowOutcome& outcome, const SignerTrust& trust) {
+  return VerifyWith(&ExamineSealAnnotations, engine, path, row, outcome, trust);
 }
 
 }  // namespace sealrun::verify

@@ -11,6 +11,7 @@
 #include "verify/RowOutcome.h"
 #include "verify/SealDiscovery.h"
 #include "verify/SealFindings.h"
+#include "verify/SignerTrust.h"
 #include "verify/VerificationResult.h"
 
 namespace sealrun::verify {
@@ -35,19 +36,21 @@ struct DocumentExamination {
   int Invalid() const;
 };
 
-// Every signed field, in engine order: valid when the signature verifies over its revision and no later
-// revision changed page content.
-DocumentExamination ExamineSignatureFields(qp_document document);
+// Every signed field, in engine order: valid when the signature (or a document timestamp's token) verifies
+// over its revision, no later revision changed page content, and its signer passes the signer checks
+// (verify/SignerChecks.h) with `trust`.
+DocumentExamination ExamineSignatureFields(qp_document document, const SignerTrust& trust = {});
 // Every seal annotation with a record stream, pages in order: valid when its record contains the document's
-// fingerprint. When the fingerprint cannot be computed every such seal is invalid. Page identifiers the
-// fingerprint adds stay in memory.
-DocumentExamination ExamineSealAnnotations(qp_document document);
+// fingerprint and its signed message, if it has one, passes the signer checks with `trust`. When the
+// fingerprint cannot be computed every such seal is invalid. Page identifiers the fingerprint adds stay in
+// memory.
+DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTrust& trust = {});
 
 // One file of a verification run: the document's seal counts, or that it did not open. A file with an
 // invalid seal (or that does not open) is reported as failed; only the former is highlighted.
 VerificationResult VerifySignatureFields(qp_engine engine, std::u16string_view path, int row,
-                                         const RowOutcome& outcome);
+                                         const RowOutcome& outcome, const SignerTrust& trust = {});
 VerificationResult VerifySealAnnotations(qp_engine engine, std::u16string_view path, int row,
-                                         const RowOutcome& outcome);
+                                         const RowOutcome& outcome, const SignerTrust& trust = {});
 
 }  // namespace sealrun::verify

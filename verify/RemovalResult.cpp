@@ -29,6 +29,8 @@ int RemovalResult::Code() const {
     case RemovalFailure::NoSeal:
     case RemovalFailure::RecordUnreadable:
     case RemovalFailure::OtherOwner:
+    case RemovalFailure::OtherCertificate:
+    case RemovalFailure::MakerUnknown:
     case RemovalFailure::NotDeleted:
       return kNothingRemoved;
   }
@@ -42,11 +44,28 @@ std::string RemovalResult::Reason() const {
     case RemovalFailure::NoSeal: return "no seal to remove";
     case RemovalFailure::RecordUnreadable: return "the latest seal's record cannot be read";
     case RemovalFailure::OtherOwner: return "the latest seal is another key's";
+    case RemovalFailure::OtherCertificate:
+      return "the latest seal names the key but was made with another certificate than the key's";
+    case RemovalFailure::MakerUnknown:
+      return "the latest seal's signed message or signature does not verify, so who made it is unknown";
     case RemovalFailure::NotDeleted: return "the engine could not take the latest seal out";
     case RemovalFailure::NotSaved:
       return "the engine could not save the document (engine result " + std::to_string(engineCode_) + ")";
   }
   return "not removed";
+}
+
+std::optional<std::u16string> RemovalResult::Remark() const {
+  if (Removed()) return std::nullopt;
+  switch (*failure_) {
+    case RemovalFailure::OtherOwner:
+    case RemovalFailure::OtherCertificate:
+      return std::u16string(kNotTheKeysSealText);
+    case RemovalFailure::MakerUnknown:
+      return std::u16string(kMakerUnknownText);
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace sealrun::verify

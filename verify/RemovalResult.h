@@ -14,11 +14,17 @@ inline constexpr int kNothingRemoved = 1;
 // kDocumentOpenFailed (-1) when the document does not open; a failed save passes the engine's result
 // through (the file is left as it was).
 
+// The remarks of rows whose latest seal stays because it is not shown to be the user's.
+inline constexpr char16_t kNotTheKeysSealText[] = u"最新印章不属于当前印章密钥";
+inline constexpr char16_t kMakerUnknownText[] = u"最新印章的签名无法验证，不能确认属于当前印章密钥";
+
 enum class RemovalFailure {
   NotOpened,         // missing, not a PDF, damaged, or a password the engine does not have
   NoSeal,            // the document holds no seal of the run's form
   RecordUnreadable,  // the latest seal's record cannot be read, so its owner is unknown
   OtherOwner,        // the latest seal's record does not name the key's serial
+  OtherCertificate,  // the record names the key, but its signed message or signature is another certificate's
+  MakerUnknown,      // the latest seal's signed message or signature does not verify, so its maker is unknown
   NotDeleted,        // the engine could not take the latest seal out
   NotSaved,          // the engine's save failed (EngineCode)
 };
@@ -40,6 +46,8 @@ class [[nodiscard]] RemovalResult {
   int Code() const;
   // For the debug trace: "the latest seal is another key's".
   std::string Reason() const;
+  // The row's remark when the latest seal is not shown to be the user's; nothing for other outcomes.
+  std::optional<std::u16string> Remark() const;
 
  private:
   std::optional<RemovalFailure> failure_;

@@ -2,6 +2,7 @@
 
 #include "external/QpHandles.h"
 #include "verify/DocumentVerification.h"
+#include "verify/KeySerial.h"
 #include "verify/SealDiscovery.h"
 
 namespace sealrun::verify {
@@ -40,22 +41,33 @@ bool RemoveField(qp_document document, qp_field field) {
   return true;
 }
 
-RemovalResult RemoveLatestField(qp_document document, std::u16string_view ownerSerial) {
+RemovalResult NotOwned(Ownership ownership) {
+  switch (ownership) {
+    case Ownership::OtherCertificate: return RemovalFailure::OtherCertificate;
+    case Ownership::MakerUnknown: return RemovalFailure::MakerUnknown;
+    default: return RemovalFailure::OtherOwner;
+  }
+}
+
+RemovalResult RemoveLatestField(qp_document document, const SealOwner& owner) {
   const int latest = LatestSignatureObjectNumber(document);
   qp_field chosen = nullptr;
+  Ownership ownership = Ownership::OtherKey;
   if (latest > 0) {
     ForEachSignedField(document, [&](qp_field field, qp_signature signature) {
-      if (chosen == nullptr && qp_signature_get_obj_num(signature) == latest) chosen = field;
+      if (chosen != nullptr || qp_signature_get_obj_num(signature) != latest) return;
+      chosen = field;
+      ownership = SignatureFieldOwnership(signature, SignatureFieldReader(field), owner);
     });
   }
   if (chosen == nullptr) return RemovalFailure::NoSeal;
-  if (!RecordBelongsTo(SignatureFieldReader(chosen), ownerSerial)) return RemovalFailure::OtherOwner;
+  if (ownership != Ownership::Owner) return NotOwned(ownership);
   // The field is deleted after the walk, so no signature object of the walk outlives its field.
   if (!RemoveField(document, chosen)) return RemovalFailure::NotDeleted;
   return Save(document);
 }
 
-RemovalResult RemoveLatestAnnotation(qp_document document, std::u16string_view ownerSerial) {
+RemovalResult RemoveLatestAnnotation(qp_document document, const SealOwner& owner) {
   const auto latest = FindLatestSealAnnotation(document);
   if (!latest) return RemovalFailure::NoSeal;
   const PageHandle page = LoadPage(document, latest->pageIndex);
@@ -64,7 +76,8 @@ RemovalResult RemoveLatestAnnotation(qp_document document, std::u16string_view o
     if (!IsSealAnnotation(annotation) || AnnotationObjectNumber(annotation) != latest->objectNumber) continue;
     const SealRecordText record = SealAnnotationReader(annotation);
     if (record.state != RecordState::Readable) return RemovalFailure::RecordUnreadable;
-    if (!RecordBelongsTo(record.text, ownerSerial)) return RemovalFailure::OtherOwner;
+    if (const Ownership ownership = SealAnnotationOwnership(annotation, record.text, owner); ownership != Ownership::Owner)
+      return NotOwned(ownership);
     // The handle is gone after the delete: the walk stops here.
     if (qp_annot_delete(annotation) != QP_OK) return RemovalFailure::NotDeleted;
     return Save(document);
@@ -76,21 +89,21 @@ RemovalResult RemoveLatestAnnotation(qp_document document, std::u16string_view o
 }  // namespace
 
 bool RecordBelongsTo(std::u16string_view record, std::u16string_view ownerSerial) {
-  return !ownerSerial.empty() && record.find(ownerSerial) != std::u16string_view::npos;
+  return RecordNamesKey(record, ownerSerial);
 }
 
-RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row,
-                                         std::u16string_view ownerSerial, const RowOutcome& outcome) {
+RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
+                                         const RowOutcome& outcome) {
   const DocumentHandle document = OpenDocument(engine, path);
   if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
-  return Report(RemoveLatestField(document.get(), ownerSerial), row, outcome);
+  return Report(RemoveLatestField(document.get(), owner), row, outcome);
 }
 
-RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row,
-                                         std::u16string_view ownerSerial, const RowOutcome& outcome) {
+RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
+                                         const RowOutcome& outcome) {
   const DocumentHandle document = OpenDocument(engine, path);
   if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
-  return Report(RemoveLatestAnnotation(document.get(), ownerSerial), row, outcome);
+  return Report(RemoveLatestAnnotation(document.get(), owner), row, outcome);
 }
 
 }  // namespace sealrun::verify

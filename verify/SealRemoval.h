@@ -6,20 +6,22 @@
 #include "external/qp.h"
 #include "verify/RemovalResult.h"
 #include "verify/RowOutcome.h"
+#include "verify/SealOwnership.h"
 
 namespace sealrun::verify {
 
-// A record belongs to the owner when it contains the owner's key serial. An empty serial owns nothing: a
-// plain substring test would let it own every seal.
+// A record belongs to the owner when its key-serial line names exactly the owner's key serial. An empty
+// serial owns nothing.
 bool RecordBelongsTo(std::u16string_view record, std::u16string_view ownerSerial);
 
-// The signed field with the highest signature object number goes, with its widget, when its record
-// belongs to the owner. Any other outcome leaves the file untouched and reports the row as failed.
-RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row,
-                                         std::u16string_view ownerSerial, const RowOutcome& outcome);
-// The seal annotation with the highest object number goes when its record is readable and belongs to the
-// owner.
-RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row,
-                                         std::u16string_view ownerSerial, const RowOutcome& outcome);
+// The signed field with the highest signature object number goes, with its widget, when it is the owner's
+// (verify/SealOwnership.h: its record names the owner's key and its signature verifies with the key's
+// certificate). Any other outcome leaves the file untouched and reports the row as failed.
+RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
+                                         const RowOutcome& outcome);
+// The seal annotation with the highest object number goes when its record is readable and it is the
+// owner's (its record names the owner's key and a signed message, if it has one, is the key's certificate's).
+RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
+                                         const RowOutcome& outcome);
 
 }  // namespace sealrun::verify

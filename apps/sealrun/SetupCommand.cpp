@@ -9,6 +9,7 @@
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/Components.h"
 #include "config/ConfigFiles.h"
+#include "config/ConfigPaths.h"
 #include "config/PersonalFileTemplate.h"
 #include "platform/fs/Files.h"
 #include "platform/fs/KnownFolders.h"
@@ -20,18 +21,6 @@ namespace sealrun::apps {
 namespace fs = std::filesystem;
 
 namespace {
-
-// The family's public settings: no signing server, local certificates, no validation before a run.
-constexpr std::string_view kDefaultPublicSettings =
-    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n"
-    "<Brasmoor>\r\n"
-    "\t<Public>\r\n"
-    "\t<WebUrl></WebUrl>\r\n"
-    "\t<CSPName></CSPName>\r\n"
-    "\t<DigitalSignOnline>false</DigitalSignOnline>\r\n"
-    "\t<ValidateCertificate>false</ValidateCertificate>\r\n"
-    "</Public>\r\n"
-    "</Brasmoor>\r\n";
 
 // Seal annotations by default; the handwriting section holds the keys the capture writes back.
 constexpr std::string_view kDefaultOrtavexSettings =
@@ -97,8 +86,12 @@ int Install() {
   const fs::path folder = UserSettingsFolder();
   std::error_code error;
   fs::create_directories(folder, error);
+  // The public file belongs to the product family and its administrator: never written here. A user's copy
+  // would be read before the system's and silently switch off what the administrator switched on (the
+  // signing server, certificate validation).
+  std::printf("the public settings file is the administrator's and is not written; in force: %s\n",
+              platform::fs::PathFromUtf16(config::ResolvePublicConfigPath(config::kPublicConfigFile)).c_str());
   const std::vector<std::pair<std::u16string_view, std::string>> defaults = {
-      {config::kPublicConfigFile, std::string(kDefaultPublicSettings)},
       {config::kProductConfigFile, DefaultProductSettings()},
       {config::kOrtavexConfigFile, std::string(kDefaultOrtavexSettings)},
   };
@@ -141,8 +134,10 @@ const char* SetupHelp() {
     "\n"
     "Installs the add-in for the current user: registers the add-in and the seal key's components (in the\n"
     "registry at SEALRUN_REGISTRY), adds the add-in to the reader's list of add-ins (SEALRUN_HOST_SETTINGS, or\n"
-    "QuoralPDF/host.conf in the application-data folder) and writes the settings files BrasmoorPublic.dll,\n"
+    "QuoralPDF/host.conf in the application-data folder) and writes the add-in's settings files\n"
     "BatchPDFConfig.dll and OrtavexConfig.dll into Signavox_ConfigFile/ there when they do not exist.\n"
+    "The public settings file BrasmoorPublic.dll (signing server, certificate validation) belongs to the\n"
+    "product family and its administrator (SEALRUN_SYSTEM_DIR): setup never writes it.\n"
     "--remove undoes the registration and the add-in list entry; settings files are kept.\n"
     "Running it again changes nothing.\n"
     "\n"

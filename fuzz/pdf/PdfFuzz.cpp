@@ -80,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int pages = qp_page_count(document);
     qp_document_crypt_revision(document);
     qp_document_has_permissions(document, 256);
+    qp_document_certification_level(document);
     for (int i = 0; i < pages && i < 4; ++i) {
       const PageHandle pageOwner = LoadPage(document, i);
       if (!pageOwner) continue;
@@ -125,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (signature) {
         int changed = 0;
         qp_signature_get_obj_num(signature.get());
+        qp_signature_is_document_timestamp(signature.get());
         qp_signature_verify(signature.get(), nullptr);
         qp_signature_verify_page_contents(signature.get(), &changed);
       }

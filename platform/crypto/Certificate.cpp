@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "platform/crypto/Digest.h"
 #include "platform/crypto/OpenSslHandles.h"
@@ -133,6 +134,11 @@ std::u16string Certificate::Name(NameOf which, NameStyle style) const {
 }
 
 std::u16string Certificate::NameAttribute(NameOf which, std::string_view attribute) const {
+  std::vector<std::u16string> values = NameAttributes(which, attribute);
+  return values.empty() ? std::u16string() : std::move(values.front());
+}
+
+std::vector<std::u16string> Certificate::NameAttributes(NameOf which, std::string_view attribute) const {
   const std::string text(attribute);
   std::unique_ptr<ASN1_OBJECT, OpenSslDeleter<ASN1_OBJECT_free>> object(OBJ_txt2obj(text.c_str(), 0));
   if (!object) {
@@ -140,9 +146,11 @@ std::u16string Certificate::NameAttribute(NameOf which, std::string_view attribu
     return {};
   }
   const X509_NAME* name = NameOfCertificate(impl_->x509.get(), which);
-  const int index = X509_NAME_get_index_by_OBJ(name, object.get(), -1);
-  if (index < 0) return {};
-  return Utf8ToUtf16(EntryText(X509_NAME_get_entry(name, index)));
+  std::vector<std::u16string> values;
+  for (int index = X509_NAME_get_index_by_OBJ(name, object.get(), -1); index >= 0;
+       index = X509_NAME_get_index_by_OBJ(name, object.get(), index))
+    values.push_back(Utf8ToUtf16(EntryText(X509_NAME_get_entry(name, index))));
+  return values;
 }
 
 Bytes Certificate::NameDer(NameOf which) const {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/crypto/Bytes.h"
 #include "platform/crypto/Result.h"
@@ -52,6 +53,8 @@ class Certificate {
   // One attribute of a name by its short name or dotted OID ("CN", "O", "2.5.4.3"); the first one
   // when the name has several. Empty when absent.
   std::u16string NameAttribute(NameOf which, std::string_view attribute) const;
+  // Every value of that attribute, in the order of the name (a name may repeat an attribute).
+  std::vector<std::u16string> NameAttributes(NameOf which, std::string_view attribute) const;
   // The name exactly as encoded in the certificate (DER of the Name), as CMS issuerAndSerialNumber
   // needs it.
   Bytes NameDer(NameOf which) const;

@@ -138,6 +138,7 @@ class CmsVerifier::Impl {
  public:
   CmsPtr cms;
   X509StackPtr certificates;
+  std::vector<Certificate> known;  // looked at for a signer the SignedData does not carry
   std::vector<SignerState> signers;
   CmsVerifyResult result;
 
@@ -188,6 +189,10 @@ bool CmsVerifier::Impl::Load(ByteView der) {
           break;
         }
       }
+    }
+    for (std::size_t c = 0; signer.certificate == nullptr && c < known.size(); ++c) {
+      X509* candidate = known[c].GetImpl().x509.get();
+      if (CMS_SignerInfo_cert_cmp(signer.signerInfo, candidate) == 0) signer.certificate = candidate;
     }
     X509_ALGOR* digestAlgorithm = nullptr;
     CMS_SignerInfo_get0_algs(signer.signerInfo, nullptr, nullptr, &digestAlgorithm, nullptr);
@@ -265,7 +270,9 @@ CmsVerifyResult CmsVerifier::Impl::Finish() {
   return result;
 }
 
-CmsVerifier::CmsVerifier(ByteView signedDataDer) : impl_(std::make_unique<Impl>()) {
+CmsVerifier::CmsVerifier(ByteView signedDataDer, std::span<const Certificate> knownCertificates)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->known.assign(knownCertificates.begin(), knownCertificates.end());
   if (!impl_->Load(signedDataDer)) {
     impl_->signers.clear();
     ERR_clear_error();
@@ -286,10 +293,27 @@ CmsVerifyResult CmsVerifier::Finish() {
   return result;
 }
 
-CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> ranges) {
-  CmsVerifier verifier(signedDataDer);
+CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> ranges,
+                          std::span<const Certificate> knownCertificates) {
+  CmsVerifier verifier(signedDataDer, knownCertificates);
   for (const ByteView range : ranges) verifier.Update(range);
   return verifier.Finish();
+}
+
+std::optional<Bytes> CmsEncapsulatedContent(ByteView signedDataDer) {
+  if (signedDataDer.empty() || signedDataDer.size() > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
+  const unsigned char* cursor = signedDataDer.data();
+  const CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(signedDataDer.size())));
+  std::optional<Bytes> content;
+  if (cms && OBJ_obj2nid(CMS_get0_type(cms.get())) == NID_pkcs7_signed) {
+    ASN1_OCTET_STRING** carried = CMS_get0_content(cms.get());  // owned by the ContentInfo
+    if (carried != nullptr && *carried != nullptr) {
+      const unsigned char* data = ASN1_STRING_get0_data(*carried);
+      content = Bytes(data, data + ASN1_STRING_length(*carried));
+    }
+  }
+  ERR_clear_error();
+  return content;
 }
 
 // ---- DER framing ----------------------------------------------------------------------------------

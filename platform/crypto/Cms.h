@@ -79,8 +79,9 @@ struct CmsVerifyResult {
 class CmsVerifier {
  public:
   // Never fails: bytes that are not a usable SignedData give a verifier whose Finish reports
-  // wellFormed false (Update is then ignored).
-  explicit CmsVerifier(ByteView signedDataDer);
+  // wellFormed false (Update is then ignored). A signer whose certificate the SignedData does not
+  // carry is looked for among `knownCertificates` (a certificate kept beside the message).
+  explicit CmsVerifier(ByteView signedDataDer, std::span<const Certificate> knownCertificates = {});
   CmsVerifier(CmsVerifier&&) noexcept;
   CmsVerifier& operator=(CmsVerifier&&) noexcept;
   ~CmsVerifier();
@@ -93,10 +94,15 @@ class CmsVerifier {
   std::unique_ptr<Impl> impl_;
 };
 
-CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> ranges);
+CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> ranges,
+                          std::span<const Certificate> knownCertificates = {});
 inline CmsVerifyResult CmsVerify(ByteView signedDataDer, std::initializer_list<ByteView> ranges) {
   return CmsVerify(signedDataDer, std::span<const ByteView>(ranges.begin(), ranges.size()));
 }
+
+// The data a SignedData carries inside itself (its encapsulated content); nullopt when the bytes are not a
+// SignedData or it is detached. What it carries is not verified here: verify it with CmsVerify.
+std::optional<Bytes> CmsEncapsulatedContent(ByteView signedDataDer);
 
 // Strips the zero padding a PDF signature's /Contents carries after the DER SignedData: the length of
 // the first DER element, or 0 when the bytes do not start with a complete one.

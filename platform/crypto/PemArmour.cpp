@@ -19,7 +19,8 @@ std::array<int, 256> DecodeTable() {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Strict Base64 apart from whitespace: padding only at the end, no stray symbols.
+}  // namespace
+
 std::optional<Bytes> DecodeBase64(std::string_view text) {
   static const std::array<int, 256> table = DecodeTable();
   Bytes out;
@@ -45,8 +46,6 @@ std::optional<Bytes> DecodeBase64(std::string_view text) {
   if (padding > 2 || bits >= 6) return std::nullopt;
   return out;
 }
-
-}  // namespace
 
 bool HasPemArmour(std::string_view text) { return text.find(kBegin) != std::string_view::npos; }
 

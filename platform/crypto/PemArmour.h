@@ -20,6 +20,10 @@ std::optional<PemBlock> FindPemBlock(std::string_view text, std::string_view wan
 
 bool HasPemArmour(std::string_view text);
 
+// Standard Base64 (RFC 4648 alphabet) read strictly apart from whitespace: padding only at the end, no stray
+// symbols. nullopt for anything else.
+std::optional<Bytes> DecodeBase64(std::string_view text);
+
 // PEM text of DER bytes, 64 characters a line, each line ended by "\n".
 std::string EncodePem(std::string_view label, ByteView der);
 

@@ -43,6 +43,23 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// The file a path names once the symbolic links of its last component are followed: a link is kept and the
+// file it points to is replaced, as a text editor saving through the link does. nullopt for a chain that
+// does not end (a loop) or a link that cannot be read.
+std::optional<std::filesystem::path> FollowLinks(const std::filesystem::path& path) {
+  constexpr int kMaxLinks = 40;  // as the system's own limit on links in a path
+  std::filesystem::path current = path;
+  for (int hop = 0; hop <= kMaxLinks; ++hop) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(current, error);
+    if (!std::filesystem::is_symlink(status)) return current;  // a file, a folder, or nothing there yet
+    const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+    if (error) return std::nullopt;
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> ReadFile(const std::filesystem::path& path) {
@@ -62,7 +79,10 @@ std::optional<std::string> ReadFile(const std::filesystem::path& path) {
   return bytes;
 }
 
-bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+bool ReplaceFileAtomically(const std::filesystem::path& named, std::string_view bytes) {
+  const std::optional<std::filesystem::path> followed = FollowLinks(named);
+  if (!followed) return false;
+  const std::filesystem::path& path = *followed;
   mode_t mode = 0644;
   struct stat existing {};
   if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;

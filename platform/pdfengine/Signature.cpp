@@ -9,6 +9,7 @@
 #include "platform/crypto/Certificate.h"
 #include "platform/crypto/Cms.h"
 #include "platform/crypto/KeyStore.h"
+#include "platform/crypto/TimestampToken.h"
 #include "platform/pdfengine/AtomicFile.h"
 #include "platform/text/Utf.h"
 #include "platform/pdfengine/Internal.h"
@@ -188,6 +189,16 @@ int SignAndSave(qp_signature signature, Signer* signer, const char* reason, cons
   return saved == QP_OK ? QP_OK : saved == QP_ERR_SAVE && signer->failed ? QP_ERR_SIGN : saved;
 }
 
+// A document timestamp (/SubFilter /ETSI.RFC3161, the /Type /DocTimeStamp signature) carries an RFC 3161
+// token in its /Contents.
+bool IsDocumentTimestamp(qp_signature signature) {
+  pdf_obj* field = SignatureField(signature);
+  fz_context* ctx = signature->document->ctx;
+  const char* subFilter =
+      Mu(ctx, [&] { return pdf_to_name(ctx, pdf_dict_getl(ctx, field, PDF_NAME(V), PDF_NAME(SubFilter), nullptr)); });
+  return std::strcmp(subFilter, "ETSI.RFC3161") == 0;
+}
+
 }  // namespace
 
 extern "C" int qp_signature_get_obj_num(qp_signature signature) {
@@ -311,6 +322,10 @@ extern "C" int qp_signature_merge_signature(qp_signature signature, const void* 
   });
 }
 
+extern "C" int qp_signature_is_document_timestamp(qp_signature signature) {
+  return Guard<int>(__func__, -1, [&] { return IsDocumentTimestamp(signature) ? 1 : 0; });
+}
+
 extern "C" int qp_signature_verify(qp_signature signature, qp_certificate* certificate) {
   return GuardCode(__func__, [&] {
     if (certificate != nullptr) *certificate = nullptr;
@@ -324,17 +339,30 @@ extern "C" int qp_signature_verify(qp_signature signature, qp_certificate* certi
     const std::string der = ContentsBytes(file, revision);
     const crypto::ByteView whole = crypto::AsBytes(file);
     const std::size_t derLength = crypto::DerElementLength(crypto::AsBytes(der));
-    const crypto::CmsVerifyResult result = crypto::CmsVerify(
-        crypto::AsBytes(der).first(derLength == 0 ? der.size() : derLength),
-        {whole.subspan(0, revision.holeStart), whole.subspan(revision.holeEnd, revision.end - revision.holeEnd)});
-    if (certificate != nullptr && result.signer) {
+    const crypto::ByteView contents = crypto::AsBytes(der).first(derLength == 0 ? der.size() : derLength);
+    const crypto::ByteView ranges[] = {whole.subspan(0, revision.holeStart),
+                                       whole.subspan(revision.holeEnd, revision.end - revision.holeEnd)};
+    // A document timestamp's contents are a time-stamp token over the ranges, not a signature of them.
+    std::optional<crypto::Certificate> signer;
+    bool valid = false;
+    if (IsDocumentTimestamp(signature)) {
+      const crypto::TimestampVerifyResult result = crypto::VerifyTimestampToken(contents, ranges);
+      if (!result.Valid()) TraceFailure(__func__, result.problem.c_str());
+      signer = result.signer;
+      valid = result.Valid();
+    } else {
+      const crypto::CmsVerifyResult result = crypto::CmsVerify(contents, ranges);
+      signer = result.signer;
+      valid = result.Valid();
+    }
+    if (certificate != nullptr && signer) {
       auto held = std::make_unique<qp_certificate_s>();
-      const crypto::Bytes bytes = result.signer->Der();
+      const crypto::Bytes bytes = signer->Der();
       held->der.assign(bytes.begin(), bytes.end());
       *certificate = held.release();
     }
     if (!revision.coversRevision) return static_cast<int>(QP_ERR_VERIFY);
-    return result.Valid() ? QP_OK : static_cast<int>(QP_ERR_VERIFY);
+    return valid ? QP_OK : static_cast<int>(QP_ERR_VERIFY);
   });
 }
 

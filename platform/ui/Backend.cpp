@@ -45,4 +45,6 @@ std::optional<std::u16string> GetSaveFileName(const SaveFileRequest& request) {
   return CurrentBackend().ShowSaveFileDialog(request);
 }
 
+void Notify(std::u16string text) { CurrentBackend().ShowNotice(text); }
+
 }  // namespace sealrun::platform::ui

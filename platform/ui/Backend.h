@@ -59,6 +59,10 @@ class Backend {
   // Plays the user of a running modal dialog; returns when the user is done with it.
   virtual void RunModal(Dialog& dialog) = 0;
   virtual void ProgressChanged(const ProgressBar&) {}
+  // Something the user should learn once that asks no answer (a settings file that was replaced by its
+  // template, a choice that could not be kept). A reader in windows shows it in its status line; the
+  // terminal prints it on standard error.
+  virtual void ShowNotice(const std::u16string&) {}
 };
 
 // The backend in use; until one is installed, a headless backend that answers OK and Cancel.
@@ -85,5 +89,8 @@ int MessageBox(const Window* owner, std::u16string text, std::u16string caption,
 // (the directory, each name and their terminators), as the system refuses such a selection.
 std::optional<OpenFileAnswer> GetOpenFileName(const OpenFileRequest& request);
 std::optional<std::u16string> GetSaveFileName(const SaveFileRequest& request);
+
+// Tells the user `text` through the backend in use (see Backend::ShowNotice).
+void Notify(std::u16string text);
 
 }  // namespace sealrun::platform::ui

@@ -32,12 +32,14 @@ class HeadlessBackend : public Backend {
   const std::vector<int>& DialogsRun() const { return dialogsRun_; }
   // Every position a progress bar was set to, in order.
   const std::vector<int>& ProgressPositions() const { return progressPositions_; }
+  const std::vector<std::u16string>& Notices() const { return notices_; }
 
   int ShowMessageBox(const MessageBoxRequest& request) override;
   std::optional<OpenFileAnswer> ShowOpenFileDialog(const OpenFileRequest& request) override;
   std::optional<std::u16string> ShowSaveFileDialog(const SaveFileRequest& request) override;
   void RunModal(Dialog& dialog) override;
   void ProgressChanged(const ProgressBar& bar) override;
+  void ShowNotice(const std::u16string& text) override { notices_.push_back(text); }
 
  private:
   std::map<int, DialogScript> scripts_;
@@ -49,6 +51,7 @@ class HeadlessBackend : public Backend {
   std::vector<SaveFileRequest> saveRequests_;
   std::vector<int> dialogsRun_;
   std::vector<int> progressPositions_;
+  std::vector<std::u16string> notices_;
 };
 
 }  // namespace sealrun::platform::ui

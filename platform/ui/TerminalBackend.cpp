@@ -35,6 +35,13 @@ int TerminalBackend::ShowMessageBox(const MessageBoxRequest& request) {
   return answer;
 }
 
+void TerminalBackend::ShowNotice(const std::u16string& text) {
+  HeadlessBackend::ShowNotice(text);
+  EndProgressLine();
+  std::fprintf(progress_, "sealrun: %s\n", text::Utf16ToUtf8(text).c_str());
+  std::fflush(progress_);
+}
+
 void TerminalBackend::ProgressChanged(const ProgressBar& bar) {
   HeadlessBackend::ProgressChanged(bar);
   const int total = bar.Maximum() - bar.Minimum() + 1;

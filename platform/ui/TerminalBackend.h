@@ -16,6 +16,8 @@ class TerminalBackend : public HeadlessBackend {
 
   int ShowMessageBox(const MessageBoxRequest& request) override;
   void ProgressChanged(const ProgressBar& bar) override;
+  // "sealrun: text" on the progress stream (standard error).
+  void ShowNotice(const std::u16string& text) override;
 
  private:
   void EndProgressLine();

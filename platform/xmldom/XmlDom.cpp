@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/fs/Files.h"
+#include "platform/text/CharsetNames.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/Utf.h"
 
@@ -19,7 +20,42 @@ constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pug
                                    pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi |
                                    pugi::parse_doctype | pugi::parse_ws_pcdata;
 
-enum class Bom { None, Utf8, Utf16Le, Utf16Be };
+// How a file's text is encoded, as found when it was read: the code page and the byte-order mark it began
+// with (written again on save; empty for none).
+struct FileEncoding {
+  text::CodePage codePage = text::kCpUtf8;
+  std::string_view mark;
+};
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+constexpr std::string_view kUtf32LeMark{"\xFF\xFE\0\0", 4};
+constexpr std::string_view kUtf32BeMark{"\0\0\xFE\xFF", 4};
+
+bool IsWide(text::CodePage codePage) {
+  return codePage == text::kCpUtf16Le || codePage == text::kCpUtf16Be || codePage == text::kCpUtf32Le ||
+         codePage == text::kCpUtf32Be;
+}
+
+// The encoding of a file from its first bytes, as a standard XML reader tells it: a byte-order mark (the
+// UTF-32 ones before UTF-16's, whose mark they begin with), else the pattern of zero bytes around the first
+// "<" that UTF-16 and UTF-32 text without a mark has. nullopt: an 8-bit encoding, found from the declaration.
+std::optional<FileEncoding> EncodingFromFirstBytes(std::string_view bytes) {
+  for (const auto& [mark, codePage] :
+       {std::pair{kUtf8Mark, text::kCpUtf8}, std::pair{kUtf32LeMark, text::kCpUtf32Le},
+        std::pair{kUtf32BeMark, text::kCpUtf32Be}, std::pair{kUtf16LeMark, text::kCpUtf16Le},
+        std::pair{kUtf16BeMark, text::kCpUtf16Be}}) {
+    if (bytes.starts_with(mark)) return FileEncoding{codePage, mark};
+  }
+  if (bytes.size() < 4) return std::nullopt;
+  const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  if (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) == '<') return FileEncoding{text::kCpUtf32Be, {}};
+  if (at(0) == '<' && at(1) == 0 && at(2) == 0 && at(3) == 0) return FileEncoding{text::kCpUtf32Le, {}};
+  if (at(0) == 0 && at(1) == '<' && at(2) == 0 && at(3) != 0) return FileEncoding{text::kCpUtf16Be, {}};
+  if (at(0) == '<' && at(1) == 0 && at(2) != 0 && at(3) == 0) return FileEncoding{text::kCpUtf16Le, {}};
+  return std::nullopt;
+}
 
 // The value of encoding="..." in a leading XML declaration, read as ASCII.
 std::string DeclaredEncoding(std::string_view bytes) {
@@ -34,10 +70,6 @@ std::string DeclaredEncoding(std::string_view bytes) {
   const auto close = declaration.find(quote, pos + 1);
   if (close == std::string_view::npos) return {};
   return std::string(declaration.substr(pos + 1, close - pos - 1));
-}
-
-bool IsUtf8Name(std::string_view name) {
-  return text::EqualsIgnoreAsciiCase(name, "utf-8") || text::EqualsIgnoreAsciiCase(name, "utf8");
 }
 
 void CollectText(pugi::xml_node node, std::string& out) {
@@ -60,8 +92,11 @@ std::string_view TrimXmlSpace(std::string_view value) {
 
 struct XmlDomDocument::State {
   pugi::xml_document document;
-  Bom bom = Bom::None;
-  std::string charset;  // a declared encoding other than UTF-8 or UTF-16, used again on save
+  FileEncoding encoding;
+  // A declared encoding the table of names does not hold, converted by iconv's own name for it.
+  std::string charset;
+  // Bytes that did not decode were read as "?": writing the file back would lose them.
+  bool lossyRead = false;
   // The document keeps no text outside its top-level nodes; the line end between them and at the end is kept here.
   std::string lineEnd = "\r\n";
   bool endsWithLineEnd = false;
@@ -87,26 +122,38 @@ bool XmlDomDocument::LoadText(std::string_view bytes) {
   try {
     State& state = *state_;
     state.document.reset();
-    state.bom = Bom::None;
+    state.encoding = {};
     state.charset.clear();
+    state.lossyRead = false;
 
     std::string utf8;
-    if (bytes.starts_with("\xEF\xBB\xBF")) {
-      state.bom = Bom::Utf8;
-      utf8 = bytes.substr(3);
-    } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-      state.bom = bytes[0] == '\xFF' ? Bom::Utf16Le : Bom::Utf16Be;
-      const auto decoded =
-          text::DecodeFrom(bytes.substr(2), state.bom == Bom::Utf16Le ? text::kCpUtf16Le : text::kCpUtf16Be);
-      utf8 = text::Utf16ToUtf8(decoded.text);
+    if (const auto found = EncodingFromFirstBytes(bytes)) {
+      state.encoding = *found;
+      const std::string_view body = bytes.substr(found->mark.size());
+      if (found->codePage == text::kCpUtf8) {
+        utf8 = body;
+      } else {
+        const auto decoded = text::DecodeFrom(body, found->codePage);
+        state.lossyRead = decoded.lossy;
+        utf8 = text::Utf16ToUtf8(decoded.text);
+      }
     } else {
       const std::string declared = DeclaredEncoding(bytes);
-      if (declared.empty() || IsUtf8Name(declared)) {
+      const std::optional<text::CodePage> codePage =
+          declared.empty() ? std::optional<text::CodePage>(text::kCpUtf8) : text::CodePageOfCharsetName(declared);
+      if (codePage && (*codePage == text::kCpUtf8 || IsWide(*codePage))) {
+        // A declaration legible as 8-bit text means the bytes are not really UTF-16 or UTF-32.
         utf8 = bytes;
+      } else if (codePage && text::IsCodePageSupported(*codePage)) {
+        state.encoding.codePage = *codePage;
+        const auto decoded = text::DecodeFrom(bytes, *codePage);
+        state.lossyRead = decoded.lossy;
+        utf8 = text::Utf16ToUtf8(decoded.text);
       } else {
         const auto decoded = text::DecodeFromCharset(bytes, declared);
         if (!decoded) return false;  // an encoding this machine cannot read
         state.charset = declared;
+        state.lossyRead = decoded->lossy;
         utf8 = text::Utf16ToUtf8(decoded->text);
       }
     }
@@ -126,7 +173,8 @@ XmlDomNode XmlDomDocument::DocumentElement() const {
   return XmlDomNode(state_->document.document_element().internal_object());
 }
 
-std::string XmlDomDocument::SaveToBytes() const {
+std::optional<std::string> XmlDomDocument::SaveToBytes() const {
+  if (state_->lossyRead) return std::nullopt;
   std::ostringstream out;
   bool first = true;
   for (pugi::xml_node node : state_->document.children()) {
@@ -136,25 +184,23 @@ std::string XmlDomDocument::SaveToBytes() const {
   }
   if (state_->endsWithLineEnd) out << state_->lineEnd;
   const std::string utf8 = out.str();
-  switch (state_->bom) {
-    case Bom::Utf8:
-      return "\xEF\xBB\xBF" + utf8;
-    case Bom::Utf16Le:
-      return "\xFF\xFE" + text::FromUtf16(text::Utf8ToUtf16(utf8), text::kCpUtf16Le);
-    case Bom::Utf16Be:
-      return "\xFE\xFF" + text::FromUtf16(text::Utf8ToUtf16(utf8), text::kCpUtf16Be);
-    case Bom::None:
-      break;
-  }
+  const FileEncoding& encoding = state_->encoding;
   if (!state_->charset.empty()) {
-    if (auto encoded = text::EncodeToCharset(text::Utf8ToUtf16(utf8), state_->charset)) return encoded->text;
+    auto encoded = text::EncodeToCharset(text::Utf8ToUtf16(utf8), state_->charset);
+    if (!encoded || encoded->lossy) return std::nullopt;
+    return std::move(encoded->text);
   }
-  return utf8;
+  if (encoding.codePage == text::kCpUtf8) return std::string(encoding.mark) + utf8;
+  // A character the file's code page cannot hold would be written as "?": the file is not written at all.
+  auto encoded = text::EncodeTo(text::Utf8ToUtf16(utf8), encoding.codePage);
+  if (encoded.lossy) return std::nullopt;
+  return std::string(encoding.mark) + encoded.text;
 }
 
 bool XmlDomDocument::Save(const std::filesystem::path& path) const {
   try {
-    return fs::ReplaceFileAtomically(path, SaveToBytes());
+    const std::optional<std::string> bytes = SaveToBytes();
+    return bytes && fs::ReplaceFileAtomically(path, *bytes);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -1,9 +1,12 @@
 #pragma once
 // The XML DOM that configuration files are read and written through: load a file and learn whether it
 // loaded, walk elements, read a node's value as text, set an element's text, save. Files keep the
-// encoding (and byte-order mark) they were read with; a file without a declaration is UTF-8.
+// encoding (and byte-order mark) they were read with: UTF-8, UTF-16 or UTF-32 told by their mark or
+// first bytes, else the declared encoding mapped as Windows maps it ("gb2312" is code page 936); a file
+// without a declaration is UTF-8.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,10 +50,12 @@ class XmlDomDocument {
   bool Load(const std::filesystem::path& path);
   bool LoadText(std::string_view bytes);
   XmlDomNode DocumentElement() const;
-  // Writes the document in the encoding it was read with, atomically replacing the file.
+  // Writes the document in the encoding it was read with, atomically replacing the file. False, with the
+  // file left as it was, when the text cannot be written in that encoding without loss (a character the
+  // file's code page does not hold, or bytes that did not decode when it was read).
   bool Save(const std::filesystem::path& path) const;
-  // The bytes Save would write.
-  std::string SaveToBytes() const;
+  // The bytes Save would write; nullopt when they would lose text.
+  std::optional<std::string> SaveToBytes() const;
 
  private:
   struct ConstructionKey {};

@@ -17,6 +17,7 @@
 #include "platform/imaging/ImageCodec.h"
 #include "tests/apps/FrontEndFixture.h"
 #include "tests/apps/TramexServerProcess.h"
+#include "tests/testsupport/TestCertificates.h"
 
 extern char** environ;
 
@@ -180,6 +181,47 @@ TEST_F(BatchCommands, SignaturesMadeByTheSigningServerOrTheFileLeftAsItWas) {
   EXPECT_TRUE(Contains(run.output, "ZQ_Ortavex2018_Normal_" + other.string() + " not sealed: the signing server refused"))
       << run.output;
   ExpectUnchanged(before);
+}
+
+TEST_F(BatchCommands, WithCertificateValidationOnTheDemoKeysSealsVerifyAgainstTheInstalledRootOnly) {
+  // The demo key's root and revocation list installed beside the add-in module; ValidateCertificate on.
+  const fs::path module = temp_ / "module";
+  fs::create_directories(module);
+  for (const char* file : {"ZQ_Root.cer", "ZQ_Crl.crl"}) fs::copy_file(fs::path(SEALRUN_DEMO_KEY) / file, module / file);
+  const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
+  fs::create_directories(folder);
+  WriteFileBytes(folder / "BrasmoorPublic.dll",
+                 "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><ValidateCertificate>true"
+                 "</ValidateCertificate></Public></Brasmoor>\r\n");
+  const fs::path tmpl = PrestampedTemplate();
+  const fs::path annotated = Copy("pypdf-crazyones.pdf", temp_ / "in", "annotated.pdf");
+  ProgramRun run = Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", annotated.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(Contains(ReadFileBytes(annotated), "/certSignMsg")) << "the certificate library signed the fingerprint";
+  UseSignatureMode("1");
+  const fs::path fielded = Copy("pypdf-crazyones.pdf", temp_ / "in", "fielded.pdf");
+  run = Sealrun({"sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin", "123456", fielded.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+
+  for (const char* mode : {"0", "1"}) {
+    UseSignatureMode(mode);
+    const fs::path& file = std::string(mode) == "0" ? annotated : fielded;
+    run = Sealrun({"verify", file.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Contains(run.output, "印章总数:1 有效:1 失效:0")) << run.output;
+  }
+  // Another root installed: the same seals' signer is no longer trusted.
+  sealrun::testing::TestCertificateOptions otherRoot;
+  otherRoot.commonName = "Another Root";
+  otherRoot.isCa = true;
+  const auto other = sealrun::testing::MakeSelfSignedForTesting(otherRoot);
+  WriteFileBytes(module / "ZQ_Root.cer", std::string(other.certificateDer.begin(), other.certificateDer.end()));
+  for (const char* mode : {"0", "1"}) {
+    UseSignatureMode(mode);
+    run = Sealrun({"verify", (std::string(mode) == "0" ? annotated : fielded).string()});
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "印章总数:1 有效:0 失效:1")) << run.output;
+  }
 }
 
 TEST_F(BatchCommands, MisuseIsRefusedAndLeavesEveryFileAsItWas) {

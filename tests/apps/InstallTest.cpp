@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/apps/ProgramRun.h"
 #include "tests/testsupport/TempDir.h"
+#include "tests/testsupport/ToolRun.h"
 
 namespace sealrun::apps {
 namespace {
@@ -63,8 +65,10 @@ TEST_F(Installed, SetupRegistersTheInstalledModulesAndIsRepeatable) {
   EXPECT_EQ(Registry().find(SEALRUN_BUILD_DIR), std::string::npos);
   const std::string host = ReadFileBytes(HostFile());
   EXPECT_NE(host.find("AddIn=Velmarch.SealrunPDF"), std::string::npos) << host;
-  for (const char* name : {"BrasmoorPublic.dll", "BatchPDFConfig.dll", "OrtavexConfig.dll"})
+  for (const char* name : {"BatchPDFConfig.dll", "OrtavexConfig.dll"})
     EXPECT_TRUE(fs::exists(SettingsFolder() / name)) << name;
+  // The family's public file is its administrator's: a user's copy would be read before the system's.
+  EXPECT_FALSE(fs::exists(SettingsFolder() / "BrasmoorPublic.dll"));
   const std::string ortavex = ReadFileBytes(SettingsFolder() / "OrtavexConfig.dll");
   EXPECT_NE(ortavex.find("<SignatureMode>0</SignatureMode>"), std::string::npos);
 
@@ -91,6 +95,44 @@ TEST_F(Installed, SetupRegistersTheInstalledModulesAndIsRepeatable) {
   EXPECT_EQ(ReadFileBytes(SettingsFolder() / "OrtavexConfig.dll"), mine);
   const ProgramRun removedAgain = RunProgram(Program().string(), {"setup", "--remove"});
   EXPECT_EQ(removedAgain.exitCode, 0) << removedAgain.output;
+}
+
+// An administrator's public settings stay in force after a user's setup: here certificate validation,
+// against a root the demo signer was not issued by, refuses the run before and after.
+TEST_F(Installed, TheAdministratorsPublicSettingsStayInForceAfterSetup) {
+  const fs::path system = temp_ / "system";
+  fs::create_directories(system);
+  sealrun::testing::WriteFileBytes(system / "BrasmoorPublic.dll",
+                                   "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public>"
+                                   "<ValidateCertificate>true</ValidateCertificate></Public></Brasmoor>\r\n");
+  const sealrun::testing::ScopedEnv systemDir("SEALRUN_SYSTEM_DIR", system.string());
+  const fs::path root = Prefix() / "lib" / "sealrun" / "ZQ_Root.cer";
+  const auto made = sealrun::testing::RunTool(
+      "openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=Another-Root -days 2 -keyout " +
+      sealrun::testing::ShellQuote((temp_ / "other.key").string()) + " -out " + sealrun::testing::ShellQuote(root.string()));
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  fs::copy(Prefix() / "share" / "sealrun" / "demo-key", temp_ / "key", fs::copy_options::recursive);
+  const sealrun::testing::ScopedEnv key("SEALRUN_KEY", (temp_ / "key").string());
+  const fs::path file = temp_ / "contract.pdf";
+  fs::copy_file(sealrun::testing::CorpusFile("pypdf-crazyones.pdf"), file);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string original = ReadFileBytes(file);
+  const std::vector<std::string> sign = {"sign", "--keyword", "crazy", "--seal", "演示公章", "--pin", "123456",
+                                         file.string()};
+
+  for (const bool afterSetup : {false, true}) {
+    SCOPED_TRACE(afterSetup ? "after setup" : "before setup");
+    if (afterSetup) {
+      const ProgramRun setup = RunProgram(Program().string(), {"setup"});
+      ASSERT_EQ(setup.exitCode, 0) << setup.output;
+      EXPECT_FALSE(fs::exists(SettingsFolder() / "BrasmoorPublic.dll"));
+      EXPECT_NE(setup.output.find((system / "BrasmoorPublic.dll").string()), std::string::npos) << setup.output;
+    }
+    const ProgramRun run = RunProgram(Program().string(), sign);
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_NE(run.output.find("VRL"), std::string::npos) << run.output;
+    EXPECT_EQ(ReadFileBytes(file), original);
+  }
 }
 
 TEST_F(Installed, SetupRefusesWhatItDoesNotKnow) {

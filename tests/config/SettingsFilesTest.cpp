@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "config/ConfigFiles.h"
 #include "config/ConfigPaths.h"
@@ -9,6 +10,8 @@
 #include "config/ProductSettings.h"
 #include "config/PublicSettings.h"
 #include "platform/fs/Paths.h"
+#include "platform/ui/Backend.h"
+#include "platform/ui/HeadlessBackend.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::config {
@@ -124,14 +127,22 @@ TEST_F(SettingsFiles, FirstStartCreatesThePersonalFileBesideTheModuleAndRemember
   EXPECT_EQ(ReadProductSettings(kProductConfigFile, u"").Get(ProductKey::SigFilePath), u"/seals/new.png");
 }
 
-TEST_F(SettingsFiles, WithoutAFolderBesideTheModuleNothingIsCreatedAndDefaultsApply) {
+TEST_F(SettingsFiles, WithoutAFolderBesideTheModuleReadingCreatesNothingAndAChoiceIsKeptInTheUsersCopy) {
   const ProductSettings settings = ReadProductSettings(kProductConfigFile, u"");
   EXPECT_FALSE(settings.Get(ProductKey::SigFilePath).has_value());
   EXPECT_FALSE(stdfs::exists(ModuleFolder("Velmarch.SealrunPDF")));
-  EXPECT_FALSE(WriteProductKey(kProductConfigFile, u"SigFilePath", u"x"));
+  EXPECT_FALSE(stdfs::exists(UserFolder() / "BatchPDFConfig.dll"));
+
+  // Choosing a seal picture is remembered where the readers look first, and the module folder stays absent.
+  ASSERT_TRUE(WriteProductKey(kProductConfigFile, u"SigFilePath", u"/seals/x.png"));
+  EXPECT_TRUE(stdfs::exists(UserFolder() / "BatchPDFConfig.dll"));
+  EXPECT_FALSE(stdfs::exists(ModuleFolder("Velmarch.SealrunPDF")));
+  EXPECT_EQ(ReadProductSettings(kProductConfigFile, u"").Get(ProductKey::SigFilePath), u"/seals/x.png");
 }
 
-TEST_F(SettingsFiles, AnUnreadablePersonalFileIsKeptAsideAndReplacedByTheTemplate) {
+TEST_F(SettingsFiles, AnUnreadablePersonalFileIsKeptAsideReplacedByTheTemplateAndTheUserIsToldOnce) {
+  platform::ui::ScopedBackend backend(std::make_unique<platform::ui::HeadlessBackend>());
+  const auto& user = dynamic_cast<const platform::ui::HeadlessBackend&>(platform::ui::CurrentBackend());
   const auto file = UserFolder() / "OrtavexConfig.dll";
   const std::string broken = "<Brasmoor><S><SignatureMode>1</SignatureMode></S>" + std::string(500, 'x');
   WriteFileBytes(file, broken);
@@ -141,6 +152,65 @@ TEST_F(SettingsFiles, AnUnreadablePersonalFileIsKeptAsideAndReplacedByTheTemplat
   auto backup = file;
   backup += ".bad";
   EXPECT_EQ(ReadFileBytes(backup), broken);
+  ASSERT_EQ(user.Notices().size(), 1u);
+  EXPECT_NE(user.Notices()[0].find(platform::fs::PathToUtf16(backup)), std::u16string::npos);
+
+  // The replaced file reads without a word; a missing one is simply made.
+  ReadProductSettings(kOrtavexConfigFile, kOrtavexConfigFolder);
+  stdfs::create_directories(ModuleFolder("Velmarch.SealrunPDF"));
+  ReadProductSettings(kProductConfigFile, u"");
+  EXPECT_TRUE(stdfs::exists(ModuleFolder("Velmarch.SealrunPDF") / "BatchPDFConfig.dll"));
+  EXPECT_EQ(user.Notices().size(), 1u);
+}
+
+TEST_F(SettingsFiles, Utf16WithoutAMarkIsReadNotReplaced) {
+  // "<Brasmoor><S><SignatureMode>1</SignatureMode></S></Brasmoor>" in UTF-16LE and UTF-16BE, no mark.
+  const std::string text = "<Brasmoor><S><SignatureMode>1</SignatureMode></S></Brasmoor>";
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian);
+    std::string bytes;
+    for (const char c : text) bytes += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    WriteFileBytes(UserFolder() / "OrtavexConfig.dll", bytes);
+    EXPECT_EQ(ReadProductSettings(kOrtavexConfigFile, kOrtavexConfigFolder).Get(ProductKey::SignatureMode), u"1");
+    EXPECT_EQ(ReadFileBytes(UserFolder() / "OrtavexConfig.dll"), bytes);
+    EXPECT_FALSE(stdfs::exists(UserFolder() / "OrtavexConfig.dll.bad"));
+  }
+}
+
+TEST_F(SettingsFiles, TheWriterChangesTheOccurrenceTheReaderTakes) {
+  const auto file = UserFolder() / "BatchPDFConfig.dll";
+  WriteFileBytes(file, Xml("<A><SigFilePath>/first.png</SigFilePath></A><B><SigFilePath>/second.png</SigFilePath></B>"));
+  EXPECT_EQ(ReadConnectionSettings().sigFilePath, u"/second.png");
+  ASSERT_TRUE(WriteProductKey(kProductConfigFile, u"SigFilePath", u"/chosen.png"));
+  EXPECT_EQ(ReadConnectionSettings().sigFilePath, u"/chosen.png");
+  EXPECT_EQ(ReadFileBytes(file),
+            Xml("<A><SigFilePath>/first.png</SigFilePath></A><B><SigFilePath>/chosen.png</SigFilePath></B>"));
+}
+
+TEST_F(SettingsFiles, Gb2312FilesKeepTheirOtherTextAndRefuseWhatTheyCannotHold) {
+  // 門 and 臺灣 are in code page 936 (what "gb2312" means on Windows) but not in strict GB2312.
+  const auto file = UserFolder() / "BatchPDFConfig.dll";
+  const std::string before = "<?xml version=\"1.0\" encoding=\"GB2312\"?>\r\n<Brasmoor><S><SigFilePath>/\xE9T.png"
+                             "</SigFilePath><Note>\xC5_\x9E\xB3 \xE9T</Note></S></Brasmoor>\r\n";
+  WriteFileBytes(file, before);
+  EXPECT_EQ(ReadConnectionSettings().sigFilePath, u"/門.png");
+  ASSERT_TRUE(WriteProductKey(kProductConfigFile, u"SigFilePath", u"/印章.png"));
+  std::string after = before;
+  after.replace(after.find("\xE9T.png"), 6, "\xD3\xA1\xD5\xC2.png");
+  EXPECT_EQ(ReadFileBytes(file), after);
+  // A path the file's code page cannot hold is refused; the file keeps its text.
+  EXPECT_FALSE(WriteProductKey(kProductConfigFile, u"SigFilePath", u"/ก.png"));
+  EXPECT_EQ(ReadFileBytes(file), after);
+}
+
+TEST_F(SettingsFiles, ASymbolicLinkToASettingsFileStaysALink) {
+  const auto real = dir_ / "elsewhere" / "BatchPDFConfig.dll";
+  stdfs::create_directories(real.parent_path());
+  WriteFileBytes(real, Xml("<S><SigFilePath>/old.png</SigFilePath></S>"));
+  stdfs::create_symlink(real, UserFolder() / "BatchPDFConfig.dll");
+  ASSERT_TRUE(WriteProductKey(kProductConfigFile, u"SigFilePath", u"/new.png"));
+  EXPECT_TRUE(stdfs::is_symlink(UserFolder() / "BatchPDFConfig.dll"));
+  EXPECT_EQ(ReadFileBytes(real), Xml("<S><SigFilePath>/new.png</SigFilePath></S>"));
 }
 
 }  // namespace

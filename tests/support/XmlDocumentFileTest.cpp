@@ -154,10 +154,31 @@ TEST_F(XmlDocumentFile, SaveFileChoosesTheMarkTheDeclarationOrUtf8AndReportsLoss
   EXPECT_EQ(ReadFileBytes(file_), "\xFF\xFE" + Utf16Bytes(document.DocumentText(), false));
   ASSERT_TRUE(document.LoadFile(file_));
 
+  // A character the declared encoding cannot hold is never written as "?": the file keeps what it had.
+  const std::string kept = ReadFileBytes(file_);
   ASSERT_TRUE(document.SetDocumentText(u"<?xml version='1.0' encoding='iso-8859-1'?><r>宋é</r>"));
-  EXPECT_TRUE(document.SaveFile(file_));
-  EXPECT_EQ(ReadFileBytes(file_), "<?xml version='1.0' encoding='iso-8859-1'?><r>?\xE9</r>");
+  EXPECT_FALSE(document.SaveFile(file_));
+  EXPECT_EQ(ReadFileBytes(file_), kept);
   EXPECT_NE(document.ResultText().find(u"<conversion_loss encoding=\"iso-8859-1\"/>"), std::u16string::npos);
+
+  // UTF-32 is written with its mark, so the file reads back.
+  for (const bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian);
+    const std::u16string text = bigEndian ? u"<?xml version='1.0' encoding='UTF-32BE'?><r>印章</r>"
+                                          : u"<?xml version='1.0' encoding='UTF-32'?><r>印章</r>";
+    ASSERT_TRUE(document.SetDocumentText(text));
+    ASSERT_TRUE(document.SaveFile(file_));
+    EXPECT_TRUE(ReadFileBytes(file_).starts_with(bigEndian ? std::string("\0\0\xFE\xFF", 4)
+                                                           : std::string("\xFF\xFE\0\0", 4)));
+    XmlDocument again;
+    ASSERT_TRUE(again.LoadFile(file_));
+    EXPECT_EQ(again.ByteOrderMark(), bigEndian ? XmlByteOrderMark::Utf32Be : XmlByteOrderMark::Utf32Le);
+    EXPECT_EQ(again.DocumentText(), text);
+    ASSERT_TRUE(again.SaveFile(file_));
+    XmlDocument third;
+    ASSERT_TRUE(third.LoadFile(file_));
+    EXPECT_EQ(third.DocumentText(), text);
+  }
 
   // An encoding nobody knows is not guessed at: nothing is written.
   ASSERT_TRUE(document.SetDocumentText(u"<?xml version='1.0' encoding='x-nonesuch'?><r/>"));

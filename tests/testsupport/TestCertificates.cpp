@@ -1,5 +1,6 @@
 #include "tests/testsupport/TestCertificates.h"
 
+#include <openssl/cms.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -126,6 +127,7 @@ TestIdentity Make(const TestCertificateOptions& options, X509* issuerCertificate
   AddNameEntry(subject, "O", options.organization);
   AddNameEntry(subject, "OU", options.organizationalUnit);
   AddNameEntry(subject, "CN", options.commonName);
+  for (const std::string& serialNumber : options.subjectSerialNumbers) AddNameEntry(subject, "serialNumber", serialNumber);
   X509_set_issuer_name(certificate.get(),
                        issuerCertificate != nullptr ? X509_get_subject_name(issuerCertificate) : subject);
   Check(X509_set_pubkey(certificate.get(), key.get()) == 1, "public key");
@@ -138,6 +140,9 @@ TestIdentity Make(const TestCertificateOptions& options, X509* issuerCertificate
                             : "critical,digitalSignature,nonRepudiation");
   AddExtension(certificate.get(), issuerForExtensions, NID_subject_key_identifier, "hash");
   AddExtension(certificate.get(), issuerForExtensions, NID_authority_key_identifier, "keyid:always");
+  if (!options.extendedKeyUsage.empty()) {
+    AddExtension(certificate.get(), issuerForExtensions, NID_ext_key_usage, options.extendedKeyUsage);
+  }
   if (!options.email.empty()) {
     AddExtension(certificate.get(), issuerForExtensions, NID_subject_alt_name, "email:" + options.email);
   }
@@ -170,6 +175,20 @@ TestIdentity MakeIssuedForTesting(const TestIdentity& issuer, const TestCertific
   X509Ptr issuerCertificate = ReadCertificate(issuer.certificateDer);
   KeyPtr issuerKey = ReadKey(issuer.privateKeyPem);
   return Make(options, issuerCertificate.get(), issuerKey.get());
+}
+
+std::vector<std::uint8_t> SignMessageForTesting(const TestIdentity& signer, std::string_view data, MessageData form,
+                                                bool withCertificate) {
+  X509Ptr certificate = ReadCertificate(signer.certificateDer);
+  KeyPtr key = ReadKey(signer.privateKeyPem);
+  BioPtr input(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())));
+  unsigned int flags = CMS_BINARY | CMS_NOSMIMECAP;
+  if (form == MessageData::Detached) flags |= CMS_DETACHED;
+  if (!withCertificate) flags |= CMS_NOCERTS;
+  std::unique_ptr<CMS_ContentInfo, Deleter<CMS_ContentInfo_free>> cms(
+      CMS_sign(certificate.get(), key.get(), nullptr, input.get(), flags));
+  Check(cms != nullptr, "signing the message");
+  return Der(cms.get(), i2d_CMS_ContentInfo);
 }
 
 std::vector<std::uint8_t> MakeRevocationListForTesting(const TestIdentity& issuer,

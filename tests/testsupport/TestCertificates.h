@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sealrun::testing {
@@ -22,6 +23,8 @@ struct TestCertificateOptions {
   std::string organizationalUnit;
   std::string country = "CN";
   std::string email;                                // goes into the alternative name when not empty
+  std::vector<std::string> subjectSerialNumbers;    // serialNumber attributes of the subject, in order
+  std::string extendedKeyUsage;                     // e.g. "critical,timeStamping"; empty: none
   std::uint64_t serial = 0x1001;
   // Validity relative to now, in seconds (negative: in the past).
   std::int64_t notBeforeOffset = -3600;
@@ -43,6 +46,12 @@ TestIdentity MakeIssuedForTesting(const TestIdentity& issuer, const TestCertific
 std::vector<std::uint8_t> MakeRevocationListForTesting(const TestIdentity& issuer,
                                                        const std::vector<std::uint64_t>& revokedSerials,
                                                        std::int64_t nextUpdateOffset = 30LL * 24 * 3600);
+
+// A CMS SignedData (SHA-256, the signer's certificate carried unless `withCertificate` is false) over the
+// data, the data inside it (attached) or not, as DER.
+enum class MessageData { Attached, Detached };
+std::vector<std::uint8_t> SignMessageForTesting(const TestIdentity& signer, std::string_view data, MessageData form,
+                                                bool withCertificate = true);
 
 // One identity per process, made on first use: the default options.
 const TestIdentity& SharedTestIdentity();

@@ -11,6 +11,7 @@
 #include "verify/BatchTexts.h"
 #include "verify/CBatchVerify.h"
 #include "verify/CCBatchDel.h"
+#include "verify/RemovalResult.h"
 
 namespace sealrun::verify::testing {
 namespace {
@@ -58,7 +59,7 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
     closeEnabledWhenShown = dialog.IsCloseCommandEnabled();
     dialog.ChildAs<ui::Button>(ui::kIdOk)->Click();
   });
-  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0, {}, {}});
   const sealrun::testing::ScopedEnv debug("SEALRUN_DEBUG", "1");
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
@@ -88,10 +89,27 @@ TEST_F(BatchDialogs, VerificationRunWritesResultsCountsFailedFilesAndWaitsForThe
 
 TEST_F(BatchDialogs, AnEmptyListVerifiesNothingAndSaysSo) {
   user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
-  CBatchVerify dialog(VerifyRunInputs{engine_, {}, config::SealForm::SignatureField, &failed_, &list_, 0});
+  CBatchVerify dialog(VerifyRunInputs{engine_, {}, config::SealForm::SignatureField, &failed_, &list_, 0, {}, {}});
   EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
   EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 0, 0));
   EXPECT_TRUE(failed_.empty());
+}
+
+TEST_F(BatchDialogs, VerificationJudgesSignersWithTheSettingsAndTheModuleFolderItIsHanded) {
+  // Signed with the test's own self-signed certificate; the module folder has no root installed.
+  const auto signedFile = Base("self-signed.pdf");
+  ASSERT_EQ(Seal(signedFile, Form::SignatureField), 0);
+  Fill({signedFile});
+  for (const bool validate : {false, true}) {
+    user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
+    VerifyRunInputs inputs{engine_, files_, config::SealForm::SignatureField, &failed_, &list_, 0, {}, {}};
+    inputs.settings.validateCertificate = validate;
+    inputs.moduleFolder = temp_ / "module";
+    CBatchVerify dialog(std::move(inputs));
+    EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+    EXPECT_EQ(list_.ItemText(0, kRemarkColumn), validate ? u"印章总数:1 有效:0 失效:1" : u"印章总数:1 有效:1 失效:0");
+    EXPECT_EQ(failed_, validate ? std::vector<int>{0} : std::vector<int>{});
+  }
 }
 
 TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
@@ -113,7 +131,7 @@ TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
   inputs.list = &list_;
   inputs.checkKey = [&](std::u16string_view pin) {
     pinsTried.emplace_back(pin);
-    return KeyCheck{pin == u"123456" ? 0 : 3, std::u16string(kOwnSerial)};
+    return KeyCheck{pin == u"123456" ? 0 : 3, std::u16string(kOwnSerial), std::nullopt};
   };
   inputs.resultSummary = &summaryStore;
 
@@ -140,6 +158,10 @@ TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
   EXPECT_EQ(pinsTried, (std::vector<std::u16string>{u"000000", u"123456"}));
   EXPECT_EQ(failedAfterWrongPin, std::vector<int>{9});
   EXPECT_EQ(failed_, (std::vector<int>{1, 2}));  // another key's seal, no seal at all
+  // The row whose latest seal is another key's says so; the others carry no remark.
+  EXPECT_EQ(list_.ItemText(0, kRemarkColumn), u"");
+  EXPECT_EQ(list_.ItemText(1, kRemarkColumn), kNotTheKeysSealText);
+  EXPECT_EQ(list_.ItemText(2, kRemarkColumn), u"");
   EXPECT_NE(Bytes(own), ownBefore);
   const std::u16string summary = u"批量撤章结束\r\n共有文档：3份\r\n撤章失败：2份\r\n撤章成功：1份\r\n";
   EXPECT_EQ(summaryStore, summary);
@@ -156,7 +178,7 @@ TEST_F(BatchDialogs, RemovalIsRefusedWhenTheKeyHasNoSerialOrNoOneCheckedThePin) 
   ASSERT_EQ(Seal(sealed, Form::SignatureField), 0);
   Fill({sealed});
   const std::string before = Bytes(sealed);
-  for (const KeyCheck& answer : {KeyCheck{0, u""}, KeyCheck{-1, std::u16string(kOwnSerial)}}) {
+  for (const KeyCheck& answer : {KeyCheck{0, u"", std::nullopt}, KeyCheck{-1, std::u16string(kOwnSerial), std::nullopt}}) {
     RemoveRunInputs inputs;
     inputs.engine = engine_;
     inputs.files = files_;

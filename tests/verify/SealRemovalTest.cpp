@@ -13,10 +13,15 @@
 namespace sealrun::verify::testing {
 namespace {
 
+// The key of the tests: its serial, and the certificate the seals' signatures are made with.
+SealOwner Owner(std::u16string_view serial = kOwnSerial) {
+  return {std::u16string(serial), *platform::crypto::Certificate::FromDer(sealrun::testing::SharedTestIdentity().certificateDer)};
+}
+
 class Removal : public SealedFiles {
  protected:
   // The removal's per-document number; the typed reason is kept in last_.
-  int Remove(const std::filesystem::path& path, Form form, std::u16string_view owner = kOwnSerial) {
+  int Remove(const std::filesystem::path& path, Form form, const SealOwner& owner = Owner()) {
     last_ = form == Form::SealAnnotation ? RemoveLatestSealAnnotation(engine_, Wide(path), 0, owner, outcome_)
                                          : RemoveLatestSignatureField(engine_, Wide(path), 0, owner, outcome_);
     return last_.Code();
@@ -78,7 +83,7 @@ TEST_F(Removal, AnotherKeysLatestSealProtectsOlderOwnSeals) {
   list.InsertRow(0, u"protected.pdf");
   const RowOutcome outcome{failed_, &list};
   const std::string before = Bytes(path);
-  const RemovalResult result = RemoveLatestSealAnnotation(engine_, Wide(path), 0, kOwnSerial, outcome);
+  const RemovalResult result = RemoveLatestSealAnnotation(engine_, Wide(path), 0, Owner(), outcome);
   EXPECT_EQ(result.Code(), kNothingRemoved);
   ASSERT_FALSE(result.Removed());
   EXPECT_EQ(result.Failure(), RemovalFailure::OtherOwner);
@@ -93,7 +98,7 @@ TEST_F(Removal, AnEmptyKeySerialOwnsNothing) {
   ASSERT_EQ(Seal(path, Form::SignatureField), 0);
   const std::string before = Bytes(path);
   for (const Form form : {Form::SealAnnotation, Form::SignatureField}) {
-    EXPECT_EQ(Remove(path, form, u""), kNothingRemoved);
+    EXPECT_EQ(Remove(path, form, Owner(u"")), kNothingRemoved);
     EXPECT_EQ(last_.Failure(), RemovalFailure::OtherOwner);
   }
   EXPECT_EQ(Bytes(path), before);

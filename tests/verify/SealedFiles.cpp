@@ -5,8 +5,9 @@
 #include "platform/crypto/KeyStore.h"
 #include "platform/fs/Files.h"
 #include "platform/imaging/ImageCodec.h"
+#include "platform/text/Utf.h"
 #include "signing/PlacementCorners.h"
-#include "tests/testsupport/TestCertificates.h"
+#include "support/Base64.h"
 
 namespace sealrun::verify::testing {
 
@@ -21,6 +22,15 @@ std::filesystem::path ScriptPath() { return sealrun::testing::SourceFile("tests/
 
 std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
+std::string Utf16LeBytes(std::u16string_view text) {
+  std::string bytes;
+  for (const char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
 void SealedFiles::SetUpTestSuite() {
   if (engine_ == nullptr) engine_ = external::StartEngine().release();
   const auto& identity = sealrun::testing::SharedTestIdentity();
@@ -31,6 +41,7 @@ void SealedFiles::TearDownTestSuite() { external::EngineHandle(std::exchange(eng
 
 void SealedFiles::SetUp() {
   ASSERT_NE(engine_, nullptr);
+  fieldCertificate_ = sealrun::testing::SharedTestIdentity().certificateDer;
   auto picture = platform::imaging::Image::Create(kPictureWidth, kPictureHeight, 24);
   ASSERT_TRUE(picture.has_value());
   for (int y = 0; y < kPictureHeight; ++y)
@@ -56,9 +67,11 @@ std::filesystem::path SealedFiles::Base(const std::string& name, int pages) {
   return out;
 }
 
-std::filesystem::path SealedFiles::Tamper(const std::string& edit, const std::filesystem::path& source) {
+std::filesystem::path SealedFiles::Tamper(const std::string& edit, const std::filesystem::path& source,
+                                          const std::string& argument) {
   const auto out = temp_ / (source.stem().string() + "-" + edit + ".pdf");
-  const ToolRun run = RunTool("/usr/bin/python3 " + Quote(ScriptPath()) + " " + edit + " " + Quote(source) + " " + Quote(out));
+  const ToolRun run = RunTool("/usr/bin/python3 " + Quote(ScriptPath()) + " " + edit + " " + Quote(source) + " " +
+                              Quote(out) + (argument.empty() ? "" : " " + sealrun::testing::ShellQuote(argument)));
   EXPECT_EQ(run.exitCode, 0) << edit << ": " << run.output;
   return out;
 }
@@ -82,12 +95,32 @@ int SealedFiles::Seal(const std::filesystem::path& path, Form form, std::u16stri
   inputs.keySerial = std::u16string(serial);
   inputs.ipAddress = u"192.0.2.7";
   inputs.signatureMode = config::SignatureMode(u"0");  // the records carry the fingerprint
-  inputs.certificate = sealrun::testing::SharedTestIdentity().certificateDer;
+  inputs.certificate = fieldCertificate_;
+  inputs.signSealMessage = messageSigner_;
   inputs.signerName = u"Sealrun Test Signer";
   const signing::StampResult result = form == Form::SealAnnotation
                                           ? signing::StampSealAnnotation(inputs, Wide(path), u"123456")
                                           : signing::StampSignatureField(inputs, Wide(path), u"123456");
   return result.Code();
+}
+
+void SealedFiles::SignFieldsWith(const sealrun::testing::TestIdentity& identity) {
+  ASSERT_TRUE(platform::crypto::KeyStore::Instance().ImportPkcs12(identity.pkcs12, identity.password).Ok());
+  fieldCertificate_ = identity.certificateDer;
+}
+
+void SealedFiles::SignMessagesWith(const sealrun::testing::TestIdentity& signer, sealrun::testing::MessageData form,
+                                   Encoding encoding, const sealrun::testing::TestIdentity* named,
+                                   bool carriesCertificate) {
+  const sealrun::testing::TestIdentity* certificate = named != nullptr ? named : &signer;
+  messageSigner_ = [&signer, certificate, form, encoding, carriesCertificate](
+                       std::u16string_view fingerprint, std::u16string_view, std::u16string& certificateText) {
+    certificateText = platform::text::Utf8ToUtf16(certificate->certificatePem);
+    const std::string data =
+        encoding == Encoding::Utf8 ? platform::text::Utf16ToUtf8(fingerprint) : Utf16LeBytes(fingerprint);
+    const auto der = sealrun::testing::SignMessageForTesting(signer, data, form, carriesCertificate);
+    return platform::text::Widen(support::Base64Encode(der));
+  };
 }
 
 std::string SealedFiles::Bytes(const std::filesystem::path& path) {

@@ -11,6 +11,7 @@
 #include "external/QpHandles.h"
 #include "signing/SealStamp.h"
 #include "tests/testsupport/TempDir.h"
+#include "tests/testsupport/TestCertificates.h"
 #include "tests/testsupport/ToolRun.h"
 #include "verify/RowOutcome.h"
 
@@ -20,6 +21,10 @@ inline constexpr char16_t kOwnSerial[] = u"ZQ-DEMO-0001";
 inline constexpr char16_t kOtherSerial[] = u"ZQ-OTHER-0042";
 
 enum class Form { SealAnnotation, SignatureField };
+// How a signed message's data holds the fingerprint.
+enum class Encoding { Utf8, Utf16Le };
+
+std::string Utf16LeBytes(std::u16string_view text);
 
 using external::DocumentHandle;
 using external::LoadPage;
@@ -37,11 +42,22 @@ class SealedFiles : public ::testing::Test {
 
   // A fresh base file of `pages` pages (page text, a shared font, an ordinary note on page 1).
   std::filesystem::path Base(const std::string& name, int pages = 1);
-  // A copy of `source` changed by a tamper.py edit ("add-annot", "flip-content", ...).
-  std::filesystem::path Tamper(const std::string& edit, const std::filesystem::path& source);
+  // A copy of `source` changed by a tamper.py edit ("add-annot", "flip-content", ...; "set-record" takes the
+  // encoded record as its argument).
+  std::filesystem::path Tamper(const std::string& edit, const std::filesystem::path& source,
+                               const std::string& argument = "");
   std::filesystem::path Copy(const std::filesystem::path& source, const std::string& name);
   // Stamps the file in place with a seal of the key `serial` on page `pageIndex`; the stamping's result.
   int Seal(const std::filesystem::path& path, Form form, std::u16string_view serial = kOwnSerial, int pageIndex = 0);
+  // Signature fields are signed with this identity from now on (its key goes into the key store); the shared
+  // test identity until then.
+  void SignFieldsWith(const sealrun::testing::TestIdentity& identity);
+  // Seal annotations get a signed message from now on: made by `signer` over the fingerprint (as UTF-8 or
+  // UTF-16LE), with /certContext naming `named` (the signer when null); none until then.
+  void SignMessagesWith(const sealrun::testing::TestIdentity& signer,
+                        sealrun::testing::MessageData form = sealrun::testing::MessageData::Attached,
+                        Encoding encoding = Encoding::Utf8, const sealrun::testing::TestIdentity* named = nullptr,
+                        bool carriesCertificate = true);
 
   static std::u16string Wide(const std::filesystem::path& path) { return path.u16string(); }
   static std::string Bytes(const std::filesystem::path& path);
@@ -50,9 +66,12 @@ class SealedFiles : public ::testing::Test {
   sealrun::testing::TempDir temp_;
   std::vector<int> failed_;
   RowOutcome outcome_{failed_, nullptr};
+  // The seal annotations' signed message; none unless a test sets one.
+  signing::SealMessageSigner messageSigner_;
 
  private:
   std::vector<std::uint8_t> picture_;
+  std::vector<std::uint8_t> fieldCertificate_;
   signing::SealTemplate record_;
 };
 

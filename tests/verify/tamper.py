@@ -7,6 +7,7 @@ an incremental update written here by hand, so everything the sealing wrote stay
 usage: tamper.py base OUT PAGES
        tamper.py EDIT IN OUT      (EDIT: see EDITS below, or flip-content, encrypt-with-empty-part,
                                    spoil-empty-part)
+       tamper.py set-record IN OUT ENCODED
 """
 import re
 import sys
@@ -183,6 +184,19 @@ def damage_record(pdf):
     return [seal] if not seal.Info.is_indirect else [seal.Info]
 
 
+def set_record(encoded):
+    """The newest seal annotation's record replaced by the given encoded record, as the system stores one."""
+    def edit(pdf):
+        seals = [a for page in pdf.pages for a in page.obj.get("/Annots", Array())
+                 if a.get("/Subtype") == Name("/Brasmoor:AddSeal") and "/Info" in a]
+        seal = max(seals, key=lambda a: a.objgen[0])
+        stream = pdf.make_indirect(pikepdf.Stream(pdf, encoded.encode("ascii") + b"\0"))
+        stream.strLen = len(encoded)
+        seal.Info.BaseInfo = stream
+        return [stream, seal] if not seal.Info.is_indirect else [stream, seal.Info]
+    return edit
+
+
 EDITS = {
     "add-annot": add_annotation,
     "remove-annot": remove_annotation,
@@ -204,5 +218,7 @@ if __name__ == "__main__":
         encrypt_with_empty_part(sys.argv[2], sys.argv[3])
     elif sys.argv[1] == "spoil-empty-part":
         spoil_empty_part(sys.argv[2], sys.argv[3])
+    elif sys.argv[1] == "set-record":
+        append_update(sys.argv[2], sys.argv[3], set_record(sys.argv[4]))
     else:
         append_update(sys.argv[2], sys.argv[3], EDITS[sys.argv[1]])

@@ -71,6 +71,15 @@ TEST_F(ResultLogTest, ExportWritesTheRowsInTheAnsiCodePageAndReplacesAnOldFile) 
 
   backend_->QueueSaveFileAnswer(std::nullopt);
   EXPECT_EQ(ExportLog(list_), ExportResult::Cancelled);
+
+  // Saved through a symbolic link: the link stays and the file it names gets the log.
+  const auto link = temp_ / "latest-log.txt";
+  std::filesystem::create_symlink(target, link);
+  sealrun::testing::WriteFileBytes(target, "old");
+  backend_->QueueSaveFileAnswer(platform::fs::PathToUtf16(link));
+  EXPECT_EQ(ExportLog(list_), ExportResult::Written);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(sealrun::testing::ReadFileBytes(target), expected);
 }
 
 TEST_F(ResultLogTest, NoExportWithoutARemarkInTheFirstRow) {

@@ -116,6 +116,13 @@ TEST(CertificateTest, NamesInEachStyle) {
   EXPECT_EQ(certificate.NameAttribute(NameOf::Subject, "L"), u"");
   EXPECT_EQ(certificate.NameAttribute(NameOf::Subject, "no such attribute"), u"");
   EXPECT_TRUE(certificate.IsSelfIssued());
+
+  // An attribute a name repeats gives every value, in order.
+  options.subjectSerialNumbers = {"ZQ-0001", "ZQ-0002"};
+  const Certificate serials = Parse(MakeSelfSignedForTesting(options).certificateDer);
+  EXPECT_EQ(serials.NameAttributes(NameOf::Subject, "serialNumber"), (std::vector<std::u16string>{u"ZQ-0001", u"ZQ-0002"}));
+  EXPECT_EQ(serials.NameAttribute(NameOf::Subject, "2.5.4.5"), u"ZQ-0001");
+  EXPECT_TRUE(certificate.NameAttributes(NameOf::Subject, "serialNumber").empty());
 }
 
 TEST(CertificateTest, SimpleDisplayNameFallsBackInOrder) {

@@ -264,5 +264,50 @@ TEST_F(CmsTest, InteroperatesWithTheOpensslTool) {
   EXPECT_FALSE(CmsVerify(noAttributes, {joined}).Valid());
 }
 
+// Messages made by another system: the data inside the SignedData (attached), or a signer certificate kept
+// beside the message rather than in it.
+TEST_F(CmsTest, AttachedDataIsReadBackAndALeftOutSignerIsFoundAmongKnownCertificates) {
+  ASSERT_TRUE(testutil::HaveOpensslTool()) << "openssl command line not available (scripts/setup installs it)";
+  sealrun::testing::TempDir dir;
+  const auto& identity = SharedTestIdentity();
+  sealrun::testing::WriteFileBytes(dir / "key.pem", identity.privateKeyPem);
+  sealrun::testing::WriteFileBytes(dir / "cert.pem", identity.certificatePem);
+  sealrun::testing::WriteFileBytes(dir / "data.txt", "FINGERPRINT-0123");
+  const std::string sign = "openssl cms -sign -binary -outform DER -signer " + (dir / "cert.pem").string() + " -inkey " +
+                           (dir / "key.pem").string() + " -in " + (dir / "data.txt").string();
+  ASSERT_TRUE(testutil::Run(sign + " -nodetach -out " + (dir / "attached.der").string()));
+  ASSERT_TRUE(testutil::Run(sign + " -out " + (dir / "detached.der").string()));
+  ASSERT_TRUE(testutil::Run(sign + " -nodetach -nocerts -out " + (dir / "nocerts.der").string()));
+  const Bytes attached = testutil::ReadBytes(dir / "attached.der");
+  const Bytes detached = testutil::ReadBytes(dir / "detached.der");
+  const Bytes noCertificates = testutil::ReadBytes(dir / "nocerts.der");
+
+  const std::optional<Bytes> carried = CmsEncapsulatedContent(attached);
+  ASSERT_TRUE(carried.has_value());
+  EXPECT_EQ(std::string(AsChars(*carried)), "FINGERPRINT-0123");
+  EXPECT_TRUE(CmsVerify(attached, {ByteView(*carried)}).Valid());
+  EXPECT_FALSE(CmsEncapsulatedContent(detached).has_value());
+  EXPECT_FALSE(CmsEncapsulatedContent(AsBytes("not a SignedData")).has_value());
+  EXPECT_TRUE(CmsVerify(detached, {AsBytes("FINGERPRINT-0123")}).Valid());
+
+  const std::optional<Bytes> data = CmsEncapsulatedContent(noCertificates);
+  ASSERT_TRUE(data.has_value());
+  const CmsVerifyResult alone = CmsVerify(noCertificates, {ByteView(*data)});
+  EXPECT_FALSE(alone.Valid()) << "no certificate to check the signature with";
+  EXPECT_FALSE(alone.signer.has_value());
+  const Certificate kept = *Certificate::FromDer(identity.certificateDer);
+  TestCertificateOptions strangerOptions;
+  strangerOptions.commonName = "Stranger";
+  strangerOptions.freshKey = true;
+  const Certificate stranger = *Certificate::FromDer(MakeSelfSignedForTesting(strangerOptions).certificateDer);
+  const ByteView content[] = {ByteView(*data)};
+  const CmsVerifyResult withKept = CmsVerify(noCertificates, content, std::span<const Certificate>(&kept, 1));
+  EXPECT_TRUE(withKept.Valid()) << withKept.problem;
+  ASSERT_TRUE(withKept.signer.has_value());
+  EXPECT_TRUE(*withKept.signer == kept);
+  EXPECT_TRUE(withKept.certificates.empty()) << "only what the message carries is listed";
+  EXPECT_FALSE(CmsVerify(noCertificates, content, std::span<const Certificate>(&stranger, 1)).Valid());
+}
+
 }  // namespace
 }  // namespace sealrun::platform::crypto

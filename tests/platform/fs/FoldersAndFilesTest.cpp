@@ -74,6 +74,40 @@ TEST(Files, AtomicReplacementKeepsTheModeAndLeavesNoTemporaryFile) {
   EXPECT_EQ(ReadFile(path), std::string("new\0content", 11));
 }
 
+TEST(Files, ReplacingThroughASymbolicLinkKeepsTheLinkAndReplacesItsTarget) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "real");
+  const auto target = dir / "real" / "settings.dll";
+  WriteFileBytes(target, "old");
+  ::chmod(target.c_str(), 0640);
+  // A link to a link, the inner one relative to its own folder.
+  std::filesystem::create_symlink("real/settings.dll", dir / "inner.dll");
+  std::filesystem::create_symlink(dir / "inner.dll", dir / "outer.dll");
+
+  ASSERT_TRUE(ReplaceFileAtomically(dir / "outer.dll", "new"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "outer.dll"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "inner.dll"));
+  EXPECT_EQ(ReadFileBytes(target), "new");
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  // The new content was written beside the target, which is the only file of its folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "real"), std::filesystem::directory_iterator()), 1);
+
+  // A link whose target does not exist yet gets it, still as a link.
+  std::filesystem::create_symlink("real/new.dll", dir / "dangling.dll");
+  ASSERT_TRUE(ReplaceFileAtomically(dir / "dangling.dll", "made"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.dll"));
+  EXPECT_EQ(ReadFileBytes(dir / "real" / "new.dll"), "made");
+
+  // A loop of links is refused, and both links stay.
+  std::filesystem::create_symlink("b.dll", dir / "a.dll");
+  std::filesystem::create_symlink("a.dll", dir / "b.dll");
+  EXPECT_FALSE(ReplaceFileAtomically(dir / "a.dll", "x"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "a.dll"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "b.dll"));
+}
+
 TEST(Files, FailuresAreReportedAndChangeNothing) {
   TempDir dir;
   EXPECT_FALSE(ReadFile(dir / "missing").has_value());
