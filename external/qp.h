@@ -314,6 +314,7 @@ typedef struct qp_walk_item_s {
   int depth;                   // 0: the walked object; its entries and elements 1, theirs 2, ...; the target of
                                // a followed reference has the reference's depth
   const char* key;             // an entry of a dictionary: its key (name bytes, zero-terminated); null otherwise
+  size_t key_length;           // the key's length in bytes
   const unsigned char* bytes;  // string bytes, name bytes (zero-terminated), a piece of stream data
   size_t length;
   int hex;                     // string: stored in hex form

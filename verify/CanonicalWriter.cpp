@@ -65,7 +65,7 @@ int CanonicalWriter::OnValue(const qp_walk_item& item) {
   if (!frames_.empty()) {
     Frame& frame = frames_.back();
     if (frame.dict) {
-      digest_.WriteName(item.key == nullptr ? std::string_view() : std::string_view(item.key));
+      digest_.WriteName(item.key == nullptr ? std::string_view() : std::string_view(item.key, item.key_length));
       if (StartsRegular(kind)) digest_.Write(" ");
     } else {
       // An element that is a reference writes nothing itself but still ends with a regular character.

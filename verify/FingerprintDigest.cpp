@@ -1,5 +1,6 @@
 #include "verify/FingerprintDigest.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -9,15 +10,28 @@ namespace {
 constexpr std::size_t kPendingLimit = 4096;
 constexpr char kHex[] = "0123456789ABCDEF";
 
-bool IsDelimiterOrSpace(unsigned char byte) {
-  switch (byte) {
-    case 0x00: case '\t': case '\n': case '\f': case '\r': case ' ': case '%': case '(': case ')':
-    case '/': case '<': case '>': case '[': case ']': case '{': case '}':
-      return true;
-    default:
-      return false;
+// Bytes a name writes as #xx: white space and delimiters.
+constexpr std::array<bool, 256> kNameEscapes = [] {
+  std::array<bool, 256> escapes{};
+  for (const unsigned char byte : {'\0', '\t', '\n', '\f', '\r', ' ', '%', '(', ')', '/', '<', '>', '[', ']', '{', '}'}) {
+    escapes[byte] = true;
   }
-}
+  return escapes;
+}();
+
+// Bytes a literal string writes with a backslash, and the letter after it (0: written as they are).
+constexpr std::array<char, 256> kStringEscapes = [] {
+  std::array<char, 256> escapes{};
+  escapes['\b'] = 'b';
+  escapes['\t'] = 't';
+  escapes['\n'] = 'n';
+  escapes['\f'] = 'f';
+  escapes['\r'] = 'r';
+  escapes['('] = '(';
+  escapes[')'] = ')';
+  escapes['\\'] = '\\';
+  return escapes;
+}();
 
 }  // namespace
 
@@ -43,17 +57,19 @@ void FingerprintDigest::Flush() {
   pending_.clear();
 }
 
+// Runs of bytes written as they are go in one append each.
 void FingerprintDigest::WriteName(std::string_view name) {
   pending_.push_back('/');
-  for (const char byte : name) {
-    const auto value = static_cast<unsigned char>(byte);
-    if (IsDelimiterOrSpace(value)) {
-      const char escaped[3] = {'#', kHex[value >> 4], kHex[value & 0x0F]};
-      pending_.append(escaped, 3);
-    } else {
-      pending_.push_back(byte);
-    }
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto value = static_cast<unsigned char>(name[i]);
+    if (!kNameEscapes[value]) continue;
+    pending_.append(name.data() + run, i - run);
+    const char escaped[3] = {'#', kHex[value >> 4], kHex[value & 0x0F]};
+    pending_.append(escaped, 3);
+    run = i + 1;
   }
+  pending_.append(name.data() + run, name.size() - run);
   if (pending_.size() >= kPendingLimit) Flush();
 }
 
@@ -70,21 +86,19 @@ void FingerprintDigest::WriteString(std::string_view bytes, StringForm form) {
     return;
   }
   pending_.push_back('(');
-  for (const char byte : bytes) {
-    switch (byte) {
-      case '\b': pending_.append("\\b"); break;
-      case '\t': pending_.append("\\t"); break;
-      case '\n': pending_.append("\\n"); break;
-      case '\f': pending_.append("\\f"); break;
-      case '\r': pending_.append("\\r"); break;
-      case '(': pending_.append("\\("); break;
-      case ')': pending_.append("\\)"); break;
-      case '\\': pending_.append("\\\\"); break;
-      default: pending_.push_back(byte); break;
-    }
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char letter = kStringEscapes[static_cast<unsigned char>(bytes[i])];
+    if (letter == 0) continue;
+    pending_.append(bytes.data() + run, i - run);
+    const char escaped[2] = {'\\', letter};
+    pending_.append(escaped, 2);
+    run = i + 1;
     if (pending_.size() >= kPendingLimit) Flush();
   }
+  pending_.append(bytes.data() + run, bytes.size() - run);
   pending_.push_back(')');
+  if (pending_.size() >= kPendingLimit) Flush();
 }
 
 void FingerprintDigest::WriteReal(double value) {

@@ -41,6 +41,12 @@ struct MatchedSource {
   int root = -1;  // the node of the walked value
 };
 
+// The key an item is reported under: none (text null) outside a dictionary.
+struct Key {
+  const char* text = nullptr;
+  std::size_t length = 0;
+};
+
 class Walker {
  public:
   Walker(qp_document document, qp_walk_callback callback, void* context)
@@ -48,25 +54,25 @@ class Walker {
 
   void Walk(pdf_obj* object) {
     if (pdf_is_indirect(ctx_, object)) {
-      WalkTarget(object, 0, nullptr);
+      WalkTarget(object, 0, Key{});
       return;
     }
     pdf_document* doc = pdf_get_bound_document(ctx_, object);
     const int parent = pdf_obj_parent_num(ctx_, object);
     const bool container = pdf_is_dict(ctx_, object) || pdf_is_array(ctx_, object);
     if (!container || doc == nullptr || parent <= 0) {
-      EmitRoot(object, 0, nullptr, nullptr, 0, [](MatchedSource&) { return false; });
+      EmitRoot(object, 0, Key{}, nullptr, 0, [](MatchedSource&) { return false; });
       return;
     }
     const ObjHolder parentValue(Mu(ctx_, [&] { return pdf_load_object(ctx_, doc, parent); }), ObjDrop{ctx_});
     const WalkingScope scope(*this, doc, parent);
     if (parentValue.get() == object) {
       const bool stream = Mu(ctx_, [&] { return pdf_obj_num_is_stream(ctx_, doc, parent); }) != 0;
-      WalkWhole(doc, parent, object, stream, 0, nullptr);
+      WalkWhole(doc, parent, object, stream, 0, Key{});
       return;
     }
     // A direct dictionary or array inside another object: its source is found inside that object's.
-    EmitRoot(object, 0, nullptr, nullptr, 0, [&](MatchedSource& source) {
+    EmitRoot(object, 0, Key{}, nullptr, 0, [&](MatchedSource& source) {
       source.tree = Sources(doc).Load(parent);
       if (source.tree == nullptr) return false;
       source.engine.assign(source.tree->Nodes().size(), nullptr);
@@ -107,11 +113,12 @@ class Walker {
     return answer;
   }
 
-  static qp_walk_item Item(int kind, int depth, const char* key) {
+  static qp_walk_item Item(int kind, int depth, Key key) {
     qp_walk_item item{};
     item.kind = kind;
     item.depth = depth;
-    item.key = key;
+    item.key = key.text;
+    item.key_length = key.length;
     return item;
   }
 
@@ -121,7 +128,7 @@ class Walker {
 
   // The object a reference points to, through references to references as the engine resolves them (a
   // missing object, or a chain longer than the engine follows, reads as null).
-  void WalkTarget(pdf_obj* reference, int depth, const char* key) {
+  void WalkTarget(pdf_obj* reference, int depth, Key key) {
     CheckDepth(depth);
     pdf_document* doc = nullptr;
     int number = 0;
@@ -153,7 +160,7 @@ class Walker {
     WalkWhole(doc, number, value.get(), stream, depth, key);
   }
 
-  void WalkWhole(pdf_document* doc, int number, pdf_obj* value, bool stream, int depth, const char* key) {
+  void WalkWhole(pdf_document* doc, int number, pdf_obj* value, bool stream, int depth, Key key) {
     EmitRoot(value, depth, key, stream ? doc : nullptr, number, [&](MatchedSource& source) {
       source.tree = Sources(doc).Load(number);
       if (source.tree == nullptr) return false;
@@ -165,7 +172,7 @@ class Walker {
 
   // The walked value: a container is announced before its source is read, so a caller that skips its
   // entries costs no reading at all. streamDoc: the document of a stream object (its data follows).
-  void EmitRoot(pdf_obj* value, int depth, const char* key, pdf_document* streamDoc, int number,
+  void EmitRoot(pdf_obj* value, int depth, Key key, pdf_document* streamDoc, int number,
                 const std::function<bool(MatchedSource&)>& findSource) {
     CheckDepth(depth);
     const bool dict = pdf_is_dict(ctx_, value) != 0;
@@ -209,7 +216,7 @@ class Walker {
   // A stream of an unencrypted file whose /Length ends where "endstream" begins is read straight from the file:
   // exactly the bytes the engine's stream gives then, without its copies. False, with nothing reported, for
   // any other stream.
-  bool EmitFileData(pdf_document* doc, int number, pdf_obj* dict, int depth, const char* key) {
+  bool EmitFileData(pdf_document* doc, int number, pdf_obj* dict, int depth, Key key) {
     if (doc->crypt != nullptr) return false;
     std::int64_t start = 0;
     int length = 0;
@@ -228,14 +235,14 @@ class Walker {
     if (got < 0 || !EndstreamFollows(std::string_view(reinterpret_cast<const char*>(after), static_cast<std::size_t>(got)))) {
       return false;
     }
-    if (pieceBuffer_.empty()) pieceBuffer_.resize(kPieceSize);
+    unsigned char* buffer = Sources(doc).DataBuffer(kPieceSize);
     for (std::int64_t at = start; at < end;) {
       const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kPieceSize, end - at));
-      if (ReadFileAt(doc->file, at, pieceBuffer_.data(), wanted) != static_cast<std::int64_t>(wanted)) {
+      if (ReadFileAt(doc->file, at, buffer, wanted) != static_cast<std::int64_t>(wanted)) {
         Fail(QP_ERR_ENGINE, "stream data cannot be read in full");
       }
       qp_walk_item piece = Item(QP_ITEM_STREAM_DATA, depth, key);
-      piece.bytes = pieceBuffer_.data();
+      piece.bytes = buffer;
       piece.length = wanted;
       Report(piece);
       at += static_cast<std::int64_t>(wanted);
@@ -255,7 +262,7 @@ class Walker {
 
   // Stored bytes as qp_cos_stream_raw_to_buffer gives them, piece by piece straight from the engine's
   // stream buffer; a stream that cannot be read in full fails the walk.
-  void EmitData(pdf_document* doc, int number, int depth, const char* key) {
+  void EmitData(pdf_document* doc, int number, int depth, Key key) {
     const std::unique_ptr<fz_stream, StreamDrop> data(Mu(ctx_, [&] {
       // A stream made or changed since opening lives in memory.
       fz_buffer* inMemory = pdf_get_xref_entry_no_null(ctx_, doc, number)->stm_buf;
@@ -399,13 +406,17 @@ class Walker {
     const SourceNode& here = tree.Nodes()[node];
     int child = node + 1;
     for (std::uint32_t k = 0; k < here.count; ++k) {
-      const char* key = here.kind == SourceKind::Dict ? tree.Text(tree.Nodes()[child].key).c_str() : nullptr;
+      Key key;
+      if (here.kind == SourceKind::Dict) {
+        const std::string& text = tree.Text(tree.Nodes()[child].key);
+        key = Key{text.c_str(), text.size()};
+      }
       EmitSource(source, child, depth + 1, key);
       child += static_cast<int>(tree.Nodes()[child].size);
     }
   }
 
-  void EmitSource(const MatchedSource& source, int node, int depth, const char* key) {
+  void EmitSource(const MatchedSource& source, int node, int depth, Key key) {
     CheckDepth(depth);
     const SourceNode& here = source.tree->Nodes()[node];
     pdf_obj* engine = source.engine[node];
@@ -443,13 +454,22 @@ class Walker {
         Report(item);
         return;
       }
+      case SourceKind::Name: {
+        // Matched: the source's name bytes are the engine's.
+        const std::string& name = source.tree->Text(here.text);
+        qp_walk_item item = Item(QP_ITEM_NAME, depth, key);
+        item.bytes = reinterpret_cast<const unsigned char*>(name.c_str());
+        item.length = name.size();
+        Report(item);
+        return;
+      }
       default:
-        EmitEngine(engine, depth, key);  // names, booleans and null: the engine's value is all there is
+        EmitEngine(engine, depth, key);  // booleans and null: the engine's value is all there is
         return;
     }
   }
 
-  void EmitReference(pdf_obj* reference, int depth, const char* key) {
+  void EmitReference(pdf_obj* reference, int depth, Key key) {
     qp_walk_item item = Item(QP_ITEM_REFERENCE, depth, key);
     item.integer = pdf_to_num(ctx_, reference);
     item.generation = pdf_to_gen(ctx_, reference);
@@ -461,15 +481,16 @@ class Walker {
       for (int i = 0; i < pdf_dict_len(ctx_, container); ++i) {
         pdf_obj* name = pdf_dict_get_key(ctx_, container, i);
         if (!pdf_is_name(ctx_, name)) continue;
-        EmitEngine(pdf_dict_get_val(ctx_, container, i), depth + 1, pdf_to_name(ctx_, name));
+        const char* key = pdf_to_name(ctx_, name);
+        EmitEngine(pdf_dict_get_val(ctx_, container, i), depth + 1, Key{key, std::strlen(key)});
       }
       return;
     }
-    for (int i = 0; i < pdf_array_len(ctx_, container); ++i) EmitEngine(pdf_array_get(ctx_, container, i), depth + 1, nullptr);
+    for (int i = 0; i < pdf_array_len(ctx_, container); ++i) EmitEngine(pdf_array_get(ctx_, container, i), depth + 1, Key{});
   }
 
   // A value as the readers of qp.h see it.
-  void EmitEngine(pdf_obj* value, int depth, const char* key) {
+  void EmitEngine(pdf_obj* value, int depth, Key key) {
     CheckDepth(depth);
     if (pdf_is_indirect(ctx_, value)) {
       EmitReference(value, depth, key);
@@ -511,7 +532,6 @@ class Walker {
   qp_walk_callback callback_;
   void* context_;
   std::unique_ptr<ObjectSources> otherSources_;  // for objects of a document read before the last save
-  std::vector<unsigned char> pieceBuffer_;
   std::vector<std::pair<pdf_document*, int>> walking_;
   int fallbacks_ = 0;
 };

@@ -27,6 +27,13 @@ class ObjectSources {
   // object stream that cannot be decoded, or bytes that do not parse. Shared: it outlives the cache's clearing.
   std::shared_ptr<const SourceTree> Load(int number);
 
+  // A buffer of `size` bytes for stream data read from the file, kept with the document so that walking
+  // stream after stream allocates it once.
+  unsigned char* DataBuffer(std::size_t size) {
+    if (dataBuffer_.size() < size) dataBuffer_.resize(size);
+    return dataBuffer_.data();
+  }
+
  private:
   struct ObjectStream {
     std::vector<unsigned char> bytes;
@@ -47,6 +54,7 @@ class ObjectSources {
   std::size_t decodedBytes_ = 0;
   std::unordered_map<int, std::shared_ptr<const SourceTree>> trees_;  // null: no source that reads
   std::size_t treeNodes_ = 0;
+  std::vector<unsigned char> dataBuffer_;
   std::vector<unsigned char> window_;
   std::int64_t windowStart_ = -1;
   std::size_t windowLength_ = 0;
