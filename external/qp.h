@@ -30,10 +30,17 @@
 //   (0, 90, 180, 270; 360 is 0). A stamp whose rotation equals the page's /Rotate appears upright on
 //   screen; each further 90 degrees turns it a quarter counter-clockwise on screen.
 // - Saving appends one incremental update to the file the document was opened from and replaces the
-//   file atomically (the update is written to a copy beside the file, flushed, and renamed over it
-//   with the original's mode and owner). A failed save leaves the file as it was. After a save the
-//   engine reads the document back from the saved file: load pages and objects again to change it
-//   further (handles taken before the save stay safe to read and release).
+//   file atomically (the update is written to a copy beside the file, created with no wider permissions
+//   than the file's, flushed, and renamed over it with the original's mode and owner). A symbolic link
+//   is followed: the file it names is replaced and the link stays. Before the rename the engine locks the
+//   file against other runs of this engine and checks it is still the file that was read (same file,
+//   size and times) and has no other hard links; otherwise the save fails. A failed save leaves the file
+//   as it was. Copies left beside files by runs that were killed are removed by the next save in their
+//   folder. After a save the engine reads the document back from the saved file: load pages and objects
+//   again to change it further (handles taken before the save stay safe to read and release).
+// - Staged saving (qp_document_set_staged): saves collect in the copy, the document reads from it, and
+//   the file is replaced only by qp_document_commit, so the copy can be checked first; closing the
+//   document without a commit removes the copy and leaves the file as it was.
 // - Text given as UTF-16 is in native byte order (char16_t units).
 
 #include <stddef.h>
@@ -85,8 +92,19 @@ int qp_document_open(qp_engine engine, qp_document* document, const char* utf8Pa
 int qp_document_close(qp_document document);
 // Appends the changes made since opening (or since the last save) as one incremental update.
 // Saving with no changes leaves the file untouched and succeeds. A file whose cross-reference had
-// to be rebuilt on open cannot take an incremental update: it is written out whole (atomically too).
+// to be rebuilt on open cannot take an incremental update: QP_ERR_UNSUPPORTED, the file untouched
+// (writing it out whole would break its signatures and lose its original bytes).
 int qp_document_save(qp_document document);
+// staged 1: the following saves go to a copy beside the file (see Staged saving above); 0: saves
+// replace the file at once (the default). QP_ERR_ARGUMENT while a staged copy waits for its commit.
+int qp_document_set_staged(qp_document document, int staged);
+// The UTF-8 path of the staged copy, with its terminating zero; *length is the buffer's size in and
+// the needed size out (QP_ERR_BUFFER when it is too small). QP_ERR_NOT_FOUND when nothing is staged.
+int qp_document_get_staged_path(qp_document document, char* buffer, int* length);
+// Replaces the file with the staged copy (after the same checks as a save) and ends staging of that
+// copy; succeeds doing nothing when nothing is staged. On failure the copy is removed and the file
+// stays as it was.
+int qp_document_commit(qp_document document);
 // Tells the engine a page was changed. Appearances are never synthesized; kept for callers'
 // symmetry. pageIndex must exist; flags are ignored.
 int qp_document_update_page(qp_document document, int pageIndex, int flags);

@@ -30,6 +30,7 @@ std::string HttpPacketTransport::Exchange(std::string_view url, std::string_view
   net::HttpPostOptions options;
   options.connectTimeout = limits_.connectTimeout;
   options.ioTimeout = limits_.readTimeout;
+  options.totalTimeout = limits_.totalTimeout;
   options.maxAnswerBytes = limits_.maxAnswerBytes;
   net::HttpAnswer answer = net::HttpPost(url, packet, headers, options);
   if (answer.failure != net::HttpFailure::None) {

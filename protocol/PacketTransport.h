@@ -17,10 +17,13 @@ class PacketTransport {
 };
 
 // Time-outs of a real exchange. The system's own request object waits as long as the operating system lets
-// it; here a dead server costs at most the connect time-out, a stalled one the read time-out per read.
+// it; here a dead server costs at most the connect time-out, a stalled one the read time-out, and no server
+// more than the total time-out.
 struct HttpTransportLimits {
   std::chrono::milliseconds connectTimeout{10'000};
   std::chrono::milliseconds readTimeout{30'000};
+  // The whole exchange: a server that trickles its answer is cut off here.
+  std::chrono::milliseconds totalTimeout{60'000};
   // An answer carries a signature and a certificate: a few kilobytes. Anything past this is not an answer.
   std::size_t maxAnswerBytes = 256 * 1024;
 };

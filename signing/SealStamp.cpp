@@ -6,6 +6,7 @@
 
 #include "external/QpHandles.h"
 #include "platform/text/Utf.h"
+#include "signing/SavedCopyCheck.h"
 #include "signing/SignOnline.h"
 #include "verify/Certification.h"
 #include "verify/DocumentFingerprint.h"
@@ -41,6 +42,8 @@ StampResult OpenAndPlace(const StampInputs& inputs, std::u16string_view path, co
   prepared.document = external::OpenDocument(inputs.engine, path);
   if (!prepared.document) return StampFailure::NotOpened;
   qp_document document = prepared.document.get();
+  // Everything is written to a copy first; the copy replaces the file only once its new seal verifies.
+  if (qp_document_set_staged(document, 1) != QP_OK) return StampFailure::EngineFailed;
   for (const Permission needed : {Permission::FillForms, Permission::Modify})
     if (!CheckPermission(document, needed)) return StampResult::Denied(needed);
   // A certified document keeps its certification only through the changes it allows.
@@ -179,10 +182,14 @@ StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view p
   result = WriteSealDictionary(document, annot, info.encoded, certificateText, message);
   if (result != QP_OK) return EngineFailure(result);
 
+  const int sealObject = external::AnnotationObjectNumber(annot);
   page.reset();
   qp_document_update_page(document, pageIndex, 1);
   result = qp_document_save(document);
   if (result != QP_OK) return {StampFailure::NotSaved, result};
+  if (StampResult checked = CheckAndCommitSavedCopy(inputs.engine, document, config::SealForm::SealAnnotation, sealObject);
+      !checked)
+    return checked;
   Report(written, info, pageIndex);
   return {};
 }
@@ -231,8 +238,9 @@ StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view p
 
   StampResult outcome;
   if (inputs.signOnline) {
-    // A server that refuses or fails must not leave a placeholder signature behind in the file.
-    outcome = SignOnlineWithRollback(inputs.signOnline, signature.get(), path);
+    // The placeholder signature and the server's signature go to the staged copy only: a server that refuses,
+    // fails or never answers, or a run killed meanwhile, leaves the file as it was.
+    outcome = inputs.signOnline(signature.get());
   } else {
     const StringHandle signerName = MakeEngineString(inputs.signerName);
     if (!signerName) return StampFailure::EngineFailed;
@@ -243,6 +251,8 @@ StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view p
     if (result != QP_OK) outcome = {StampFailure::NotSigned, result};
   }
   qp_document_update_page(document, 0, 0);
+  if (outcome) outcome = CheckAndCommitSavedCopy(inputs.engine, document, config::SealForm::SignatureField,
+                                                 qp_signature_get_obj_num(signature.get()));
   if (outcome) Report(written, info, pageIndex);
   return outcome;
 }

@@ -43,8 +43,8 @@ struct OnlineSigningTrace {
 };
 
 // Signs the new signature field's signature object on the server and merges the result. Ok when merged,
-// else why not (its Code() is a kOnline* number or the engine's result). On failure after the engine's save
-// the file holds a placeholder signature: the caller takes it back out with OnlineSigningRollback.
+// else why not (its Code() is a kOnline* number or the engine's result). The document's saves must be staged:
+// the engine's first save writes a placeholder signature, which only the merge completes.
 StampResult SignOnline(qp_signature signature, const OnlineSigningRequest& request, protocol::PacketTransport& transport,
                OnlineSigningTrace* trace = nullptr);
 
@@ -52,29 +52,9 @@ StampResult SignOnline(qp_signature signature, const OnlineSigningRequest& reque
 // outlive the signer.
 OnlineSigner MakeOnlineSigner(OnlineSigningRequest request, protocol::PacketTransport* transport = nullptr);
 
-// A file's state before an online signing, so that a refused signing leaves no broken signature behind. The
-// engine only ever appends one update to the file, so the original is the file's prefix: Restore writes that
-// prefix back atomically when it is still intact.
-class OnlineSigningRollback {
- public:
-  // nullopt when the file cannot be read.
-  static std::optional<OnlineSigningRollback> Capture(const std::filesystem::path& path);
-
-  enum class Outcome { Unchanged, Restored, Failed };
-  // Unchanged when the file is still as captured; Restored when the appended update was removed; Failed when
-  // the file cannot be read or written or its beginning is no longer the original (then it is left alone).
-  Outcome Restore() const;
-
- private:
-  OnlineSigningRollback(std::filesystem::path path, std::uintmax_t size, std::array<std::uint8_t, 20> digest)
-      : path_(std::move(path)), size_(size), digest_(digest) {}
-  std::filesystem::path path_;
-  std::uintmax_t size_ = 0;
-  std::array<std::uint8_t, 20> digest_{};
-};
-
-// Runs the signer on the signature and, when it fails, restores the file at path to its state before. Call
-// it in place of the signer where the document's path is known.
-StampResult SignOnlineWithRollback(const OnlineSigner& signer, qp_signature signature, std::u16string_view path);
+// Runs the signer with the document's saves staged (qp_document_set_staged) and puts the copy in place of the
+// file only when the signer succeeded: a refused or failed signing, or a run killed meanwhile, leaves the file
+// as it was. (The signing run itself checks the new seal in the copy before it commits, SavedCopyCheck.h.)
+StampResult SignOnlineAndCommit(const OnlineSigner& signer, qp_document document, qp_signature signature);
 
 }  // namespace sealrun::signing

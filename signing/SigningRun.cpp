@@ -3,7 +3,10 @@
 #include <chrono>
 
 #include "platform/text/Utf.h"
+#include "platform/ui/Backend.h"
+#include "platform/ui/QuitRequest.h"
 #include "seal/SealTrace.h"
+#include "verify/BatchTexts.h"
 
 namespace sealrun::signing {
 namespace {
@@ -26,6 +29,13 @@ SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const Sta
   const auto start = std::chrono::steady_clock::now();
   for (size_t i = 0; i < files.size(); ++i) {
     const int index = static_cast<int>(i);
+    // Asked to stop: the files done so far are the run; the rest were never opened.
+    if (platform::ui::QuitRequested()) {
+      tally.total = index;
+      tally.stopped = true;
+      platform::ui::Notify(verify::StoppedRunText(index, static_cast<int>(files.size())));
+      break;
+    }
     const StampResult result = stamp(files[i]);
     if (!result) {
       tally.failed.push_back(index);

@@ -15,7 +15,8 @@
 namespace sealrun::signing {
 
 struct SigningRunTally {
-  int total = 0;
+  int total = 0;              // the files the run went through (fewer than listed when it was stopped)
+  bool stopped = false;       // asked to stop (platform/ui/QuitRequest.h) before the last file
   std::vector<int> failed;    // zero-based indices of the files that failed, in file order
   int64_t milliseconds = 0;   // wall-clock time of the whole run
 };
@@ -25,6 +26,7 @@ using StampFile = std::function<StampResult(std::u16string_view path)>;
 // Called after each file with its index and its per-document number (0: sealed).
 using FileDone = std::function<void(int index, int result)>;
 
+// Stops before the next file when the program is asked to quit.
 SigningRunTally RunSigningBatch(std::span<const std::u16string> files, const StampFile& stamp,
                                 const FileDone& afterEach);
 

@@ -40,6 +40,9 @@ std::string_view Words(StampFailure failure) {
     case StampFailure::NoServerSignature: return "the signing server's answer carries no signature";
     case StampFailure::OnlineSigningFailed: return "the online signing stopped on an unexpected error";
     case StampFailure::NotMerged: return "the server's signature could not be merged";
+    case StampFailure::SavedCopyUnreadable: return "the written copy does not open, the file is left as it was";
+    case StampFailure::SavedSealInvalid:
+      return "the new seal does not verify in the written copy, the file is left as it was";
   }
   return "unknown failure";
 }
@@ -118,6 +121,10 @@ int StampResult::Code() const {
     case StampFailure::UnusableServerAnswer:
     case StampFailure::OnlineSigningFailed:
       return kOnlineRefused;
+    case StampFailure::SavedCopyUnreadable:
+      return QP_ERR_SAVE;
+    case StampFailure::SavedSealInvalid:
+      return QP_ERR_VERIFY;
   }
   return QP_ERR_ENGINE;
 }

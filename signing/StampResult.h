@@ -42,6 +42,8 @@ enum class StampFailure {
   NoServerSignature,     // OK, but the answer carries no signature
   OnlineSigningFailed,   // the online signing stopped on an unexpected error
   NotMerged,             // the server's signature could not be merged into the file (EngineCode)
+  SavedCopyUnreadable,   // the written copy does not open: it never replaces the file
+  SavedSealInvalid,      // the new seal does not verify in the written copy: it never replaces the file
 };
 
 class [[nodiscard]] StampResult {

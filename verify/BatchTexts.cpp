@@ -25,4 +25,9 @@ std::u16string RunSummary(RunKind kind, int total, int failed) {
          Number(total - failed) + u"份\r\n";
 }
 
+std::u16string StoppedRunText(int done, int total) {
+  return u"stopped on request after " + platform::text::Utf8ToUtf16(std::to_string(done)) + u" of " +
+         platform::text::Utf8ToUtf16(std::to_string(total)) + u" files; the others were not touched";
+}
+
 }  // namespace sealrun::verify

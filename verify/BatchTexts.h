@@ -12,5 +12,7 @@ std::u16string RunHeader(RunKind kind, int total);
 std::u16string RunStatus(const std::u16string& header, int finished);
 // "签章验证结束 ..." / "批量撤章结束 ..." with the totals, failures and successes.
 std::u16string RunSummary(RunKind kind, int total, int failed);
+// What the user is told when a run stops on request after `done` of `total` files.
+std::u16string StoppedRunText(int done, int total);
 
 }  // namespace sealrun::verify

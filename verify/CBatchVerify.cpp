@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "platform/ui/Backend.h"
+#include "platform/ui/QuitRequest.h"
 #include "verify/BatchTexts.h"
 #include "verify/DialogPlacement.h"
 #include "verify/DocumentVerification.h"
@@ -47,7 +49,13 @@ void CBatchVerify::RunBatchVerify() {
   const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const SignerTrust trust = SignerTrust::Load({inputs_.settings.validateCertificate, inputs_.moduleFolder});
   const RowOutcome outcome{failed, inputs_.list};
+  int done = 0;
   for (int i = 0; i < total; ++i) {
+    // Asked to stop: the files done so far are the run; the rest were never opened.
+    if (ui::QuitRequested()) {
+      ui::Notify(StoppedRunText(i, total));
+      break;
+    }
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
     const VerificationResult result = fields ? VerifySignatureFields(inputs_.engine, path, i, outcome, trust)
                                              : VerifySealAnnotations(inputs_.engine, path, i, outcome, trust);
@@ -56,8 +64,9 @@ void CBatchVerify::RunBatchVerify() {
     progress_->SetPosition(i + 1);
     status_->SetText(RunStatus(header, i + 1));
     ui::PumpOneMessage();
+    done = i + 1;
   }
-  summary_ = RunSummary(RunKind::Verify, total, static_cast<int>(failed.size()));
+  summary_ = RunSummary(RunKind::Verify, done, static_cast<int>(failed.size()));
   status_->SetText(summary_);
   EnableCloseCommand(true);
   ok_->Enable(true);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/ui/Backend.h"
+#include "platform/ui/QuitRequest.h"
 #include "verify/BatchTexts.h"
 #include "verify/DialogPlacement.h"
 #include "verify/RowOutcome.h"
@@ -58,7 +59,13 @@ void CCBatchDel::RunBatchRemove() {
 
   const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const RowOutcome outcome{failed, inputs_.list};
+  int done = 0;
   for (int i = 0; i < total; ++i) {
+    // Asked to stop: the files done so far are the run; the rest were never opened.
+    if (ui::QuitRequested()) {
+      ui::Notify(StoppedRunText(i, total));
+      break;
+    }
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
     const RemovalResult result = fields ? RemoveLatestSignatureField(inputs_.engine, path, i, owner_, outcome)
                                         : RemoveLatestSealAnnotation(inputs_.engine, path, i, owner_, outcome);
@@ -69,8 +76,9 @@ void CCBatchDel::RunBatchRemove() {
     progress_->SetPosition(i + 1);
     status_->SetText(RunStatus(header, i + 1));
     ui::PumpOneMessage();
+    done = i + 1;
   }
-  const std::u16string summary = RunSummary(RunKind::Remove, total, static_cast<int>(failed.size()));
+  const std::u16string summary = RunSummary(RunKind::Remove, done, static_cast<int>(failed.size()));
   status_->SetText(summary);
   if (inputs_.resultSummary != nullptr) *inputs_.resultSummary = summary;
   running_ = false;

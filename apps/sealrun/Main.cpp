@@ -8,6 +8,7 @@
 
 #include "apps/sealrun/Commands.h"
 #include "apps/sealrun/DemoCommand.h"
+#include "apps/sealrun/StopSignals.h"
 #include "platform/ui/TerminalBackend.h"
 
 namespace {
@@ -55,7 +56,8 @@ void PrintUsage(std::FILE* to) {
   std::fputs("\n"
              "FILE may be a PDF file, a folder (its PDF files) or a pattern such as \"in/*.pdf\".\n"
              "sealrun COMMAND --help tells more. Exit codes: 0 all good, 1 some file failed or is invalid,\n"
-             "2 refused or misused (the reason is printed).\n",
+             "2 refused or misused (the reason is printed), 128 + the signal when Ctrl+C or SIGTERM stopped\n"
+             "the run between files (press Ctrl+C twice to end it at once; files stay whole either way).\n",
              to);
 }
 
@@ -87,9 +89,10 @@ int main(int argc, char** argv) {
       std::fputs(command.help(), stdout);
       return kExitDone;
     }
-    if (!command.terminal) return command.run(arguments);
+    const StopOnSignals stopBetweenFiles;
+    if (!command.terminal) return StopOnSignals::ExitCode(command.run(arguments));
     sealrun::platform::ui::ScopedBackend backend(std::make_unique<sealrun::platform::ui::TerminalBackend>());
-    return command.run(arguments);
+    return StopOnSignals::ExitCode(command.run(arguments));
   }
   std::fprintf(stderr, "sealrun: unknown command %s\n\n", name.c_str());
   PrintUsage(stderr);

@@ -1,11 +1,17 @@
 #include "apps/sealrun/Session.h"
 
 #include <dlfcn.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "addin/AddinIds.h"
 #include "platform/com/ComRuntime.h"
@@ -31,6 +37,29 @@ struct LibraryCloser {
     if (library != nullptr) dlclose(library);
   }
 };
+
+constexpr std::string_view kHostSettingsPrefix = "sealrun-host-";
+
+// The private host settings of runs that were killed before they could remove them ("sealrun-host-PID.conf"
+// whose process is gone, and that belong to this user).
+void RemoveLeftHostSettings(const std::filesystem::path& folder) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(kHostSettingsPrefix, 0) != 0 || name.size() < kHostSettingsPrefix.size() + 6 ||
+        name.substr(name.size() - 5) != ".conf")
+      continue;
+    const std::string digits = name.substr(kHostSettingsPrefix.size(), name.size() - 5 - kHostSettingsPrefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t writer = static_cast<pid_t>(std::stol(digits));
+    // Signal 0 asks only whether the process exists; another user's live process answers EPERM.
+    if (writer <= 0 || ::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    struct stat info {};
+    if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) continue;
+    std::filesystem::remove(it->path(), error);
+    error.clear();
+  }
+}
 
 }  // namespace
 
@@ -89,7 +118,8 @@ std::optional<Refusal> Session::Start() {
     options.settingsPath = userSettings;
   } else {
     settings.addIns.push_back(addin::kSealrunPdfIndependentProgId);
-    settingsFile_ = platform::fs::TempDir() / ("sealrun-host-" + std::to_string(getpid()) + ".conf");
+    RemoveLeftHostSettings(platform::fs::TempDir());
+    settingsFile_ = platform::fs::TempDir() / (std::string(kHostSettingsPrefix) + std::to_string(getpid()) + ".conf");
     if (!platform::host::WriteHostSettings(settingsFile_, settings))
       return Refusal{"cannot write the host's settings to " + settingsFile_.string()};
     options.settingsPath = settingsFile_;

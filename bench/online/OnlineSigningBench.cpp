@@ -62,7 +62,7 @@ int SignOneFile(qp_engine engine, const fs::path& path, const signing::OnlineSig
   const external::SignatureHandle signature(qp_field_create_signature(field));
   qp_annot widget = qp_page_add_form_field(page.get(), field);
   if (!signature || widget == nullptr || qp_annot_set_rect(widget, 20, 20, 120, 80) != QP_OK) return -100;
-  return signing::SignOnlineWithRollback(signer, signature.get(), platform::text::Utf8ToUtf16(path.string())).Code();
+  return signing::SignOnlineAndCommit(signer, document.get(), signature.get()).Code();
 }
 
 void BM_OnlineSignOnePageFiles(benchmark::State& state) {

@@ -3,10 +3,49 @@
 #include <httplib.h>
 
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <exception>
 
 namespace sealrun::platform::net {
 namespace {
+
+// Ends an exchange at its deadline whatever the server does: a watcher thread shuts the client's socket down
+// (the one thing httplib lets another thread do to a request in flight), so the blocked read returns.
+class ExchangeDeadline {
+ public:
+  ExchangeDeadline(httplib::Client& client, std::chrono::milliseconds limit)
+      : watcher_([this, &client, limit] {
+          std::unique_lock lock(mutex_);
+          if (!finished_.wait_for(lock, limit, [this] { return done_; })) {
+            expired_ = true;
+            client.stop();
+          }
+        }) {}
+  ~ExchangeDeadline() {
+    {
+      const std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    finished_.notify_all();
+    watcher_.join();
+  }
+  ExchangeDeadline(const ExchangeDeadline&) = delete;
+  ExchangeDeadline& operator=(const ExchangeDeadline&) = delete;
+
+  bool Expired() const {
+    const std::lock_guard lock(mutex_);
+    return expired_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable finished_;
+  bool done_ = false;
+  bool expired_ = false;
+  std::thread watcher_;  // last: started once the members it uses exist
+};
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -102,6 +141,7 @@ HttpAnswer HttpPost(std::string_view url, std::string_view body, const HttpHeade
       answer.failureText = "the client cannot be made for " + origin;
       return answer;
     }
+    const ExchangeDeadline deadline(client, options.totalTimeout);
     client.set_connection_timeout(options.connectTimeout);
     client.set_read_timeout(options.ioTimeout);
     client.set_write_timeout(options.ioTimeout);
@@ -131,6 +171,11 @@ HttpAnswer HttpPost(std::string_view url, std::string_view body, const HttpHeade
     if (tooLarge) {
       answer.failure = HttpFailure::TooLarge;
       answer.failureText = "the answer is larger than " + std::to_string(options.maxAnswerBytes) + " bytes";
+      return answer;
+    }
+    if (deadline.Expired()) {
+      answer.failure = HttpFailure::Timeout;
+      answer.failureText = "no complete answer within " + std::to_string(options.totalTimeout.count()) + " ms";
       return answer;
     }
     if (!sent) {

@@ -13,8 +13,11 @@ namespace sealrun::platform::net {
 struct HttpPostOptions {
   // A request never waits for ever: the user-interface thread is blocked while it runs.
   std::chrono::milliseconds connectTimeout{10'000};
-  // Per read or write of the socket, not for the whole exchange.
+  // Per read or write of the socket.
   std::chrono::milliseconds ioTimeout{30'000};
+  // For the whole exchange, connection included: a server that trickles its answer a byte at a time never
+  // trips the per-read time-out, so the exchange is cut off here.
+  std::chrono::milliseconds totalTimeout{60'000};
   // A larger answer is cut off and the exchange fails.
   std::size_t maxAnswerBytes = 1 << 20;
 };
@@ -23,7 +26,7 @@ enum class HttpFailure {
   None,
   BadAddress,     // not an http:// or https:// address with a host
   Connection,     // no connection, refused, name not resolved, TLS handshake or certificate failure
-  Timeout,        // connect or read time-out
+  Timeout,        // connect, read or whole-exchange time-out
   Transfer,       // the connection broke during the exchange
   TooLarge,       // the answer exceeded maxAnswerBytes
 };

@@ -4,9 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstdio>
+#include "platform/pdfengine/FileReplacement.h"
 
 namespace sealrun::platform::pdfengine {
 namespace {
@@ -25,23 +23,7 @@ class Fd {
   int fd_;
 };
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 }  // namespace
-
-std::string TempPathBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  char suffix[64];
-  std::snprintf(suffix, sizeof suffix, ".%d.%llx.%u.saving", static_cast<int>(::getpid()),
-                static_cast<unsigned long long>(stamp), counter++);
-  return path + suffix;
-}
 
 bool IsWritable(const std::string& path) {
   struct stat info {};

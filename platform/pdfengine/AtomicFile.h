@@ -5,11 +5,9 @@
 
 namespace sealrun::platform::pdfengine {
 
-// A new, empty file beside `path` (same folder, so the rename stays on one file system).
-std::string TempPathBeside(const std::string& path);
-
 // Flushes `temp`, copies the metadata of `original` onto it, renames it over `original` and flushes
-// the folder. On failure `temp` is removed and `original` is untouched; returns false.
+// the folder. On failure `temp` is removed and `original` is untouched; returns false. (The copy comes from
+// CopyBeside, the lock and the identity check from ReplacementLock, platform/pdfengine/FileReplacement.h.)
 bool CommitReplacement(const std::string& temp, const std::string& original);
 
 // Whether the file may be replaced: it exists and may be written (a read-only file is refused even

@@ -66,9 +66,28 @@ qp_cos WrapObject(qp_document document, pdf_obj* obj) {
 
 pdf_obj* Unwrap(qp_cos object) { return object == nullptr ? nullptr : object->obj; }
 
+void PutCopyInPlace(qp_document document, std::unique_ptr<CopyBeside> copy) {
+  qp_engine engine = document->engine;
+  const std::string folder = FolderOf(document->path);
+  if (engine->sweptFolders.insert(folder).second) RemoveStaleCopies(folder);
+  if (document->staged) {
+    // The file itself is untouched until the commit; the lock keeps other runs from replacing it meanwhile.
+    if (!document->lock) document->lock = std::make_unique<ReplacementLock>(document->path, document->identity);
+    document->stagedCopy = std::move(copy);  // an earlier staged copy is removed here
+    document->readPath = document->stagedCopy->Path();
+  } else {
+    const ReplacementLock lock(document->path, document->identity);
+    if (!CommitReplacement(copy->Path(), document->path)) Fail(QP_ERR_SAVE, "the saved copy could not replace the file");
+    copy->Keep();
+    if (const auto identity = IdentityOf(document->path)) document->identity = *identity;
+  }
+  // Read the document back from what was written, so a later change starts a new update.
+  ReloadDocument(document);
+}
+
 void ReloadDocument(qp_document document) {
   bool repaired = false;
-  pdf_document* reopened = OpenPdf(document->ctx, document->path, &repaired);
+  pdf_document* reopened = OpenPdf(document->ctx, document->readPath, &repaired);
   document->retired.push_back(document->doc);
   document->doc = reopened;
   document->sources.reset();
@@ -102,7 +121,9 @@ extern "C" int qp_document_open(qp_engine engine, qp_document* document, const c
     auto opened = std::make_unique<qp_document_s>();
     opened->engine = engine;
     opened->ctx = engine->ctx;
-    opened->path = utf8Path;
+    opened->path = ResolvedPath(utf8Path);
+    opened->readPath = opened->path;
+    if (const auto identity = IdentityOf(opened->path)) opened->identity = *identity;
     try {
       opened->doc = OpenPdf(engine->ctx, opened->path, &opened->repaired);
     } catch (const EngineError& error) {
@@ -132,19 +153,59 @@ extern "C" int qp_document_save(qp_document document) {
     if (Mu(ctx, [&] { return pdf_has_unsaved_changes(ctx, doc); }) == 0) return QP_OK;
     if (!IsWritable(document->path)) Fail(QP_ERR_SAVE, "the file is read-only");
     const bool repaired = document->repaired || Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
+    // Only an update appended to the original bytes keeps earlier signatures valid; a rebuilt cross-reference
+    // cannot be continued, and writing the file out whole would break them (and lose the original).
+    if (repaired) Fail(QP_ERR_UNSUPPORTED, "the file's cross-reference is damaged: no update can be appended to it");
+    auto copy = std::make_unique<CopyBeside>(document->path);
     pdf_write_options options = pdf_default_write_options;
-    // A rebuilt cross-reference cannot be continued; such a file is written out whole.
-    options.do_incremental = repaired ? 0 : 1;
-    const std::string temp = TempPathBeside(document->path);
+    options.do_incremental = 1;
     try {
-      Mu(ctx, [&] { pdf_save_document(ctx, doc, temp.c_str(), &options); });
+      Mu(ctx, [&] { pdf_save_document(ctx, doc, copy->Path().c_str(), &options); });
     } catch (const EngineError& error) {
-      RemoveQuietly(temp);
       Fail(QP_ERR_SAVE, error.what());
     }
-    if (!CommitReplacement(temp, document->path)) Fail(QP_ERR_SAVE, "the saved copy could not replace the file");
-    // Read the document back from what is now on disk, so a later change starts a new update.
-    ReloadDocument(document);
+    PutCopyInPlace(document, std::move(copy));
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_document_set_staged(qp_document document, int staged) {
+  return GuardCode(__func__, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    if (document->stagedCopy) Fail(QP_ERR_ARGUMENT, "saves are staged already: commit or close first");
+    document->staged = staged != 0;
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_document_get_staged_path(qp_document document, char* buffer, int* length) {
+  return GuardCode(__func__, [&] {
+    if (document == nullptr || length == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    if (!document->stagedCopy) return static_cast<int>(QP_ERR_NOT_FOUND);
+    const std::string& path = document->stagedCopy->Path();
+    const int needed = static_cast<int>(path.size() + 1);
+    if (buffer == nullptr || *length < needed) {
+      *length = needed;
+      return static_cast<int>(QP_ERR_BUFFER);
+    }
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    *length = needed;
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_document_commit(qp_document document) {
+  return GuardCode(__func__, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    if (!document->stagedCopy) return QP_OK;
+    std::unique_ptr<CopyBeside> copy = std::move(document->stagedCopy);
+    std::unique_ptr<ReplacementLock> lock = std::move(document->lock);
+    document->readPath = document->path;
+    lock->CheckUnchanged();
+    if (!CommitReplacement(copy->Path(), document->path)) Fail(QP_ERR_SAVE, "the saved copy could not replace the file");
+    copy->Keep();
+    // The document reads on from the same bytes, now under the file's own name.
+    if (const auto identity = IdentityOf(document->path)) document->identity = *identity;
     return QP_OK;
   });
 }

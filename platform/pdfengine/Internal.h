@@ -8,6 +8,7 @@
 #include <string>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 extern "C" {
@@ -15,6 +16,7 @@ extern "C" {
 #include <mupdf/pdf.h>
 }
 
+#include "platform/pdfengine/FileReplacement.h"
 #include "platform/pdfengine/MuPdfVersion.h"
 
 #include "external/qp.h"
@@ -96,6 +98,8 @@ struct ObjDrop {
 struct qp_engine_s {
   fz_context* ctx = nullptr;
   int openDocuments = 0;
+  // Folders whose copies left by killed runs were already removed by this engine.
+  std::unordered_set<std::string> sweptFolders;
 };
 
 struct qp_cos_s {
@@ -123,8 +127,14 @@ struct qp_document_s {
   pdf_document* doc = nullptr;
   // Documents read before a save; handles taken then still point into them.
   std::vector<pdf_document*> retired;
-  std::string path;
+  std::string path;      // the file, symbolic links resolved: a save replaces it and keeps the links
+  std::string readPath;  // where the document is read from: path, or the staged copy
+  sealrun::platform::pdfengine::FileIdentity identity;  // of path when it was opened (or last replaced by this document)
   bool repaired = false;
+  // Staged saving: saves collect in a copy beside the file, which replaces it at qp_document_commit only.
+  bool staged = false;
+  std::unique_ptr<sealrun::platform::pdfengine::CopyBeside> stagedCopy;
+  std::unique_ptr<sealrun::platform::pdfengine::ReplacementLock> lock;  // held from the first staged save to the commit
   std::unordered_map<qp_cos_s*, std::unique_ptr<qp_cos_s>> objects;
   std::unordered_map<qp_field_s*, std::unique_ptr<qp_field_s>> fields;
   // Where objects of `doc` are written in the file, for qp_cos_walk (made when first needed).

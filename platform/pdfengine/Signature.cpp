@@ -299,7 +299,7 @@ extern "C" int qp_signature_merge_signature(qp_signature signature, const void* 
     if (qp_signature_get_byte_range(signature, range) != QP_OK) Fail(QP_ERR_NOT_FOUND, "not saved with a signature");
     if (!IsWritable(document->path)) Fail(QP_ERR_SAVE, "the file is read-only");
     std::string file;
-    if (!ReadWholeFile(document->path, file)) Fail(QP_ERR_SAVE, "the file cannot be read");
+    if (!ReadWholeFile(document->readPath, file)) Fail(QP_ERR_SAVE, "the file cannot be read");
     const SignedRevision revision = CheckByteRange(file, range);
     if (!revision.holeIsContents) Fail(QP_ERR_VERIFY, "the byte range does not frame the contents");
     const std::size_t room = (revision.holeEnd - revision.holeStart - 2) / 2;
@@ -312,12 +312,9 @@ extern "C" int qp_signature_merge_signature(qp_signature signature, const void* 
       file[at++] = kHex[b >> 4];
       file[at++] = kHex[b & 15];
     }
-    const std::string temp = TempPathBeside(document->path);
-    if (!WriteWholeFile(temp, file) || !CommitReplacement(temp, document->path)) {
-      RemoveQuietly(temp);
-      Fail(QP_ERR_SAVE, "the signed file could not be written");
-    }
-    ReloadDocument(document);
+    auto copy = std::make_unique<CopyBeside>(document->path);
+    if (!WriteWholeFile(copy->Path(), file)) Fail(QP_ERR_SAVE, "the signed file could not be written");
+    PutCopyInPlace(document, std::move(copy));
     return QP_OK;
   });
 }
@@ -333,7 +330,7 @@ extern "C" int qp_signature_verify(qp_signature signature, qp_certificate* certi
     int64_t range[4];
     if (qp_signature_get_byte_range(signature, range) != QP_OK) return static_cast<int>(QP_ERR_VERIFY);
     std::string file;
-    if (!ReadWholeFile(signature->document->path, file)) Fail(QP_ERR_ENGINE, "the file cannot be read");
+    if (!ReadWholeFile(signature->document->readPath, file)) Fail(QP_ERR_ENGINE, "the file cannot be read");
     const SignedRevision revision = CheckByteRange(file, range);
     if (!revision.holeIsContents) return static_cast<int>(QP_ERR_VERIFY);
     const std::string der = ContentsBytes(file, revision);
@@ -373,7 +370,7 @@ extern "C" int qp_signature_verify_page_contents(qp_signature signature, int* ch
     int64_t range[4];
     if (qp_signature_get_byte_range(signature, range) != QP_OK) return static_cast<int>(QP_ERR_VERIFY);
     std::string file;
-    if (!ReadWholeFile(signature->document->path, file)) Fail(QP_ERR_ENGINE, "the file cannot be read");
+    if (!ReadWholeFile(signature->document->readPath, file)) Fail(QP_ERR_ENGINE, "the file cannot be read");
     const SignedRevision revision = CheckByteRange(file, range);
     if (!revision.coversRevision) return static_cast<int>(QP_ERR_VERIFY);
     *changed = PagesChangedSince(signature->document, file.substr(0, revision.end)) ? 1 : 0;

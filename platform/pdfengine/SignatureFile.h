@@ -2,6 +2,7 @@
 // The bytes of a signed file: where a signature's byte range lies, whether it frames exactly the
 // /Contents string and covers a whole revision, and comparing the pages of that revision with now.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/pdfengine/Internal.h"
@@ -21,10 +22,15 @@ SignedRevision CheckByteRange(const std::string& file, const int64_t range[4]);
 std::string ContentsBytes(const std::string& file, const SignedRevision& revision);
 
 bool ReadWholeFile(const std::string& path, std::string& out);
+// Writes bytes into an existing (empty) file, such as a CopyBeside.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 
-// Reads the document again from its file (after the file was replaced).
+// Reads the document again from its file (after the file was replaced or a copy staged).
 void ReloadDocument(qp_document document);
+// Puts a finished copy in place of the document's file (after the locked identity check), or keeps it as the
+// staged copy when saves are staged; then reads the document back from it. Throws QP_ERR_SAVE on failure,
+// the file untouched.
+void PutCopyInPlace(qp_document document, std::unique_ptr<CopyBeside> copy);
 
 // Whether the current document's pages differ from those of the signed revision: page tree,
 // content streams, resources, boxes and rotation.

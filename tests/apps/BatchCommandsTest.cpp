@@ -372,5 +372,41 @@ TEST_F(BatchCommands, ARunKilledInTheMiddleLeavesEveryFileUntouchedOrCompletelyS
   EXPECT_LT(sealed, static_cast<int>(files.size())) << "the run was killed before it ended";
 }
 
+// Ctrl+C or SIGTERM stops the run between files: it says how far it came, prints its summary and exits with
+// 128 + the signal; every file is untouched or completely sealed, and no copy is left behind.
+TEST_F(BatchCommands, ARunAskedToStopFinishesTheFileInHandAndSaysHowFarItCame) {
+  const fs::path tmpl = PrestampedTemplate();
+  const fs::path in = temp_ / "in";
+  std::vector<fs::path> files;
+  for (int i = 0; i < 40; ++i) files.push_back(Copy("pdfjs-tracemonkey.pdf", in, "f" + std::to_string(i) + ".pdf"));
+  const auto before = Snapshot(files);
+  Child child;
+  ASSERT_TRUE(Spawn(child, {SEALRUN_PROGRAM, "sign", "--template", tmpl.string(), "--seal", "演示公章", "--pin",
+                            "123456", in.string()}));
+  ASSERT_TRUE(WaitFor(child, "progress: ")) << "the run shows its progress";
+  ASSERT_EQ(kill(child.pid, SIGTERM), 0);
+  std::string errors;
+  char buffer[512];
+  for (ssize_t got; (got = read(child.errors, buffer, sizeof buffer)) > 0;) errors.append(buffer, static_cast<size_t>(got));
+  int status = 0;
+  ASSERT_EQ(waitpid(child.pid, &status, 0), child.pid);
+  child.pid = -1;
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of stopping\n" << errors;
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << errors;
+  EXPECT_TRUE(Contains(errors, "stopped on request after ")) << errors;
+
+  int sealed = 0;
+  for (const fs::path& file : files) {
+    const std::string bytes = ReadFileBytes(file);
+    if (bytes == before.at(file)) continue;
+    ++sealed;
+    EXPECT_EQ(bytes.substr(0, before.at(file).size()), before.at(file)) << file;
+    const ProgramRun verified = Sealrun({"verify", file.string()});
+    EXPECT_TRUE(Contains(verified.output, "印章总数:1 有效:1")) << verified.output;
+  }
+  EXPECT_LT(sealed, static_cast<int>(files.size())) << "the run stopped before the last file";
+  for (const auto& entry : fs::directory_iterator(in)) EXPECT_EQ(entry.path().extension(), ".pdf") << entry.path();
+}
+
 }  // namespace
 }  // namespace sealrun::apps

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "tests/signing/SealStampTestSupport.h"
+#include "verify/DocumentVerification.h"
 
 namespace sealrun::signing::testing {
 namespace {
@@ -249,6 +250,41 @@ TEST_F(SealStampTest, EveryFailureLeavesTheFileByteIdentical) {
   EXPECT_EQ(unsigned_.Failure(), StampFailure::NotSigned);
   EXPECT_EQ(unsigned_.Code(), unsigned_.EngineCode()) << "the engine's result passes through";
   EXPECT_EQ(ReadFileBytes(onePage), original);
+}
+
+// Whatever a file's streams claim about their lengths, a seal is reported only when it verifies in what was
+// written; otherwise the file stays byte-identical.
+TEST_F(SealStampTest, ASealIsReportedOnlyWhenItVerifiesInTheWrittenFile) {
+  using Stamp = StampResult (*)(const StampInputs&, std::u16string_view, std::u16string_view, StampRecord*);
+  const std::string original = ReadFileBytes(sealrun::testing::CorpusFile("qpdf-minimal.pdf"));
+  ASSERT_NE(original.find("/Length 44"), std::string::npos);
+  int sealed = 0;
+  int refused = 0;
+  for (const char* lie : {"/Length 94", "/Length 14", "/Length 45", "/Length 99"}) {
+    for (const Stamp stamp : {Stamp{&StampSealAnnotation}, Stamp{&StampSignatureField}}) {
+      const bool field = stamp == Stamp{&StampSignatureField};
+      SCOPED_TRACE(std::string(lie) + (field ? ", signature field" : ", seal annotation"));
+      std::string bytes = original;
+      bytes.replace(bytes.find("/Length 44"), 10, lie);
+      const auto path = temp_ / "lying-length.pdf";
+      WriteFileBytes(path, bytes);
+      const StampResult result = stamp(inputs_, Wide(path), u"123456", nullptr);
+      if (!result.Ok()) {
+        ++refused;
+        EXPECT_EQ(ReadFileBytes(path), bytes);
+        continue;
+      }
+      ++sealed;
+      const DocumentHandle document = OpenDocument(engine_, path);
+      ASSERT_TRUE(document);
+      const verify::DocumentExamination examination =
+          field ? verify::ExamineSignatureFields(document.get()) : verify::ExamineSealAnnotations(document.get());
+      ASSERT_EQ(examination.seals.size(), 1u);
+      EXPECT_TRUE(examination.seals[0].valid) << "reported sealed, found invalid: "
+                                              << (examination.seals[0].findings.empty() ? "" : verify::FindingText(examination.seals[0].findings[0]));
+    }
+  }
+  EXPECT_EQ(sealed + refused, 8);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // and CMS that end up in the file (checked with OpenSSL and pdfsig), and that every kind of refusal leaves
 // the file exactly as it was.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -222,28 +225,52 @@ TEST_F(SignOnlineTest, EveryRefusalLeavesTheFileAsItWas) {
   EXPECT_EQ(CountOf(RunTool("pdfsig " + Quote(original)).output, "Signature is Valid"), 1);
 }
 
-TEST(OnlineSigningRollback, TakesOffOnlyAnAppendedUpdate) {
-  TempDir folder;
-  const std::filesystem::path path = folder / "file.pdf";
-  WriteFileBytes(path, "%PDF-1.7 original revision\n%%EOF\n");
-  const auto rollback = OnlineSigningRollback::Capture(path);
-  ASSERT_TRUE(rollback.has_value());
-  EXPECT_EQ(rollback->Restore(), OnlineSigningRollback::Outcome::Unchanged);
+// A server that takes the request and never answers: the run is killed while it waits.
+class SilentServer final : public protocol::PacketTransport {
+ public:
+  explicit SilentServer(std::filesystem::path marker) : marker_(std::move(marker)) {}
+  std::string Exchange(std::string_view, std::string_view) override {
+    WriteFileBytes(marker_, "asked");
+    for (;;) ::pause();
+  }
 
-  WriteFileBytes(path, "%PDF-1.7 original revision\n%%EOF\nappended update\n%%EOF\n");
-  EXPECT_EQ(rollback->Restore(), OnlineSigningRollback::Outcome::Restored);
-  EXPECT_EQ(ReadFileBytes(path), "%PDF-1.7 original revision\n%%EOF\n");
+ private:
+  std::filesystem::path marker_;
+};
 
-  // A file rewritten by someone else is not cut down to the old length.
-  const std::string rewritten = "%PDF-1.7 another revisiom\n%%EOF\nmore\n";
-  WriteFileBytes(path, rewritten);
-  EXPECT_EQ(rollback->Restore(), OnlineSigningRollback::Outcome::Failed);
-  EXPECT_EQ(ReadFileBytes(path), rewritten);
-  WriteFileBytes(path, "%PDF");
-  EXPECT_EQ(rollback->Restore(), OnlineSigningRollback::Outcome::Failed);
-  std::filesystem::remove(path);
-  EXPECT_EQ(rollback->Restore(), OnlineSigningRollback::Outcome::Failed);
-  EXPECT_FALSE(OnlineSigningRollback::Capture(folder / "absent.pdf").has_value());
+// The placeholder signature lives only in the staged copy: a run killed during the server exchange leaves the
+// file byte-identical, and the next run removes the copy it left.
+TEST_F(SignOnlineTest, ARunKilledWhileTheServerIsAskedLeavesTheFileAsItWas) {
+  const auto path = Copy("pypdf-crazyones.pdf");
+  const std::string before = ReadFileBytes(path);
+  const std::filesystem::path marker = folder_ / "asked";
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const EngineHandle engine = StartEngine();
+    SignableDocument prepared = OpenWithNewField(engine.get(), path);
+    SilentServer silent(marker);
+    (void)SignOnlineAndCommit([&](qp_signature signature) { return SignOnline(signature, request_, silent); },
+                              prepared.document.get(), prepared.signature.get());
+    ::_exit(3);
+  }
+  for (int i = 0; i < 3000 && !std::filesystem::exists(marker); ++i) ::usleep(10000);
+  const bool asked = std::filesystem::exists(marker);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ASSERT_TRUE(asked) << "the server was never asked";
+  std::filesystem::remove(marker);
+  EXPECT_EQ(ReadFileBytes(path), before);
+  int copies = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path()))
+    copies += entry.path().extension() == ".saving" ? 1 : 0;
+  EXPECT_EQ(copies, 1) << "the killed run's copy holds the placeholder";
+
+  InProcessSigningServer server;
+  ASSERT_TRUE(Sign(path, server).Ok());
+  EXPECT_EQ(CountOf(RunTool("pdfsig " + Quote(path)).output, "Signature is Valid"), 1);
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path()))
+    EXPECT_NE(entry.path().extension(), ".saving") << "left behind: " << entry.path();
 }
 
 }  // namespace

@@ -189,8 +189,8 @@ class InProcessSigningServer final : public protocol::PacketTransport {
 };
 
 
-// A test of online signing: an engine, a folder for corpus copies, and a signing that takes the appended
-// update back out of the file when the signer fails, as the run does.
+// A test of online signing: an engine, a folder for corpus copies, and a signing whose saves are staged and
+// committed only when the signer succeeds, as the run does.
 class OnlineSigningFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -212,7 +212,7 @@ class OnlineSigningFixture : public ::testing::Test {
       ADD_FAILURE() << "no signature field could be made in " << path;
       return {StampFailure::EngineFailed, 9999};
     }
-    return SignOnlineWithRollback(signer, prepared.signature.get(), platform::text::Utf8ToUtf16(path.string()));
+    return SignOnlineAndCommit(signer, prepared.document.get(), prepared.signature.get());
   }
 
   int SignatureCount(const std::filesystem::path& path) {

@@ -137,36 +137,29 @@ TEST_F(DocumentTest, BadInputFailsWithACodeAndChangesNothing) {
   EXPECT_EQ(qp_document_open(engine_, &raw, nullptr), QP_ERR_ARGUMENT);
 }
 
-TEST_F(DocumentTest, DamagedXrefIsRepairedOnOpenAndSavedWhole) {
-  for (const char* name : {"pypdf-selenium-pypdf-issue-177.pdf", "pdfjs-issue17147.pdf", "pdfjs-xref_command_missing.pdf"}) {
+// A rebuilt cross-reference cannot be continued by an appended update, and writing the file out whole would
+// lose its original bytes (and break any signature in it): the save is refused and the file stays as it was.
+TEST_F(DocumentTest, DamagedXrefIsRepairedOnOpenButNeverRewritten) {
+  for (const char* name : {"pypdf-selenium-pypdf-issue-177.pdf", "pdfjs-issue17147.pdf", "pdfjs-xref_command_missing.pdf",
+                           "pdfjs-filled-background.pdf"}) {
     SCOPED_TRACE(name);
     const auto path = CopyCorpus(name);
-    const int qpdfPages = QpdfPageCount(path);
-    Stamp(path, 0, 10, 10, 40, 40, 0);
-    const ToolResult check = RunTool("qpdf --check " + Quote(path));
-    EXPECT_EQ(check.exitCode, 0) << check.output;
+    const std::string before = ReadFileBytes(path);
     DocumentHandle document = Open(path);
     ASSERT_TRUE(document);
-    EXPECT_EQ(qp_page_count(document.get()), qpdfPages);
+    EXPECT_EQ(qp_page_count(document.get()), QpdfPageCount(path)) << "repaired on open, as readers do";
+    PageHandle page = LoadPage(document.get(), 0);
+    qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
+    ASSERT_NE(annot, nullptr);
+    ASSERT_EQ(qp_annot_set_rect(annot, 10, 10, 40, 40), QP_OK);
+    page.reset();
+    EXPECT_EQ(qp_document_save(document.get()), QP_ERR_UNSUPPORTED);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path.parent_path())) ++files;
+    EXPECT_EQ(files, 1) << "a partial copy was left behind";
+    std::filesystem::remove(path);
   }
-}
-
-TEST_F(DocumentTest, AFileThatCannotBeWrittenOutFailsToSaveAndStaysAsItWas) {
-  // Readers display it, but its broken entries make a full rewrite fail (mutool clean fails too).
-  const auto path = CopyCorpus("pdfjs-filled-background.pdf");
-  const std::string before = ReadFileBytes(path);
-  DocumentHandle document = Open(path);
-  ASSERT_TRUE(document);
-  EXPECT_EQ(qp_page_count(document.get()), 3);
-  PageHandle page = LoadPage(document.get(), 0);
-  qp_annot annot = qp_page_create_annotation(page.get(), QP_ANNOT_IMAGE_STAMP);
-  ASSERT_NE(annot, nullptr);
-  ASSERT_EQ(qp_annot_set_rect(annot, 10, 10, 40, 40), QP_OK);
-  EXPECT_EQ(qp_document_save(document.get()), QP_ERR_SAVE);
-  EXPECT_EQ(ReadFileBytes(path), before);
-  int files = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp_.Path())) ++files;
-  EXPECT_EQ(files, 1) << "a partial copy was left behind";
 }
 
 struct PermissionCase {
