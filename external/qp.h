@@ -63,6 +63,7 @@ extern "C" {
 #define QP_ERR_VERIFY 9        // the signature does not verify or does not cover its revision
 #define QP_ERR_NO_ROOM 10      // a signature larger than the room reserved for it
 #define QP_ERR_ENGINE 11       // any other failure inside the engine
+#define QP_ERR_STOPPED 12      // a callback asked the engine to stop
 
 // ---- Handles --------------------------------------------------------------------------------
 typedef struct qp_engine_s* qp_engine;
@@ -303,6 +304,69 @@ int qp_cos_array_push(qp_cos array, qp_cos value);
 // writes it. Changes through the engine mark objects already; this is for explicit callers.
 int qp_cos_set_modify(qp_document document, qp_cos object, int modified);
 int qp_cos_delete(qp_cos object);
+
+// ---- Objects as the file writes them --------------------------------------------------------
+// qp_cos_walk reports one object to a callback, item by item, depth first, in one engine call: dictionary
+// entries in the order the file writes them (the readers above give the engine's order, sorted for more
+// than 100 keys), each string with the form it is stored in (hex or literal), each real with the value of
+// the digits the file writes (the readers give the engine's 32-bit value), stream data as stored (decrypted,
+// not decoded, as qp_cos_stream_raw_to_buffer gives it). What an object is, and the bytes of its strings
+// (decrypted) and names, are the engine's; key order, string forms and real digits are read again from the
+// object's source in the file (its offset from the cross-reference, or its place in a decoded object stream).
+// An object whose source does not read as the engine read it (made or changed in memory, damaged) is reported
+// from the engine's object alone, as the readers see it: the engine's key order, the hex form by the rule of
+// qp_cos_string_is_hex, reals as qp_cos_to_double gives them; such objects are counted in *fallbacks.
+
+// Item kinds.
+#define QP_ITEM_NULL 0
+#define QP_ITEM_BOOL 1
+#define QP_ITEM_INT 2
+#define QP_ITEM_REAL 3
+#define QP_ITEM_STRING 4
+#define QP_ITEM_NAME 5
+#define QP_ITEM_REFERENCE 6    // a reference inside the walked object: not followed unless the callback asks
+#define QP_ITEM_DICT_BEGIN 7
+#define QP_ITEM_DICT_END 8
+#define QP_ITEM_ARRAY_BEGIN 9
+#define QP_ITEM_ARRAY_END 10
+#define QP_ITEM_STREAM_DATA 11  // a piece of a stream's stored data, after its QP_ITEM_DICT_END; zero or more
+#define QP_ITEM_STREAM_END 12   // after the last piece
+
+typedef struct qp_walk_item_s {
+  int kind;                    // QP_ITEM_*
+  int depth;                   // 0: the walked object; its entries and elements 1, theirs 2, ...; the target of
+                               // a followed reference has the reference's depth
+  const char* key;             // an entry of a dictionary: its key (name bytes, zero-terminated); null otherwise
+  size_t key_length;           // the key's length in bytes
+  const unsigned char* bytes;  // string bytes, name bytes (zero-terminated), a piece of stream data
+  size_t length;
+  int hex;                     // string: stored in hex form
+  int stream;                  // dictionary begin and end: the dictionary of a stream
+  int boolean;
+  int64_t integer;             // integer: its value; reference: the object number
+  int generation;              // reference
+  double real;                 // real: the value of its digits
+} qp_walk_item;
+
+// What the callback answers to an item. Bits may be combined; anything else is QP_WALK_NEXT.
+#define QP_WALK_NEXT 0
+#define QP_WALK_SKIP_ENTRIES 1  // dictionary or array begin: its entries are not reported (its end is)
+#define QP_WALK_SKIP_DATA 2     // stream dictionary begin: its data is not read (no data, no stream end)
+#define QP_WALK_FOLLOW 4        // reference: the object it points to is walked in its place
+#define QP_WALK_STOP 8          // the walk ends at once; qp_cos_walk returns QP_ERR_STOPPED
+
+typedef int (*qp_walk_callback)(void* context, const qp_walk_item* item);
+
+// Walks the object (a reference is followed: its target is walked, a missing one reads as null). Items are
+// valid during the callback only. QP_ERR_STOPPED when the callback stopped it; QP_ERR_UNSUPPORTED when
+// items nest deeper than 256 levels or a followed reference leads back into an object being walked;
+// QP_ERR_ENGINE when stream data cannot be read in full (the pieces reported before stay reported).
+// *fallbacks (may be null) receives the number of objects reported from the engine's object alone.
+int qp_cos_walk(qp_cos object, qp_walk_callback callback, void* context, int* fallbacks);
+
+// 1 when the cross-reference had to be rebuilt on opening (or after a save), 0 when the file read as it
+// is written, -1 on error.
+int qp_document_was_repaired(qp_document document);
 
 // ---- Form fields and signatures -------------------------------------------------------------
 #define QP_FIELD_SIGNATURE 6

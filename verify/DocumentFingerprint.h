@@ -1,23 +1,20 @@
 #pragma once
 // The document fingerprint: a 28-symbol text standing for the visible content of a PDF document that
 // does not change when seal annotations or signature widgets are added. Seal annotations store it and
-// verification compares it again.
+// verification compares it again. It is computed byte for byte by the system's rules from what the file
+// writes (key order, string forms, real digits), so other systems that follow the rules agree with it.
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <unordered_set>
-#include <vector>
 
-#include "external/QpHandles.h"
-#include "support/Sha1.h"
+#include "external/qp.h"
+#include "verify/CanonicalWriter.h"
+#include "verify/FingerprintDigest.h"
+#include "verify/FingerprintLines.h"
 
 namespace sealrun::verify {
 
-// A reference met at the top level is followed and its target written; below it the reference itself
-// writes nothing.
-enum class CosLevel { Top, Nested };
+class WalkRules;
 
 class DocumentFingerprint {
  public:
@@ -38,47 +35,31 @@ class DocumentFingerprint {
   // The page's "ID" string, created from the MD5 of the page object's number when missing.
   std::optional<std::u16string> GetPageIdentifier(int pageIndex);
 
-  // Feeds the canonical text of one object into the running digest. References met below the top level
-  // write nothing themselves; their targets are queued and written by DigestFollowedReferences.
-  void DigestCosValue(qp_cos value, CosLevel level);
-
-  // Writes the targets queued by DigestCosValue (and whatever they reference in turn), each object once
-  // per computation. Page trees, annotations, fields and signature values are not followed, so adding a
-  // seal or a signature never reaches the digest through a reference.
-  void DigestFollowedReferences();
+  // Feeds the canonical text of one object into the running digest: at the top level a reference is
+  // followed, below it a reference writes nothing. False when the object cannot be read in full.
+  bool DigestCosValue(qp_cos value, CosLevel level);
 
   // The 28 FingerprintAlphabet symbols of everything fed since the last digest; the digest restarts.
-  std::string TakeDigestText();
+  std::string TakeDigestText() { return digest_.TakeDigestText(); }
 
+  // The lines "identifier$page digest" CR LF of the last computation, in page order.
+  const std::u16string& PageLines() const { return lines_.Text(); }
+  // Objects the engine could not read from the file's bytes and gave as it keeps them (so their key order,
+  // string forms or real digits may differ from the file's), since construction.
+  int FallbackCount() const { return fallbacks_; }
   // Bytes fed into the digest since construction (for throughput figures).
-  std::uint64_t FedByteCount() const { return fedBytes_; }
+  std::uint64_t FedByteCount() const { return digest_.FedByteCount(); }
 
  private:
-  void Write(std::string_view bytes);
-  void WriteBulk(const std::uint8_t* bytes, std::size_t length);
-  void Flush();
-  void WriteRawStream(qp_cos stream);
-  void WriteString(qp_cos value);
-  void WriteName(std::string_view name);
-  void WriteReal(double value);
-  void WriteDictionary(qp_cos dict);
-  void WriteArray(qp_cos array);
-  void QueueReference(external::CosHandle reference, std::string_view key);
-  std::optional<std::u16string> PageIdentifierOf(qp_cos pageDict);
-  void DigestContents(qp_cos pageDict);
-  void DigestAnnotations(qp_page page);
-  void DigestResources(qp_cos pageDict);
+  bool Walk(qp_cos object, WalkRules& rules);
+  bool DigestContents(qp_cos pageDict);
+  bool DigestAnnotations(qp_page page);
+  bool DigestResources(qp_cos pageDict);
 
   qp_document document_ = nullptr;
-  support::Sha1 sha1_;
-  std::string pending_;  // small tokens gathered before they go to the digest
-  std::unique_ptr<std::uint8_t[]> streamBuffer_;
-  std::size_t streamCapacity_ = 0;
-  std::vector<external::CosHandle> followQueue_;
-  std::unordered_set<int> followed_;
-  std::uint64_t fedBytes_ = 0;
-  int nesting_ = 0;
-  bool streamUnread_ = false;  // a stream's stored data could not be read since the computation began
+  FingerprintDigest digest_;
+  FingerprintLines lines_;
+  int fallbacks_ = 0;
 };
 
 }  // namespace sealrun::verify

@@ -4,14 +4,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/PageIndex.h"
 
 using namespace sealrun::platform::pdfengine;
 
 namespace {
 
 fz_context* Ctx(qp_cos object) { return object->document->ctx; }
+
+void ForgetPageTree(qp_document document) {
+  if (document->pages != nullptr) document->pages->Forget();
+}
 
 template <class R, class F>
 R Read(const char* function, qp_cos object, R onError, F&& f) {
@@ -28,6 +34,27 @@ R Read(const char* function, qp_cos object, R onError, F&& f) {
 }  // namespace
 
 namespace sealrun::platform::pdfengine {
+
+// The shortest decimal that reads back as the same 32-bit float: the value as the file wrote it, as far as
+// the 32-bit value tells.
+double FloatAsWritten(float value) {
+  if (!std::isfinite(value)) return 0.0;
+  char text[64];
+  for (int digits = 1; digits <= 9; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+    if (std::strtof(text, nullptr) == value) return std::strtod(text, nullptr);
+  }
+  return value;
+}
+
+bool StringLooksBinary(const unsigned char* bytes, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char b = bytes[i];
+    const bool escapable = b == '\b' || b == '\t' || b == '\n' || b == '\f' || b == '\r';
+    if ((b < 0x20 && !escapable) || b >= 0x7F) return true;
+  }
+  return false;
+}
 
 int ObjNumber(fz_context* ctx, pdf_obj* obj) {
   return Mu(ctx, [&] {
@@ -121,17 +148,6 @@ qp_cos Create(const char* function, qp_document document, pdf_obj* (*make)(fz_co
   });
 }
 
-// The shortest decimal that reads back as the same 32-bit float: the value as the file wrote it.
-double FloatAsWritten(float value) {
-  if (!std::isfinite(value)) return 0.0;
-  char text[64];
-  for (int digits = 1; digits <= 9; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-    if (std::strtof(text, nullptr) == value) return std::strtod(text, nullptr);
-  }
-  return value;
-}
-
 }  // namespace
 
 extern "C" int qp_cos_is_null(qp_cos o) { return Read(__func__, o, 0, [](fz_context* c, pdf_obj* x) { return pdf_is_null(c, x); }); }
@@ -170,14 +186,7 @@ extern "C" int qp_cos_to_string_len(qp_cos o) {
 extern "C" int qp_cos_string_is_hex(qp_cos o) {
   return Read(__func__, o, 0, [](fz_context* c, pdf_obj* x) {
     if (!pdf_is_string(c, x)) return 0;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(c, x));
-    const std::size_t length = pdf_to_str_len(c, x);
-    for (std::size_t i = 0; i < length; ++i) {
-      const unsigned char b = bytes[i];
-      const bool escapable = b == '\b' || b == '\t' || b == '\n' || b == '\f' || b == '\r';
-      if ((b < 0x20 && !escapable) || b >= 0x7F) return 1;
-    }
-    return 0;
+    return StringLooksBinary(reinterpret_cast<const unsigned char*>(pdf_to_str_buf(c, x)), pdf_to_str_len(c, x)) ? 1 : 0;
   });
 }
 
@@ -368,6 +377,11 @@ extern "C" int qp_cos_dict_puts(qp_cos dict, const char* key, qp_cos value) {
     if (dict == nullptr || key == nullptr || value == nullptr) Fail(QP_ERR_ARGUMENT, "no dictionary");
     fz_context* ctx = Ctx(dict);
     if (!Mu(ctx, [&] { return pdf_is_dict(ctx, dict->obj); })) Fail(QP_ERR_ARGUMENT, "not a dictionary");
+    // An entry of a page (its identifier, say) leaves the page tree as it is; anything else may change it.
+    const std::string_view name(key);
+    const bool pageEntry = name != "Kids" && name != "Count" && name != "Type" && name != "Parent" &&
+                           Mu(ctx, [&] { return pdf_name_eq(ctx, pdf_dict_get(ctx, dict->obj, PDF_NAME(Type)), PDF_NAME(Page)); });
+    if (!pageEntry) ForgetPageTree(dict->document);
     Mu(ctx, [&] { pdf_dict_puts(ctx, dict->obj, key, value->obj); });
     return QP_OK;
   });
@@ -378,6 +392,7 @@ extern "C" int qp_cos_array_push(qp_cos array, qp_cos value) {
     if (array == nullptr || value == nullptr) Fail(QP_ERR_ARGUMENT, "no array");
     fz_context* ctx = Ctx(array);
     if (!Mu(ctx, [&] { return pdf_is_array(ctx, array->obj); })) Fail(QP_ERR_ARGUMENT, "not an array");
+    ForgetPageTree(array->document);
     Mu(ctx, [&] { pdf_array_push(ctx, array->obj, value->obj); });
     return QP_OK;
   });

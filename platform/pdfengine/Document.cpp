@@ -6,6 +6,8 @@
 #include "platform/pdfengine/FileStream.h"
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/RevisionMap.h"
+#include "platform/pdfengine/ObjectSources.h"
+#include "platform/pdfengine/PageIndex.h"
 #include "platform/pdfengine/SignatureFile.h"
 
 using namespace sealrun::platform::pdfengine;
@@ -41,6 +43,8 @@ pdf_document* OpenPdf(fz_context* ctx, const std::string& path, std::int64_t len
 }  // namespace sealrun::platform::pdfengine
 
 qp_document_s::~qp_document_s() {
+  sources.reset();
+  pages.reset();
   fields.clear();
   objects.clear();
   if (ctx != nullptr) {
@@ -87,6 +91,7 @@ void ReloadDocument(qp_document document) {
   pdf_document* reopened = OpenPdf(document->ctx, document->readPath, -1, &repaired);
   document->retired.push_back(document->doc);
   document->doc = reopened;
+  document->sources.reset();
   document->repaired = repaired;
 }
 
@@ -230,6 +235,14 @@ extern "C" int qp_document_has_permissions(qp_document document, int bit) {
     if (document->doc->crypt == nullptr) return 1;
     const int permissions = Mu(document->ctx, [&] { return pdf_document_permissions(document->ctx, document->doc); });
     return (permissions & bit) == bit ? 1 : 0;
+  });
+}
+
+extern "C" int qp_document_was_repaired(qp_document document) {
+  return Guard<int>(__func__, -1, [&] {
+    if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
+    // Objects are loaded lazily, so a damaged part found after opening can repair the file later.
+    return document->repaired || Mu(document->ctx, [&] { return pdf_was_repaired(document->ctx, document->doc); }) ? 1 : 0;
   });
 }
 

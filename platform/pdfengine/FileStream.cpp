@@ -98,4 +98,23 @@ fz_stream* OpenFileStream(fz_context* ctx, const std::string& path, std::int64_t
   return stream;
 }
 
+std::int64_t ReadFileAt(fz_stream* stream, std::int64_t offset, unsigned char* buffer, std::size_t length) {
+  if (stream == nullptr || stream->next != Next || offset < 0) return -1;
+  const auto* window = static_cast<const FileWindow*>(stream->state);
+  std::size_t total = 0;
+  while (total < length) {
+    const ssize_t got = ::pread(window->fd, buffer + total, length - total, offset + static_cast<std::int64_t>(total));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  return static_cast<std::int64_t>(total);
+}
+
+std::int64_t FileSizeOf(fz_stream* stream) {
+  if (stream == nullptr || stream->next != Next) return -1;
+  return static_cast<const FileWindow*>(stream->state)->fileSize;
+}
+
 }  // namespace sealrun::platform::pdfengine

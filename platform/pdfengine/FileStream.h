@@ -2,6 +2,7 @@
 // The stream the engine parses a document file through: reads of 64 KiB at a time, and seeks that land in
 // what was last read are served from memory. Reading a document object by object seeks for every object and
 // stream; the engine's own file stream answers each seek with a system call and a 4 KiB read.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -13,5 +14,12 @@ namespace sealrun::platform::pdfengine {
 // file cannot be opened. With a `length` the stream ends there, as if the file did: an earlier revision of
 // an incrementally updated file is read that way.
 fz_stream* OpenFileStream(fz_context* ctx, const std::string& path, std::int64_t length = -1);
+
+// Reads up to `length` bytes at `offset` of the file behind a stream OpenFileStream made, leaving the stream
+// where it is (the engine's parser keeps its place). The count read, short at the end of the file; -1 when
+// the stream is another kind or the read fails.
+std::int64_t ReadFileAt(fz_stream* stream, std::int64_t offset, unsigned char* buffer, std::size_t length);
+// The size of that file, or -1 for another kind of stream.
+std::int64_t FileSizeOf(fz_stream* stream);
 
 }  // namespace sealrun::platform::pdfengine

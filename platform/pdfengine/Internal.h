@@ -24,6 +24,8 @@ extern "C" {
 namespace sealrun::platform::pdfengine {
 
 struct RevisionMap;
+class ObjectSources;
+class PageIndex;
 
 // A failure with the result code the C API gives for it.
 class EngineError : public std::runtime_error {
@@ -144,6 +146,10 @@ struct qp_document_s {
   std::vector<int> pageNumbers;
   std::unordered_map<qp_cos_s*, std::unique_ptr<qp_cos_s>> objects;
   std::unordered_map<qp_field_s*, std::unique_ptr<qp_field_s>> fields;
+  // Where objects of `doc` are written in the file, for qp_cos_walk (made when first needed).
+  std::unique_ptr<sealrun::platform::pdfengine::ObjectSources> sources;
+  // The page objects in page order, for qp_load_page.
+  std::unique_ptr<sealrun::platform::pdfengine::PageIndex> pages;
 
   qp_document_s() = default;
   qp_document_s(const qp_document_s&) = delete;
@@ -224,6 +230,11 @@ qp_field WrapField(qp_document document, pdf_obj* obj);
 // The object number of an indirect object, whether `obj` is the reference or the object itself;
 // 0 for a direct object.
 int ObjNumber(fz_context* ctx, pdf_obj* obj);
+
+// What the engine's objects alone tell of how a value was written (qp_cos_to_double, qp_cos_string_is_hex):
+// the shortest decimal of a 32-bit real, and whether a string's bytes call for the hex form.
+double FloatAsWritten(float value);
+bool StringLooksBinary(const unsigned char* bytes, std::size_t length);
 
 // The current document's object for the field of a signature (throws when gone).
 pdf_obj* SignatureField(qp_signature signature);

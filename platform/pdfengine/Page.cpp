@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/PageIndex.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -74,12 +75,19 @@ extern "C" int qp_load_page(qp_document document, int pageIndex, qp_page* page) 
     fz_context* ctx = document->ctx;
     const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, document->doc); });
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
-    pdf_obj* obj = Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, document->doc, pageIndex); });
-    if (!Mu(ctx, [&] { return pdf_is_dict(ctx, obj); })) Fail(QP_ERR_ENGINE, "page is not a dictionary");
+    if (document->pages == nullptr) document->pages = std::make_unique<PageIndex>();
+    const PageIndex::Reference found = document->pages->Find(ctx, document->doc, pageIndex);
+    // Either way the reference the page tree holds, and one of the caller's: the lookup lends it, a new one is
+    // made.
+    std::unique_ptr<pdf_obj, ObjDrop> obj(Mu(ctx, [&] {
+      return found.number > 0 ? pdf_new_indirect(ctx, document->doc, found.number, found.generation)
+                              : pdf_keep_obj(ctx, pdf_lookup_page_obj(ctx, document->doc, pageIndex));
+    }), ObjDrop{ctx});
+    if (!Mu(ctx, [&] { return pdf_is_dict(ctx, obj.get()); })) Fail(QP_ERR_ENGINE, "page is not a dictionary");
     auto loaded = std::make_unique<qp_page_s>();
     loaded->document = document;
     loaded->doc = document->doc;
-    loaded->obj = pdf_keep_obj(ctx, obj);
+    loaded->obj = obj.release();
     loaded->index = pageIndex;
     *page = loaded.release();
     return QP_OK;

@@ -3,6 +3,7 @@
 make_fingerprint_fixture.py base OUT [--no-ids] [--same-ids] [--counted-ids] [--inherited] [--courier]
 make_fingerprint_fixture.py EDIT IN OUT      EDIT: add-seal add-sig-widget add-annot content-byte resource
                                                    reorder nested-image annot-appearance swap-annots
+                                                   form-content
 """
 import os
 import sys
@@ -85,6 +86,8 @@ def edit(kind, source, out):
             Dictionary(Type=Name.Font, Subtype=Name.Type1, BaseFont=Name.Courier))
     elif kind == "reorder":
         pdf.pages.reverse()
+    elif kind == "form-content":
+        page.Resources.XObject.Fm1.write(b"q 3 0 0 3 0 0 cm /Im1 Do Q")
     elif kind == "nested-image":
         page.Resources.XObject.Fm1.Resources.XObject.Im1.write(bytes([99]) * 12)
     elif kind == "annot-appearance":

@@ -1,0 +1,35 @@
+#pragma once
+// The page objects of a document in page order, found in one pass over the page tree. Looking a page up by its
+// number walks the tree from the root and, in a flat tree, past every page before it, so a computation over all
+// pages in turn (the document fingerprint) would read the tree once per page.
+#include <vector>
+
+#include "platform/pdfengine/Internal.h"
+
+namespace sealrun::platform::pdfengine {
+
+class PageIndex {
+ public:
+  // The reference to the page dictionary as its parent's /Kids writes it (number and generation), or number 0
+  // when the index cannot tell: the tree's counts do not add up to its pages, it has a cycle, or a page is no
+  // object of its own. Then the page is looked up as before, so the index never gives another page than the
+  // lookup would.
+  struct Reference {
+    int number = 0;
+    int generation = 0;
+  };
+  Reference Find(fz_context* ctx, pdf_document* doc, int pageIndex);
+  // The page tree may have changed: read it again when next asked.
+  void Forget() { doc_ = nullptr; }
+
+ private:
+  bool Build(fz_context* ctx, pdf_document* doc);
+  bool Add(fz_context* ctx, pdf_obj* node, int depth, std::vector<int>& path);
+
+  pdf_document* doc_ = nullptr;
+  bool repaired_ = false;
+  bool usable_ = false;
+  std::vector<Reference> pages_;
+};
+
+}  // namespace sealrun::platform::pdfengine

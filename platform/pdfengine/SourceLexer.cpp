@@ -1,0 +1,311 @@
+#include "platform/pdfengine/SourceLexer.h"
+
+#include <charconv>
+#include <limits>
+#include <string_view>
+#include <cstring>
+
+namespace sealrun::platform::pdfengine {
+namespace {
+
+// The engine keeps the first 127 bytes of a name and drops the rest.
+constexpr std::size_t kNameLimit = 127;
+// The engine's lexer buffer: a number written longer than this is split into two tokens there.
+constexpr std::size_t kNumberLimit = 65535;
+// From this position of the decimal point on the engine reads a real with its Acrobat-compatible routine.
+constexpr std::size_t kLooseRealPoint = 10;
+
+bool IsWhite(int c) { return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' '; }
+
+bool IsDelimiter(int c) {
+  return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
+         c == '/' || c == '%';
+}
+
+int HexValue(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A run of regular characters decoded as the engine decodes a name: "#xx" is one byte, except "#00" and
+// a "#" not followed by two hex digits, which stay as written.
+std::string DecodeRegularRun(std::span<const unsigned char> run) {
+  std::string out;
+  std::size_t i = 0;
+  auto keep = [&](unsigned char byte) {
+    if (out.size() < kNameLimit) out.push_back(static_cast<char>(byte));
+  };
+  while (i < run.size()) {
+    const unsigned char c = run[i++];
+    if (c != '#') {
+      keep(c);
+      continue;
+    }
+    const int high = i < run.size() ? HexValue(run[i]) : -1;
+    const int low = i + 1 < run.size() ? HexValue(run[i + 1]) : -1;
+    if (high < 0 || low < 0 || (high == 0 && run[i + 1] == '0')) {
+      keep('#');
+      continue;
+    }
+    keep(static_cast<unsigned char>(high * 16 + low));
+    i += 2;
+  }
+  return out;
+}
+
+// The digits as strtod reads them in the "C" locale: a value too large is infinite, one too small is zero.
+double DigitsValue(std::string_view digits) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error == std::errc()) return value;
+  if (error != std::errc::result_out_of_range) return 0.0;  // "." or "-" alone
+  const bool negative = !digits.empty() && digits.front() == '-';
+  const std::string_view magnitude = digits.substr(negative ? 1 : 0);
+  const bool large = magnitude.find_first_not_of('0') < magnitude.find('.');
+  const double limit = large ? std::numeric_limits<double>::infinity() : 0.0;
+  return negative ? -limit : limit;
+}
+
+}  // namespace
+
+void SourceLexer::SkipWhiteAndComments() {
+  while (at_ < bytes_.size()) {
+    const unsigned char c = bytes_[at_];
+    if (IsWhite(c)) {
+      ++at_;
+    } else if (c == '%') {
+      while (at_ < bytes_.size() && bytes_[at_] != '\n' && bytes_[at_] != '\r') ++at_;
+    } else {
+      return;
+    }
+  }
+}
+
+Token SourceLexer::Next() {
+  SkipWhiteAndComments();
+  Token token;
+  token.begin = at_;
+  if (at_ >= bytes_.size()) {
+    token.kind = TokenKind::End;
+    token.end = at_;
+    return token;
+  }
+  const unsigned char c = bytes_[at_++];
+  switch (c) {
+    case '/':
+      while (at_ < bytes_.size() && !IsWhite(bytes_[at_]) && !IsDelimiter(bytes_[at_])) ++at_;
+      token.kind = TokenKind::Name;
+      break;
+    case '(':
+      token.kind = SkipLiteralString() ? TokenKind::String : TokenKind::Error;
+      break;
+    case '<':
+      if (Peek() == '<') {
+        ++at_;
+        token.kind = TokenKind::OpenDict;
+      } else {
+        token.kind = SkipHexString() ? TokenKind::HexString : TokenKind::Error;
+      }
+      break;
+    case '>':
+      if (Peek() == '>') {
+        ++at_;
+        token.kind = TokenKind::CloseDict;
+      } else {
+        token.kind = TokenKind::Error;
+      }
+      break;
+    case '[':
+      token.kind = TokenKind::OpenArray;
+      break;
+    case ']':
+      token.kind = TokenKind::CloseArray;
+      break;
+    case '+': case '-': case '.': case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7':
+    case '8': case '9':
+      return Number(token.begin);
+    case ')': case '{': case '}':
+      token.kind = TokenKind::Error;  // the engine reads these as no value at all
+      break;
+    default:
+      return Regular(token.begin);
+  }
+  token.end = at_;
+  return token;
+}
+
+// As the engine reads a number: extra leading minus signs are skipped, a minus sign later ends the digits
+// that count (the rest of the run is read and ignored), and any other character makes the run a keyword.
+Token SourceLexer::Number(std::size_t begin) {
+  Token token;
+  token.begin = begin;
+  std::string text(1, static_cast<char>(bytes_[begin]));
+  const bool negative = bytes_[begin] == '-';
+  if (negative) {
+    while (Peek() == '-') ++at_;
+  }
+  bool bad = false;
+  bool textEnded = false;
+  std::size_t point = bytes_[begin] == '.' ? 0 : std::string::npos;
+  std::size_t length = 1;
+  while (at_ < bytes_.size() && !IsWhite(bytes_[at_]) && !IsDelimiter(bytes_[at_])) {
+    const unsigned char c = bytes_[at_++];
+    if (++length > kNumberLimit) {
+      token.kind = TokenKind::Error;
+      token.end = at_;
+      return token;
+    }
+    if (c == '.') {
+      if (point != std::string::npos) bad = true;
+      point = length - 1;
+    } else if (c == '-') {
+      textEnded = true;
+      continue;
+    } else if (c < '0' || c > '9') {
+      bad = true;
+    }
+    if (!textEnded) text.push_back(static_cast<char>(c));
+  }
+  token.end = at_;
+  if (bad) {
+    token.kind = TokenKind::Keyword;
+    return token;
+  }
+  // The digits without a leading "+" (from_chars takes none): "+.5" is 0.5, "-" alone and "." alone are 0.
+  std::string_view digits(text);
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  if (point != std::string::npos) {
+    token.kind = TokenKind::Real;
+    token.engineReadLoosely = point >= kLooseRealPoint;
+    token.real = DigitsValue(digits);
+    return token;
+  }
+  token.kind = TokenKind::Int;
+  bool minus = false;
+  if (!digits.empty() && digits.front() == '-') {
+    minus = true;
+    digits.remove_prefix(1);
+  }
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  std::int64_t value = 0;
+  for (const char digit : digits) {
+    if (digit < '0' || digit > '9') break;
+    const int d = digit - '0';
+    if (value > (INT64_MAX - d) / 10) {
+      token.overflow = true;
+      break;
+    }
+    value = value * 10 + d;
+  }
+  token.integer = minus ? -value : value;
+  return token;
+}
+
+// A keyword, as the engine reads one: decoded like a name, then named tokens, and an error for bytes that
+// are not printable ASCII.
+Token SourceLexer::Regular(std::size_t begin) {
+  Token token;
+  token.begin = begin;
+  while (at_ < bytes_.size() && !IsWhite(bytes_[at_]) && !IsDelimiter(bytes_[at_])) ++at_;
+  token.end = at_;
+  const std::string word = DecodeRegularRun(bytes_.subspan(begin, at_ - begin));
+  if (word == "true") {
+    token.kind = TokenKind::True;
+  } else if (word == "false") {
+    token.kind = TokenKind::False;
+  } else if (word == "null") {
+    token.kind = TokenKind::Null;
+  } else if (word == "R") {
+    token.kind = TokenKind::R;
+  } else {
+    token.kind = TokenKind::Keyword;
+    for (const char ch : word) {
+      const auto byte = static_cast<unsigned char>(ch);
+      if (byte < ' ' || byte > '~') token.kind = TokenKind::Error;
+    }
+  }
+  return token;
+}
+
+bool SourceLexer::SkipLiteralString() {
+  int balance = 1;
+  while (at_ < bytes_.size()) {
+    const unsigned char c = bytes_[at_++];
+    if (c == '\\') {
+      if (at_ >= bytes_.size()) return false;
+      ++at_;  // the escaped byte (octal digits and line ends after it read as ordinary bytes here)
+    } else if (c == '(') {
+      ++balance;
+    } else if (c == ')') {
+      if (--balance == 0) return true;
+    }
+  }
+  return false;
+}
+
+bool SourceLexer::SkipHexString() {
+  while (at_ < bytes_.size()) {
+    if (bytes_[at_++] == '>') return true;
+  }
+  return false;
+}
+
+std::string SourceLexer::NameOf(const Token& token) const {
+  const std::size_t skip = token.kind == TokenKind::Name ? 1 : 0;
+  return DecodeRegularRun(bytes_.subspan(token.begin + skip, token.end - token.begin - skip));
+}
+
+std::string SourceLexer::StringOf(const Token& token) const {
+  std::string out;
+  const std::span<const unsigned char> body = bytes_.subspan(token.begin + 1, token.end - token.begin - 2);
+  if (token.kind == TokenKind::HexString) {
+    int high = -1;
+    for (const unsigned char c : body) {
+      if (IsWhite(c)) continue;
+      const int value = HexValue(c) < 0 ? 0 : HexValue(c);  // the engine reads any other byte as 0
+      if (high < 0) {
+        high = value;
+      } else {
+        out.push_back(static_cast<char>(high * 16 + value));
+        high = -1;
+      }
+    }
+    if (high >= 0) out.push_back(static_cast<char>(high * 16));
+    return out;
+  }
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const unsigned char c = body[i];
+    if (c != '\\') {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    const unsigned char escaped = body[++i];
+    switch (escaped) {
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case 'b': out.push_back('\b'); break;
+      case 'f': out.push_back('\f'); break;
+      case '\n': break;
+      case '\r':
+        if (i + 1 < body.size() && body[i + 1] == '\n') ++i;
+        break;
+      default:
+        if (escaped >= '0' && escaped <= '7') {
+          int value = escaped - '0';
+          for (int more = 0; more < 2 && i + 1 < body.size() && body[i + 1] >= '0' && body[i + 1] <= '7'; ++more) {
+            value = value * 8 + (body[++i] - '0');
+          }
+          out.push_back(static_cast<char>(value & 0xFF));
+        } else {
+          out.push_back(static_cast<char>(escaped));  // "\(", "\)", "\\" and any other byte as itself
+        }
+        break;
+    }
+  }
+  return out;
+}
+
+}  // namespace sealrun::platform::pdfengine

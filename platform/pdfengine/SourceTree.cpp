@@ -1,0 +1,253 @@
+#include "platform/pdfengine/SourceTree.h"
+
+#include <algorithm>
+#include <optional>
+#include <unordered_set>
+
+#include "platform/pdfengine/SourceLexer.h"
+
+namespace sealrun::platform::pdfengine {
+namespace {
+
+// Deeper than this is no real document; the walk refuses it as well.
+constexpr int kMaxDepth = 256;
+// Dictionaries up to this size look for a repeated key by comparing; larger ones keep a set.
+constexpr std::size_t kLinearKeyCheck = 32;
+
+}  // namespace
+
+// Reads tokens the way the engine's parser takes them, so that a source either gives the engine's structure
+// or is refused: whatever the engine would have read by guessing (a stray keyword read as null, a repeated
+// key, a broken reference) makes the source unreadable, and the engine's object is used instead.
+class SourceTree::Reader {
+ public:
+  Reader(SourceTree& tree, std::span<const unsigned char> bytes) : tree_(tree), lexer_(bytes), size_(bytes.size()) {}
+
+  bool Object(Framing framing, int number) {
+    if (framing == Framing::Bare) {
+      const Token first = Next();
+      if (first.kind == TokenKind::Int) return AddInt(first);
+      return Value(first, 0);
+    }
+    const Token objectNumber = Next();
+    const Token generation = Next();
+    const Token keyword = Next();
+    if (objectNumber.kind != TokenKind::Int || objectNumber.overflow || objectNumber.integer != number) return false;
+    if (generation.kind != TokenKind::Int || generation.integer < 0 || generation.integer >= 65536) return false;
+    if (keyword.kind != TokenKind::Keyword || lexer_.NameOf(keyword) != "obj") return false;
+    const Token first = Next();
+    if (first.kind == TokenKind::Keyword && lexer_.NameOf(first) == "endobj") return AddNode(SourceKind::Null);
+    if (first.kind != TokenKind::Int) return Value(first, 0);
+    const Token second = Next();
+    if (second.kind == TokenKind::Keyword) {
+      const std::string word = lexer_.NameOf(second);
+      return (word == "stream" || word == "endobj") && AddInt(first);
+    }
+    return second.kind == TokenKind::Int && Next().kind == TokenKind::R && AddReference(first, second);
+  }
+
+  bool TouchedEnd() const { return touchedEnd_; }
+
+ private:
+  Token Next() {
+    if (pending_) {
+      const Token token = *pending_;
+      pending_.reset();
+      return token;
+    }
+    const Token token = lexer_.Next();
+    if (token.end >= size_) touchedEnd_ = true;
+    return token;
+  }
+
+  bool AddNode(SourceKind kind) {
+    SourceNode node;
+    node.kind = kind;
+    tree_.nodes_.push_back(node);
+    return true;
+  }
+
+  bool AddInt(const Token& token) {
+    if (!AddNode(SourceKind::Int)) return false;
+    tree_.nodes_.back().integer = token.integer;
+    tree_.nodes_.back().overflow = token.overflow;
+    return true;
+  }
+
+  bool AddReference(const Token& number, const Token& generation) {
+    if (number.overflow || generation.overflow || number.integer <= 0 || number.integer > INT32_MAX ||
+        generation.integer < 0 || generation.integer > INT32_MAX) {
+      return false;
+    }
+    AddNode(SourceKind::Reference);
+    tree_.nodes_.back().integer = number.integer;
+    tree_.nodes_.back().generation = static_cast<int>(generation.integer);
+    return true;
+  }
+
+  std::uint32_t AddText(std::string text) {
+    tree_.texts_.push_back(std::move(text));
+    return static_cast<std::uint32_t>(tree_.texts_.size() - 1);
+  }
+
+  // A value that starts with `first` (an integer is the caller's: what follows it decides what it is).
+  bool Value(const Token& first, int depth) {
+    switch (first.kind) {
+      case TokenKind::OpenDict:
+        return Dictionary(depth + 1);
+      case TokenKind::OpenArray:
+        return Array(depth + 1);
+      case TokenKind::Name:
+        AddNode(SourceKind::Name);
+        tree_.nodes_.back().text = AddText(lexer_.NameOf(first));
+        return true;
+      case TokenKind::Real:
+        AddNode(SourceKind::Real);
+        tree_.nodes_.back().real = first.real;
+        tree_.nodes_.back().engineReadLoosely = first.engineReadLoosely;
+        return true;
+      case TokenKind::String:
+      case TokenKind::HexString:
+        AddNode(SourceKind::String);
+        tree_.nodes_.back().hex = first.kind == TokenKind::HexString;
+        if (tree_.keepStrings_) tree_.nodes_.back().text = AddText(lexer_.StringOf(first));
+        return true;
+      case TokenKind::True:
+      case TokenKind::False:
+        AddNode(SourceKind::Bool);
+        tree_.nodes_.back().boolean = first.kind == TokenKind::True;
+        return true;
+      case TokenKind::Null:
+        return AddNode(SourceKind::Null);
+      default:
+        return false;
+    }
+  }
+
+  bool Dictionary(int depth) {
+    if (depth > kMaxDepth) return false;
+    const std::size_t index = tree_.nodes_.size();
+    AddNode(SourceKind::Dict);
+    std::vector<std::uint32_t> keys;
+    std::optional<KeySet> keySet;
+    for (;;) {
+      const Token keyToken = Next();
+      if (keyToken.kind == TokenKind::CloseDict) break;
+      if (keyToken.kind != TokenKind::Name) return false;
+      const std::uint32_t key = AddText(lexer_.NameOf(keyToken));
+      if (!Unique(keys, keySet, key)) return false;
+      const std::size_t valueIndex = tree_.nodes_.size();
+      const Token first = Next();
+      if (first.kind == TokenKind::Int) {
+        const Token second = Next();
+        if (second.kind == TokenKind::CloseDict || second.kind == TokenKind::Name) {
+          AddInt(first);
+          pending_ = second;
+        } else if (second.kind != TokenKind::Int || Next().kind != TokenKind::R || !AddReference(first, second)) {
+          return false;
+        }
+      } else if (!Value(first, depth)) {
+        return false;
+      }
+      tree_.nodes_[valueIndex].key = key;
+      ++tree_.nodes_[index].count;
+    }
+    tree_.nodes_[index].size = static_cast<std::uint32_t>(tree_.nodes_.size() - index);
+    return true;
+  }
+
+  // Keys are compared by their index in texts_, which stays valid while texts_ grows.
+  struct KeyHash {
+    const std::vector<std::string>* texts;
+    std::size_t operator()(std::uint32_t key) const { return std::hash<std::string>{}((*texts)[key]); }
+  };
+  struct KeyEqual {
+    const std::vector<std::string>* texts;
+    bool operator()(std::uint32_t a, std::uint32_t b) const { return (*texts)[a] == (*texts)[b]; }
+  };
+  using KeySet = std::unordered_set<std::uint32_t, KeyHash, KeyEqual>;
+
+  bool Unique(std::vector<std::uint32_t>& keys, std::optional<KeySet>& keySet, std::uint32_t key) {
+    if (!keySet && keys.size() < kLinearKeyCheck) {
+      for (const std::uint32_t earlier : keys) {
+        if (tree_.texts_[earlier] == tree_.texts_[key]) return false;
+      }
+      keys.push_back(key);
+      return true;
+    }
+    if (!keySet) {
+      keySet.emplace(keys.size() * 2, KeyHash{&tree_.texts_}, KeyEqual{&tree_.texts_});
+      keySet->insert(keys.begin(), keys.end());
+    }
+    return keySet->insert(key).second;
+  }
+
+  // The engine's array parser: integers wait for a following "R"; two integers and an "R" are a reference.
+  bool Array(int depth) {
+    if (depth > kMaxDepth) return false;
+    const std::size_t index = tree_.nodes_.size();
+    AddNode(SourceKind::Array);
+    Token a;
+    Token b;
+    int waiting = 0;
+    auto push = [&](auto&& add) {
+      add();
+      ++tree_.nodes_[index].count;
+    };
+    for (;;) {
+      const Token token = Next();
+      if (token.kind != TokenKind::Int && token.kind != TokenKind::R) {
+        if (waiting > 0) push([&] { AddInt(a); });
+        if (waiting > 1) push([&] { AddInt(b); });
+        waiting = 0;
+      }
+      if (token.kind == TokenKind::Int && waiting == 2) {
+        push([&] { AddInt(a); });
+        a = b;
+        --waiting;
+      }
+      switch (token.kind) {
+        case TokenKind::CloseArray:
+          tree_.nodes_[index].size = static_cast<std::uint32_t>(tree_.nodes_.size() - index);
+          return true;
+        case TokenKind::Int:
+          (waiting == 0 ? a : b) = token;
+          ++waiting;
+          break;
+        case TokenKind::R: {
+          if (waiting != 2) return false;
+          bool added = false;
+          push([&] { added = AddReference(a, b); });
+          if (!added) return false;
+          waiting = 0;
+          break;
+        }
+        default: {
+          bool added = false;
+          push([&] { added = Value(token, depth); });
+          if (!added) return false;
+          break;
+        }
+      }
+    }
+  }
+
+  SourceTree& tree_;
+  SourceLexer lexer_;
+  std::size_t size_;
+  std::optional<Token> pending_;
+  bool touchedEnd_ = false;
+};
+
+SourceTree::Result SourceTree::Parse(std::span<const unsigned char> bytes, Framing framing, int number,
+                                     bool keepStrings, bool complete) {
+  nodes_.clear();
+  texts_.clear();
+  keepStrings_ = keepStrings;
+  Reader reader(*this, bytes);
+  const bool parsed = reader.Object(framing, number);
+  if (reader.TouchedEnd() && !complete) return Result::NeedMoreBytes;
+  return parsed ? Result::Parsed : Result::Unreadable;
+}
+
+}  // namespace sealrun::platform::pdfengine

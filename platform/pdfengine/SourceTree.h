@@ -1,0 +1,53 @@
+#pragma once
+// One object's source parsed into a flat tree, node by node in the order the file writes them, with the facts
+// the engine's own objects do not keep: key order, string forms and real digits. Each node is later matched
+// with the engine's object, which stays the authority for what the object is.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sealrun::platform::pdfengine {
+
+enum class SourceKind : std::uint8_t { Null, Bool, Int, Real, String, Name, Reference, Dict, Array };
+
+struct SourceNode {
+  SourceKind kind = SourceKind::Null;
+  bool hex = false;                // String: written in hex form
+  bool boolean = false;            // Bool
+  bool overflow = false;           // Int: more digits than 64 bits hold
+  bool engineReadLoosely = false;  // Real: the engine's value need not be the digits' value
+  std::uint32_t count = 0;         // Dict: entries; Array: elements
+  std::uint32_t size = 1;          // nodes of the subtree, this one included (the next sibling is that far on)
+  std::uint32_t key = 0;           // entry of a Dict: its key in Text()
+  std::uint32_t text = 0;          // Name: its bytes; String: its bytes when they were kept
+  std::int64_t integer = 0;        // Int: the value; Reference: the object number
+  int generation = 0;              // Reference
+  double real = 0.0;               // Real: the digits' value
+};
+
+class SourceTree {
+ public:
+  // How the bytes begin: with "N G obj" (an object at a file offset) or with the value alone (an object in
+  // an object stream).
+  enum class Framing { IndirectObject, Bare };
+  enum class Result { Parsed, NeedMoreBytes, Unreadable };
+
+  // Parses one object. Unless `complete` says the bytes are all there is, they may stop inside the object:
+  // NeedMoreBytes asks for a longer piece. keepStrings false: string bytes are not decoded (the engine's
+  // are decrypted, so the file's would not match anyway).
+  Result Parse(std::span<const unsigned char> bytes, Framing framing, int number, bool keepStrings, bool complete);
+
+  const std::vector<SourceNode>& Nodes() const { return nodes_; }
+  const std::string& Text(std::uint32_t index) const { return texts_[index]; }
+  bool StringsKept() const { return keepStrings_; }
+
+ private:
+  class Reader;
+  std::vector<SourceNode> nodes_;
+  std::vector<std::string> texts_;
+  bool keepStrings_ = true;
+};
+
+}  // namespace sealrun::platform::pdfengine

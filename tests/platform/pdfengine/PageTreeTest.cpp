@@ -1,0 +1,146 @@
+// qp_load_page over page trees of every shape: nested nodes give the pages in order, as the references the
+// tree holds; a tree whose counts do not add up gives exactly the pages the engine's lookup gives, failures
+// included; a tree changed in memory gives the changed tree's pages.
+#include <cstdio>
+#include <vector>
+
+#include "tests/platform/pdfengine/EngineFixture.h"
+
+namespace sealrun::platform::pdfengine::testing {
+namespace {
+
+using sealrun::testing::WriteFileBytes;
+
+// A file of the given objects (number i+1 is objects[i], generation 0 unless listed in `generation`), with
+// object 1 as the catalogue, and a classic cross-reference table.
+std::string FileOf(const std::vector<std::string>& objects, int generationOf = 0, int generation = 0) {
+  std::string bytes = "%PDF-1.7\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    const int number = static_cast<int>(i) + 1;
+    offsets.push_back(bytes.size());
+    bytes += std::to_string(number) + " " + std::to_string(number == generationOf ? generation : 0) + " obj\n" +
+             objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = bytes.size();
+  bytes += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t i = 0; i < offsets.size(); ++i) {
+    char line[32];
+    const int number = static_cast<int>(i) + 1;
+    std::snprintf(line, sizeof line, "%010zu %05d n \n", offsets[i], number == generationOf ? generation : 0);
+    bytes += line;
+  }
+  bytes += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+  return bytes;
+}
+
+std::string PageObject(int parent) {
+  return "<< /Type /Page /Parent " + std::to_string(parent) + " 0 R /MediaBox [0 0 200 200] >>";
+}
+
+class PageTreeTest : public EngineTest {
+ protected:
+  DocumentHandle OpenObjects(const std::vector<std::string>& objects, int generationOf = 0, int generation = 0) {
+    const auto path = temp_ / ("tree" + std::to_string(++files_) + ".pdf");
+    WriteFileBytes(path, FileOf(objects, generationOf, generation));
+    return Open(path);
+  }
+
+  // The object number of each page in the order asked, 0 for a page that does not load; each page object
+  // is checked to be the reference the tree holds.
+  std::vector<int> PageNumbers(qp_document document, const std::vector<int>& order) {
+    std::vector<int> numbers;
+    for (const int index : order) {
+      qp_page raw = nullptr;
+      if (qp_load_page(document, index, &raw) != QP_OK) {
+        numbers.push_back(0);
+        continue;
+      }
+      const PageHandle page(raw);
+      qp_cos object = qp_page_object(page.get());
+      EXPECT_EQ(qp_cos_is_indirect(object), 1) << "page " << index;
+      EXPECT_EQ(qp_cos_is_dict(object), 1) << "page " << index;
+      numbers.push_back(qp_cos_obj_num(object));
+    }
+    return numbers;
+  }
+
+  int files_ = 0;
+};
+
+// Root 2: [3, node 4: [5, node 6: [7, 8]], 9]. Page 8 is written with generation 2.
+std::vector<std::string> NestedTree(int innerCount, int middleCount) {
+  return {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R 4 0 R 9 0 R] /Count 5 >>",
+      PageObject(2),
+      "<< /Type /Pages /Parent 2 0 R /Kids [5 0 R 6 0 R] /Count " + std::to_string(middleCount) + " >>",
+      PageObject(4),
+      // No /Type: a node by its /Kids and the missing /MediaBox, as the engine's lookup tells them.
+      "<< /Parent 4 0 R /Kids [7 0 R 8 2 R] /Count " + std::to_string(innerCount) + " >>",
+      PageObject(6),
+      PageObject(6),
+      PageObject(2),
+  };
+}
+
+TEST_F(PageTreeTest, NestedNodesGiveThePagesInOrderWhicheverPageIsAskedFirst) {
+  const DocumentHandle document = OpenObjects(NestedTree(2, 3), 8, 2);
+  ASSERT_TRUE(document);
+  ASSERT_EQ(qp_page_count(document.get()), 5);
+  EXPECT_EQ(PageNumbers(document.get(), {4, 3, 2, 1, 0}), (std::vector<int>{9, 8, 7, 5, 3}));
+  EXPECT_EQ(PageNumbers(document.get(), {0, 1, 2, 3, 4}), (std::vector<int>{3, 5, 7, 8, 9}));
+  EXPECT_EQ(PageNumbers(document.get(), {5, -1}), (std::vector<int>{0, 0}));
+}
+
+// Node 4 counts one page where it has three: the lookup skips it after its first page and runs out of pages
+// before the last two.
+TEST_F(PageTreeTest, CountsThatDoNotAddUpGiveWhatTheLookupGives) {
+  const DocumentHandle document = OpenObjects(NestedTree(2, 1));
+  ASSERT_TRUE(document);
+  EXPECT_EQ(PageNumbers(document.get(), {0, 1, 2, 3, 4}), (std::vector<int>{3, 5, 9, 0, 0}));
+}
+
+TEST_F(PageTreeTest, ATreeThatContainsItselfGivesAResultCode) {
+  const DocumentHandle document = OpenObjects({
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 3 >>",
+      PageObject(2),
+      "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R] /Count 2 >>",
+  });
+  ASSERT_TRUE(document);
+  // The tree is not indexed; the lookup stops at the loop or meets page 3 again, never another object.
+  const std::vector<int> numbers = PageNumbers(document.get(), {0, 1, 2});
+  EXPECT_EQ(numbers[0], 3);
+  for (const int number : numbers) EXPECT_TRUE(number == 0 || number == 3) << number;
+}
+
+TEST_F(PageTreeTest, APageAddedInMemoryIsFoundAfterTheTreeWasRead) {
+  const DocumentHandle document = OpenObjects(NestedTree(2, 3));
+  ASSERT_TRUE(document);
+  ASSERT_EQ(PageNumbers(document.get(), {4}), (std::vector<int>{9}));
+
+  const qp_document doc = document.get();
+  qp_page raw = nullptr;
+  ASSERT_EQ(qp_load_page(doc, 0, &raw), QP_OK);
+  const PageHandle first(raw);
+  const CosHandle tree(qp_cos_dict_gets(qp_page_object(first.get()), "Parent"));
+  ASSERT_TRUE(tree);
+  const CosHandle added(qp_cos_new_dict(doc, 3, 1));
+  const CosHandle type(qp_cos_new_name(doc, "Page"));
+  ASSERT_EQ(qp_cos_dict_puts(added.get(), "Type", type.get()), QP_OK);
+  ASSERT_EQ(qp_cos_dict_puts(added.get(), "Parent", tree.get()), QP_OK);
+  const CosHandle kids(qp_cos_dict_gets(tree.get(), "Kids"));
+  ASSERT_EQ(qp_cos_array_push(kids.get(), added.get()), QP_OK);
+  const CosHandle count(qp_cos_new_int(doc, 6));
+  ASSERT_EQ(qp_cos_dict_puts(tree.get(), "Count", count.get()), QP_OK);
+
+  ASSERT_EQ(qp_page_count(doc), 6);
+  const std::vector<int> numbers = PageNumbers(doc, {0, 1, 2, 3, 4, 5});
+  EXPECT_EQ(numbers, (std::vector<int>{3, 5, 7, 8, 9, qp_cos_obj_num(added.get())}));
+  EXPECT_GT(numbers[5], 9);
+}
+
+}  // namespace
+}  // namespace sealrun::platform::pdfengine::testing
