@@ -5,6 +5,7 @@
 
 #include "verify/CosReading.h"
 #include "verify/DocumentFingerprint.h"
+#include "verify/LegacyDocumentFingerprint.h"
 
 namespace sealrun::verify {
 
@@ -49,6 +50,21 @@ std::optional<std::u16string> RevisionFingerprints::Of(int revision) {
   return fingerprint;
 }
 
+std::optional<std::u16string> RevisionFingerprints::EarlierReleaseOf(int revision) {
+  if (const auto taken = earlier_.find(revision); taken != earlier_.end()) return taken->second;
+  std::optional<std::u16string> fingerprint;
+  if (revision == kUnknownRevision || revision >= history_.Newest()) {
+    fingerprint = LegacyDocumentFingerprint(history_.Current());
+  } else {
+    qp_document opened = nullptr;
+    const int result = qp_document_open_revision(history_.Current(), revision, &opened);
+    const external::DocumentHandle document(opened);
+    if (result == QP_OK) fingerprint = LegacyDocumentFingerprint(document.get());
+  }
+  earlier_.emplace(revision, fingerprint);
+  return fingerprint;
+}
+
 void JudgeSealAnnotation(SealVerdict& seal, RevisionHistory& history, RevisionFingerprints& fingerprints,
                          const std::optional<std::u16string>& current) {
   seal.revision = history.Known() ? history.AddedIn(seal.objectNumber) : kUnknownRevision;
@@ -67,6 +83,18 @@ void JudgeSealAnnotation(SealVerdict& seal, RevisionHistory& history, RevisionFi
       seal.findings.push_back(then ? Finding::FingerprintMismatch : Finding::FingerprintUnavailable);
   } else {
     seal.findings.push_back(current ? Finding::FingerprintMismatch : Finding::FingerprintUnavailable);
+  }
+  // Seals made by the earlier release store its fingerprint; such a seal holds when that one matches.
+  if (!fingerprintHeld && seal.recordState == RecordState::Readable &&
+      Contains(seal.record, fingerprints.EarlierReleaseOf(seal.revision))) {
+    fingerprintHeld = true;
+    seal.findings.erase(std::remove_if(seal.findings.begin(), seal.findings.end(),
+                                       [](Finding finding) {
+                                         return finding == Finding::FingerprintMismatch ||
+                                                finding == Finding::FingerprintUnavailable;
+                                       }),
+                        seal.findings.end());
+    seal.findings.push_back(Finding::NoteEarlierFingerprint);
   }
   seal.valid = fingerprintHeld && !HasFinding(seal, Finding::DisallowedChange);
 }

@@ -20,10 +20,14 @@ class RevisionFingerprints {
   explicit RevisionFingerprints(RevisionHistory& history) : history_(history) {}
   // nullopt when the revision does not read on its own or its fingerprint cannot be taken in full.
   std::optional<std::u16string> Of(int revision);
+  // The fingerprint as the earlier release computed it (LegacyDocumentFingerprint), of the revision or, for
+  // kUnknownRevision, of the document as it is; its seals in the field store that one.
+  std::optional<std::u16string> EarlierReleaseOf(int revision);
 
  private:
   RevisionHistory& history_;
   std::map<int, std::optional<std::u16string>> taken_;
+  std::map<int, std::optional<std::u16string>> earlier_;
 };
 
 // A seal annotation with its record read: its revision, fingerprint check and later changes, the findings

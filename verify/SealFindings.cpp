@@ -15,6 +15,7 @@ std::string_view FindingText(Finding finding) {
     case Finding::DisallowedChange: return "changed after sealing";
     case Finding::TimestampInvalid: return "document timestamp does not verify";
     case Finding::NoteNoSignedMessage: return "no signed message";
+    case Finding::NoteEarlierFingerprint: return "fingerprint as the earlier release of this system computed it";
   }
   return "unknown";
 }

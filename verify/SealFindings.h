@@ -19,9 +19,12 @@ enum class Finding {
   DisallowedChange,         // a later revision made a change that is not allowed (see the changes)
   TimestampInvalid,         // a document timestamp whose imprint or token does not verify
   NoteNoSignedMessage,      // seal annotation without a signed message (allowed: it is optional)
+  NoteEarlierFingerprint,   // seal annotation whose record holds the fingerprint as the earlier release took it
 };
 
-inline bool IsNote(Finding finding) { return finding == Finding::NoteNoSignedMessage; }
+inline bool IsNote(Finding finding) {
+  return finding == Finding::NoteNoSignedMessage || finding == Finding::NoteEarlierFingerprint;
+}
 
 // What a later revision changed, as the change analysis names it.
 enum class ChangeKind {

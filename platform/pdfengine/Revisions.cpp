@@ -5,6 +5,8 @@
 #include <set>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/ObjectSources.h"
+#include "platform/pdfengine/PageIndex.h"
 #include "platform/pdfengine/RevisionMap.h"
 
 using namespace sealrun::platform::pdfengine;

@@ -3,12 +3,16 @@
 // the top level, inherited resources read).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
 #include "tests/testsupport/TempDir.h"
 #include "tests/verify/FingerprintFixture.h"
+#include "verify/DocumentFingerprint.h"
 #include "verify/LegacyDocumentFingerprint.h"
+#include "verify/RevisionHistory.h"
+#include "verify/RevisionVerdict.h"
 
 namespace sealrun::verify::testing {
 namespace {
@@ -54,6 +58,30 @@ TEST_F(LegacyFingerprintTest, ReachesWhatReferencesBelowTheTopLevelAndInheritedR
   // Seals and signature widgets stay outside it as well.
   EXPECT_EQ(LegacyOf(Edit("add-seal", base)), LegacyOf(base));
   EXPECT_EQ(LegacyOf(Edit("add-sig-widget", base)), LegacyOf(base));
+}
+
+// A seal made by the earlier release holds with a note, not as a mismatch; any other fingerprint does not.
+TEST_F(LegacyFingerprintTest, ASealOfTheEarlierReleaseIsRecognisedByItsFingerprint) {
+  const DocumentHandle document = Open(sealrun::testing::CorpusFile("pdfjs-tracemonkey.pdf"));
+  ASSERT_TRUE(document);
+  DocumentFingerprint exact(document.get());
+  const std::optional<std::u16string> current = exact.ComputeDocumentFingerprint();
+  ASSERT_TRUE(current.has_value());
+  ASSERT_NE(*current, u"lZU9Uob13wrdy=HtOBUvgo4ZSW2T") << "the two computations differ on this file";
+  for (const auto& [stored, holds] : {std::pair{u"lZU9Uob13wrdy=HtOBUvgo4ZSW2T", true},
+                                      std::pair{u"AAAAAAAAAAAAAAAAAAAAAAAAAAAT", false}}) {
+    RevisionHistory history(document.get());
+    RevisionFingerprints fingerprints(history);
+    SealVerdict seal;
+    seal.recordState = RecordState::Readable;
+    seal.record = u"KeySerial=ZQ-DEMO-0001\r\nstrMd5=" + std::u16string(stored) + u"\r\n";
+    JudgeSealAnnotation(seal, history, fingerprints, current);
+    EXPECT_EQ(seal.valid, holds);
+    const bool noted = std::count(seal.findings.begin(), seal.findings.end(), Finding::NoteEarlierFingerprint) == 1;
+    const bool mismatch = std::count(seal.findings.begin(), seal.findings.end(), Finding::FingerprintMismatch) == 1;
+    EXPECT_EQ(noted, holds);
+    EXPECT_EQ(mismatch, !holds);
+  }
 }
 
 }  // namespace
