@@ -36,10 +36,16 @@ SealRecordText SealRecordReader(qp_cos dict) {
   if (!info || !qp_cos_is_dict(info.get())) return record;
   const CosHandle baseInfo(qp_cos_dict_gets(info.get(), kRecordStreamKey));
   if (!baseInfo || !qp_cos_is_stream(baseInfo.get())) return record;
-  // Decoded no further than a record can be long: a record stream may be a flate bomb.
-  std::vector<char> data(kMaxRecordBytes + 1, '\0');
+  // Decoded no further than a record can be long: a record stream may be a flate bomb. Records are well under
+  // a kilobyte: a small buffer first, the whole bound only for data that goes on.
+  std::vector<char> data;
   std::size_t length = 0;
-  const int read = qp_cos_stream_to_buffer_bounded(baseInfo.get(), data.data(), kMaxRecordBytes, &length);
+  int read = QP_ERR_BUFFER;
+  for (const std::size_t bound : {std::size_t{4 * 1024}, kMaxRecordBytes}) {
+    data.resize(bound + 1);
+    read = qp_cos_stream_to_buffer_bounded(baseInfo.get(), data.data(), bound, &length);
+    if (read != QP_ERR_BUFFER) break;
+  }
   if (read != QP_OK && read != QP_ERR_BUFFER) {
     record.state = RecordState::Unreadable;  // a stream is there, but its data cannot be decoded
     return record;

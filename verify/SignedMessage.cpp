@@ -26,13 +26,19 @@ Stored ReadStream(qp_annot annotation, const char* key, std::string& bytes) {
   const CosHandle stream(dict ? qp_cos_dict_gets(dict.get(), key) : nullptr);
   if (!stream) return Stored::Absent;
   if (!qp_cos_is_stream(stream.get())) return Stored::Unreadable;
-  // Decoded no further than a message can be long (the stream may be a flate bomb).
-  bytes.assign(kMaxSignedMessageBytes, '\0');
-  std::size_t length = 0;
-  if (qp_cos_stream_to_buffer_bounded(stream.get(), bytes.data(), bytes.size(), &length) != QP_OK)
-    return Stored::Unreadable;
-  bytes.resize(length);
-  return Stored::Read;
+  // Decoded no further than a message can be long (the stream may be a flate bomb). Messages are a few
+  // kilobytes: a small buffer first, the whole bound only for data that goes on.
+  for (const std::size_t bound : {std::size_t{16 * 1024}, kMaxSignedMessageBytes}) {
+    bytes.resize(bound);
+    std::size_t length = 0;
+    const int read = qp_cos_stream_to_buffer_bounded(stream.get(), bytes.data(), bytes.size(), &length);
+    if (read == QP_OK) {
+      bytes.resize(length);
+      return Stored::Read;
+    }
+    if (read != QP_ERR_BUFFER) break;
+  }
+  return Stored::Unreadable;
 }
 
 // The stored text: UTF-16LE as this system writes it, or single bytes as others may. Zero units at the end
