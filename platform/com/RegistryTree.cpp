@@ -260,7 +260,9 @@ std::optional<RegistryNode> ParseRegistry(std::string_view text) {
         size_t cut = path.find('\\', at);
         if (cut == std::string_view::npos) cut = path.size();
         auto name = UnescapeName(path.substr(at, cut - at));
-        if (!name || name->empty() || name->size() > kMaxRegistryKeyName || ++depth > kMaxRegistryDepth)
+        // A key name never holds the separator (an escaped one would split the key when written back).
+        if (!name || name->empty() || name->find(u'\\') != std::u16string::npos ||
+            name->size() > kMaxRegistryKeyName || ++depth > kMaxRegistryDepth)
           return std::nullopt;
         current = Child(*current, *name);
         at = cut + 1;

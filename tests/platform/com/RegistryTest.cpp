@@ -193,7 +193,9 @@ TEST_F(RegistryTest, MalformedFileReadsAsEmptyAndIsKeptWhenRewritten) {
   for (const std::string& bad : {std::string("garbage\n\x01\xFF"), good.substr(0, good.size() - 4),
                                  std::string("sealrun-registry 1\n\"v\"=sz:x\nend\n"),
                                  std::string("sealrun-registry 1\n[a]\n\"v\"=hex(3):0\nend\n"),
-                                 std::string("sealrun-registry 1\n[a\\\\b]\nend\n"), std::string()}) {
+                                 std::string("sealrun-registry 1\n[a\\\\b]\nend\n"),
+                                 // a key name holding an escaped separator would split the key when written back
+                                 std::string("sealrun-registry 1\n[Software\\a%5Cb]\nend\n"), std::string()}) {
     WriteFileBytes(UserHiveFile(), bad);
     ::testing::internal::CaptureStderr();
     ScopedEnv debug("SEALRUN_DEBUG", "1");
