@@ -5,6 +5,7 @@
 // way: starting the engine, opening a document by its UTF-16 path, loading a page, making an engine string.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "external/qp.h"
@@ -57,6 +58,15 @@ inline DocumentHandle OpenDocument(qp_engine engine, std::u16string_view path) {
   DocumentHandle document;
   OpenDocument(engine, path, document);
   return document;
+}
+
+// The UTF-8 path of the document's staged copy (qp_document_set_staged), or empty when nothing is staged.
+inline std::string StagedCopyPath(qp_document document) {
+  int length = 0;
+  if (qp_document_get_staged_path(document, nullptr, &length) != QP_ERR_BUFFER || length <= 0) return {};
+  std::string buffer(static_cast<std::size_t>(length), '\0');
+  if (qp_document_get_staged_path(document, buffer.data(), &length) != QP_OK) return {};
+  return std::string(buffer.c_str());
 }
 
 // The page, or null when the index does not exist or the engine fails.

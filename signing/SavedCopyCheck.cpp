@@ -1,7 +1,6 @@
 #include "signing/SavedCopyCheck.h"
 
 #include <string>
-#include <vector>
 
 #include "external/QpHandles.h"
 #include "platform/text/Utf.h"
@@ -9,14 +8,6 @@
 
 namespace sealrun::signing {
 namespace {
-
-std::string StagedPath(qp_document document) {
-  int length = 0;
-  if (qp_document_get_staged_path(document, nullptr, &length) != QP_ERR_BUFFER || length <= 0) return {};
-  std::vector<char> buffer(static_cast<std::size_t>(length));
-  if (qp_document_get_staged_path(document, buffer.data(), &length) != QP_OK) return {};
-  return std::string(buffer.data());
-}
 
 // What this check answers is whether the seal was written right: its record, fingerprint, signature and
 // bytes. Who made it (a signed message or certificate the key's own components gave) is verification's
@@ -54,7 +45,7 @@ bool SealWrittenRight(qp_document copy, config::SealForm form, int sealObject) {
 }  // namespace
 
 StampResult CheckAndCommitSavedCopy(qp_engine engine, qp_document document, config::SealForm form, int sealObject) {
-  const std::string staged = StagedPath(document);
+  const std::string staged = external::StagedCopyPath(document);
   if (staged.empty()) return StampFailure::NotSaved;
   {
     const external::DocumentHandle copy = external::OpenDocument(engine, platform::text::Utf8ToUtf16(staged));

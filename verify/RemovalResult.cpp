@@ -26,6 +26,12 @@ int RemovalResult::Code() const {
       return kDocumentOpenFailed;
     case RemovalFailure::NotSaved:
       return engineCode_;
+    case RemovalFailure::CopyUnreadable:
+    case RemovalFailure::CopyNotOneUpdate:
+      return QP_ERR_SAVE;
+    case RemovalFailure::CopySealStillThere:
+    case RemovalFailure::CopyEarlierSealLost:
+      return QP_ERR_VERIFY;
     case RemovalFailure::NoSeal:
     case RemovalFailure::RecordUnreadable:
     case RemovalFailure::OtherOwner:
@@ -51,6 +57,13 @@ std::string RemovalResult::Reason() const {
     case RemovalFailure::NotDeleted: return "the engine could not take the latest seal out";
     case RemovalFailure::NotSaved:
       return "the engine could not save the document (engine result " + std::to_string(engineCode_) + ")";
+    case RemovalFailure::CopyUnreadable: return "the written copy does not open, the file is left as it was";
+    case RemovalFailure::CopyNotOneUpdate:
+      return "the written copy is not the file with one appended update, the file is left as it was";
+    case RemovalFailure::CopySealStillThere:
+      return "the latest seal is still in the written copy, the file is left as it was";
+    case RemovalFailure::CopyEarlierSealLost:
+      return "a seal valid in the file is not valid in the written copy, the file is left as it was";
   }
   return "not removed";
 }

@@ -12,7 +12,8 @@ namespace sealrun::verify {
 inline constexpr int kSealRemoved = 0;
 inline constexpr int kNothingRemoved = 1;
 // kDocumentOpenFailed (-1) when the document does not open; a failed save passes the engine's result
-// through (the file is left as it was).
+// through (the file is left as it was), and a written copy that fails its check gives QP_ERR_SAVE (not
+// written right) or QP_ERR_VERIFY (the seals in it are not as the removal leaves them).
 
 // The remarks of rows whose latest seal stays because it is not shown to be the user's.
 inline constexpr char16_t kNotTheKeysSealText[] = u"最新印章不属于当前印章密钥";
@@ -27,6 +28,11 @@ enum class RemovalFailure {
   MakerUnknown,      // the latest seal's signed message or signature does not verify, so its maker is unknown
   NotDeleted,        // the engine could not take the latest seal out
   NotSaved,          // the engine's save failed (EngineCode)
+  // The written copy was checked before it could replace the file, and it never did:
+  CopyUnreadable,    // the copy does not open on its own
+  CopyNotOneUpdate,  // the copy is not the file with exactly one update appended
+  CopySealStillThere,  // the removed seal still shows in the copy
+  CopyEarlierSealLost,  // a seal that was valid in the file is missing or invalid in the copy
 };
 
 class [[nodiscard]] RemovalResult {
@@ -42,7 +48,8 @@ class [[nodiscard]] RemovalResult {
   // Every file that kept its seal is highlighted, except one that does not open.
   Highlight RowHighlight() const;
 
-  // kSealRemoved, kNothingRemoved, kDocumentOpenFailed, or the engine's save result.
+  // kSealRemoved, kNothingRemoved, kDocumentOpenFailed, or the engine's save result (QP_ERR_SAVE or
+  // QP_ERR_VERIFY for a copy that failed its check).
   int Code() const;
   // For the debug trace: "the latest seal is another key's".
   std::string Reason() const;

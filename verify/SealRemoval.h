@@ -1,6 +1,7 @@
 #pragma once
 // Removing the latest seal of one document when the user's own key applied it. The document changes only
-// by one appended update; when nothing is removed it is not written at all.
+// by one appended update, written to a copy first; the copy replaces the file only when it passes the
+// removal's check (verify/RemovalCopyCheck.h). When nothing is removed the file is not written at all.
 #include <string_view>
 
 #include "external/qp.h"

@@ -375,6 +375,37 @@ def repaint_seal(pdf):
     return [look]
 
 
+def seal_on_two_pages(pdf):
+    """The newest seal annotation listed on the last page as well: taken off its own page, it still shows
+    on the other."""
+    seal = newest_seal(pdf)
+    last = pdf.pages[-1].obj
+    last.Annots = Array(list(last.get("/Annots", Array())) + [seal])
+    return [last]
+
+
+def drop_seal(pdf):
+    """The newest seal annotation taken off its page, as a removal does it."""
+    return drop_seal_from_page(pdf, newest_seal(pdf))
+
+
+def drop_seal_and_forge(pdf):
+    """The newest seal annotation taken off its page and page 1's text changed, in one update: what a
+    faulty removal would write."""
+    seal = newest_seal(pdf)
+    return update_content(pdf) + drop_seal_from_page(pdf, seal)
+
+
+def drop_seal_from_page(pdf, seal):
+    changed = []
+    for page in pdf.pages:
+        annots = list(page.obj.get("/Annots", Array()))
+        if any(a.objgen == seal.objgen for a in annots):
+            page.obj.Annots = Array([a for a in annots if a.objgen != seal.objgen])
+            changed.append(page.obj)
+    return changed
+
+
 def newest_signature_widget(pdf):
     widgets = [a for page in pdf.pages for a in page.obj.get("/Annots", Array())
                if a.get("/Subtype") == Name.Widget and a.get("/FT") == Name.Sig and "/V" in a]
@@ -565,6 +596,9 @@ EDITS = {
     "seal-flags": hide_seal,
     "seal-record": rewrite_seal_record,
     "seal-picture": repaint_seal,
+    "seal-on-two-pages": seal_on_two_pages,
+    "seal-dropped": drop_seal,
+    "seal-dropped-and-forged": drop_seal_and_forge,
     "signature-rect": move_signature,
     "signature-appearance": repaint_signature,
     "field-value": change_field_value,
