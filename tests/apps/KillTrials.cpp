@@ -1,0 +1,382 @@
+#include "tests/apps/KillTrials.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "tests/apps/TramexServerProcess.h"
+#include "tests/testsupport/ToolRun.h"
+
+extern char** environ;
+
+namespace sealrun::apps::trials {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using sealrun::testing::ReadFileBytes;
+using sealrun::testing::RunProgram;
+using sealrun::testing::ScopedEnv;
+using sealrun::testing::ToolRun;
+using sealrun::testing::WriteFileBytes;
+
+constexpr char kPin[] = "123456";
+constexpr char kSeal[] = "演示公章";
+
+// Real files of several kinds: plain, long, tiny, Chinese text, turned pages, RC4 and AES encryption, object
+// streams, a hybrid cross-reference, a form, and one the engine refuses to continue (damaged cross-reference).
+constexpr const char* kCorpus[] = {
+    "pypdf-crazyones.pdf",   "pdfjs-tracemonkey.pdf",       "qpdf-minimal.pdf",     "texlive-zhlipsum.pdf",
+    "qpdf-rotated.pdf",      "pypdf-r2-empty-password.pdf", "derived-objstm-ctex-faq.pdf",
+    "qpdf-hybrid-xref.pdf",  "pdfjs-issue14415.pdf",        "pypdf-FormTestFromOo.pdf", "qpdf-V4-aes.pdf",
+    "pdfjs-xref_command_missing.pdf",
+};
+
+bool Removes(TrialKind kind) { return kind == TrialKind::AnnotationRemoval || kind == TrialKind::FieldRemoval; }
+bool UsesFields(TrialKind kind) {
+  return kind == TrialKind::SignatureFields || kind == TrialKind::OnlineSignatures || kind == TrialKind::FieldRemoval;
+}
+
+std::vector<std::string> SignCommand(const fs::path& tmpl, const fs::path& what) {
+  return {"sign", "--template", tmpl.string(), "--seal", kSeal, "--pin", kPin, what.string()};
+}
+std::vector<std::string> RemoveCommand(const fs::path& what) { return {"remove", "--pin", kPin, what.string()}; }
+
+// The run's own summary, printed however it ended when it was not killed.
+std::string_view SummaryMark(TrialKind kind) { return Removes(kind) ? "撤章成功：" : "签章耗时："; }
+
+// A program started with its standard output and error into one file and nothing on its standard input.
+class Started {
+ public:
+  Started(const std::vector<std::string>& arguments, const fs::path& output) : output_(output) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    std::vector<std::string> all{SEALRUN_PROGRAM};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& argument : all) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Started() {
+    if (Running()) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+  Started(const Started&) = delete;
+  Started& operator=(const Started&) = delete;
+
+  bool Ok() const { return pid_ > 0; }
+  // False once it ended (its status is then kept).
+  bool Running() {
+    if (pid_ <= 0 || status_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) status_ = status;
+    return !status_;
+  }
+  int Wait() {
+    if (pid_ > 0 && !status_) {
+      int status = 0;
+      if (waitpid(pid_, &status, 0) == pid_) status_ = status;
+    }
+    return status_.value_or(-1);
+  }
+  void Signal(int signal) const { kill(pid_, signal); }
+  bool Printed() const {
+    std::error_code error;
+    return fs::file_size(output_, error) > 0 && !error;
+  }
+  std::string Output() const { return ReadFileBytes(output_); }
+
+ private:
+  fs::path output_;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// The ".saving" copies beside the files.
+int Copies(const fs::path& folder) {
+  int copies = 0;
+  for (const auto& entry : fs::directory_iterator(folder))
+    copies += entry.path().filename().string().ends_with(".saving") ? 1 : 0;
+  return copies;
+}
+
+void CopyFolder(const fs::path& from, const fs::path& to) {
+  fs::remove_all(to);
+  fs::create_directories(to);
+  for (const auto& entry : fs::directory_iterator(from)) fs::copy_file(entry.path(), to / entry.path().filename());
+}
+
+// Each file's seal count and valid count, from one `sealrun verify` over the files.
+struct SealCount {
+  int total = 0;
+  int valid = 0;
+};
+std::map<std::string, SealCount> Verify(const std::vector<fs::path>& files) {
+  std::map<std::string, SealCount> counts;
+  if (files.empty()) return counts;
+  std::vector<std::string> arguments{"verify"};
+  for (const auto& file : files) arguments.push_back(file.string());
+  const ToolRun run = RunProgram(SEALRUN_PROGRAM, arguments);
+  std::istringstream lines(run.output);
+  for (std::string line; std::getline(lines, line);) {
+    const auto tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    SealCount count;
+    if (std::sscanf(line.c_str() + tab + 1, "印章总数:%d 有效:%d", &count.total, &count.valid) == 2)
+      counts[line.substr(0, tab)] = count;
+  }
+  return counts;
+}
+
+}  // namespace
+
+std::string_view KindName(TrialKind kind) {
+  switch (kind) {
+    case TrialKind::SealAnnotations: return "sign, seal annotations";
+    case TrialKind::SignatureFields: return "sign, signature fields";
+    case TrialKind::OnlineSignatures: return "sign online (tramex-server)";
+    case TrialKind::AnnotationRemoval: return "remove, seal annotations";
+    case TrialKind::FieldRemoval: return "remove, signature fields";
+  }
+  return "?";
+}
+
+struct TrialBench::Environment {
+  explicit Environment(const fs::path& root)
+      : config("XDG_CONFIG_HOME", (root / "config").string()),
+        registry("SEALRUN_REGISTRY", (root / "registry").string()),
+        hostSettings("SEALRUN_HOST_SETTINGS", (root / "host.conf").string()),
+        tmp("TMPDIR", root.string()),
+        module("SEALRUN_ADDIN_MODULE", std::nullopt),
+        moduleDir("SEALRUN_MODULE_DIR", (root / "module").string()),
+        key("SEALRUN_KEY", (root / "key").string()),
+        debug("SEALRUN_DEBUG", std::nullopt) {}
+  ScopedEnv config, registry, hostSettings, tmp, module, moduleDir, key, debug;
+};
+
+TrialBench::TrialBench() : environment_(std::make_unique<Environment>(temp_.Path())) {
+  fs::copy(SEALRUN_DEMO_KEY, temp_ / "key", fs::copy_options::recursive);
+  template_ = temp_ / "template.pdf";
+  fs::copy_file(sealrun::testing::CorpusFile("pdfjs-sizes.pdf"), template_);
+  fs::permissions(template_, fs::perms::owner_read | fs::perms::owner_write);
+  const ToolRun prestamp = RunProgram(SEALRUN_PROGRAM, {"prestamp", template_.string(), "--page", "1", "--at", "300,400"});
+  if (prestamp.exitCode != 0) problem_ = "the template's pre-stamp failed: " + prestamp.output;
+}
+
+TrialBench::~TrialBench() = default;
+
+void TrialBench::UseKind(TrialKind kind) {
+  const fs::path settings = temp_ / "config" / "Signavox_ConfigFile";
+  fs::create_directories(settings);
+  WriteFileBytes(settings / "OrtavexConfig.dll",
+                 std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><SIGNATURE><SignatureMode>") +
+                     (UsesFields(kind) ? "1" : "0") + "</SignatureMode></SIGNATURE></Brasmoor>\r\n");
+  fs::remove(settings / "BrasmoorPublic.dll");
+  if (kind != TrialKind::OnlineSignatures) return;
+  if (!server_) server_ = sealrun::testing::TramexServerProcess::Start({});
+  if (!server_) {
+    problem_ = "tramex-server did not start";
+    return;
+  }
+  WriteFileBytes(settings / "BrasmoorPublic.dll",
+                 "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><WebUrl>" + server_->Url("/tramex") +
+                     "</WebUrl><DigitalSignOnline>true</DigitalSignOnline></Public></Brasmoor>\r\n");
+}
+
+// The batch as it stands before each trial: corpus copies, sealed twice for removal (by complete runs); and a
+// spare file of the same making beside the folder for the next run.
+fs::path TrialBench::PrepareOriginals(TrialKind kind, int files) {
+  const fs::path originals = temp_ / "originals";
+  fs::remove_all(originals);
+  fs::remove_all(temp_ / "spare");
+  fs::create_directories(originals);
+  fs::create_directories(temp_ / "spare");
+  const int corpus = static_cast<int>(std::size(kCorpus));
+  for (int i = 0; i < files; ++i) {
+    const std::string name = kCorpus[i % corpus];
+    const fs::path target = originals / ("f" + std::to_string(i) + "-" + name);
+    fs::copy_file(sealrun::testing::CorpusFile(name), target);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  }
+  fs::copy_file(sealrun::testing::CorpusFile("pypdf-crazyones.pdf"), temp_ / "spare" / "next.pdf");
+  fs::permissions(temp_ / "spare" / "next.pdf", fs::perms::owner_read | fs::perms::owner_write);
+  if (Removes(kind)) {
+    for (const fs::path& folder : {originals, temp_ / "spare"}) {
+      for (int round = 0; round < 2; ++round) {
+        const ToolRun sealed = RunProgram(SEALRUN_PROGRAM, SignCommand(template_, folder));
+        if (sealed.exitCode != 0 && sealed.exitCode != 1) problem_ = "sealing the originals failed: " + sealed.output;
+      }
+    }
+  }
+  return originals;
+}
+
+TrialCounts TrialBench::Run(TrialKind kind, const TrialSettings& settings) {
+  TrialCounts counts;
+  counts.kind = kind;
+  counts.runs = settings.runs;
+  UseKind(kind);
+  if (!problem_.empty()) return counts;
+  const fs::path originals = PrepareOriginals(kind, settings.files);
+  const fs::path folder = temp_ / "run";
+  const fs::path spare = temp_ / "spare" / "next.pdf";
+  std::vector<fs::path> names;
+  for (const auto& entry : fs::directory_iterator(originals)) names.push_back(entry.path().filename());
+  std::vector<fs::path> originalPaths;
+  for (const auto& name : names) originalPaths.push_back(originals / name);
+  const std::map<std::string, SealCount> before = Verify(originalPaths);
+  const auto command = [&](const fs::path& what) { return Removes(kind) ? RemoveCommand(what) : SignCommand(template_, what); };
+  const int step = Removes(kind) ? -1 : 1;
+
+  // Uninterrupted runs measure how long a run takes (the shorter of two: the first also fills the caches) and
+  // when it first prints (its stop handling is in place by then).
+  double firstOutput = 0;
+  for (int calibration = 0; calibration < 2; ++calibration) {
+    CopyFolder(originals, folder);
+    const auto start = Clock::now();
+    Started run(command(folder), temp_ / "calibration.txt");
+    if (!run.Ok()) {
+      problem_ = "sealrun did not start";
+      return counts;
+    }
+    double printed = 0;
+    while (run.Running()) {
+      if (printed == 0 && run.Printed()) printed = std::chrono::duration<double>(Clock::now() - start).count();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const double took = std::chrono::duration<double>(Clock::now() - start).count();
+    if (counts.runSeconds == 0 || took < counts.runSeconds) counts.runSeconds = took;
+    firstOutput = std::max(firstOutput, printed);
+  }
+
+  std::mt19937 random(settings.seed * 7919u + static_cast<std::uint32_t>(kind));
+  for (int trial = 0; trial < settings.trials; ++trial) {
+    CopyFolder(originals, folder);
+    struct Kill {
+      int signal;
+      double delay;
+      std::unique_ptr<Started> run;
+      bool fired = false;
+    };
+    std::vector<Kill> kills;
+    for (int r = 0; r < settings.runs; ++r) {
+      // SIGKILL and SIGTERM in turn; SIGTERM once the program listens for it.
+      const int signal = (trial + r) % 2 == 0 ? SIGKILL : SIGTERM;
+      const double from = signal == SIGTERM ? firstOutput : 0.0;
+      std::uniform_real_distribution<double> delay(from, std::max(from, counts.runSeconds));
+      kills.push_back({signal, delay(random), nullptr});
+    }
+    const auto start = Clock::now();
+    for (int r = 0; r < settings.runs; ++r)
+      kills[static_cast<std::size_t>(r)].run =
+          std::make_unique<Started>(command(folder), temp_ / ("run" + std::to_string(r) + ".txt"));
+    for (bool waiting = true; waiting;) {
+      waiting = false;
+      const double now = std::chrono::duration<double>(Clock::now() - start).count();
+      for (Kill& kill : kills) {
+        if (kill.fired || !kill.run->Running()) continue;
+        if (now >= kill.delay) {
+          kill.run->Signal(kill.signal);
+          kill.fired = true;
+        } else {
+          waiting = true;
+        }
+      }
+      if (waiting) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    for (Kill& kill : kills) {
+      const int status = kill.run->Wait();
+      if (!kill.fired) continue;
+      ++counts.killedBeforeEnd;
+      if (kill.signal != SIGTERM) continue;
+      const std::string output = kill.run->Output();
+      const bool summary = output.find(SummaryMark(kind)) != std::string::npos;
+      if (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM && summary) {
+        ++counts.stoppedAsAsked;
+      } else if (WIFSIGNALED(status) && summary) {
+        // The signal came after the run had printed its summary and given up listening: a finished run.
+        --counts.killedBeforeEnd;
+      } else {
+        ++counts.termNotStopped;
+        counts.problems.push_back(std::string(KindName(kind)) + ": SIGTERM after " + std::to_string(kill.delay) +
+                                  " s did not end with 143 and the summary (status " + std::to_string(status) + ")");
+      }
+    }
+    ++counts.trials;
+
+    std::vector<fs::path> changed;
+    for (const auto& name : names) {
+      ++counts.filesChecked;
+      const std::string now = ReadFileBytes(folder / name);
+      const std::string then = ReadFileBytes(originals / name);
+      if (now == then) {
+        ++counts.untouched;
+        continue;
+      }
+      if (now.size() <= then.size() || now.compare(0, then.size(), then) != 0) {
+        ++counts.damaged;
+        counts.problems.push_back(std::string(KindName(kind)) + ": " + name.string() + " lost its original bytes");
+        continue;
+      }
+      changed.push_back(folder / name);
+    }
+    const std::map<std::string, SealCount> after = Verify(changed);
+    for (const auto& path : changed) {
+      const std::string name = path.filename().string();
+      const auto found = after.find(name);
+      const int was = before.count(name) != 0 ? before.at(name).total : 0;
+      bool sound = found != after.end() && found->second.total == found->second.valid;
+      if (sound) {
+        const int steps = (found->second.total - was) * step;
+        sound = steps >= 1 && steps <= settings.runs;
+      }
+      if (sound) {
+        ++counts.changedValid;
+      } else {
+        ++counts.damaged;
+        counts.problems.push_back(std::string(KindName(kind)) + ": " + name + " changed but does not verify as " +
+                                  (Removes(kind) ? "one seal fewer" : "one more valid seal"));
+      }
+    }
+
+    // The next run in the folder clears the copies a killed run left.
+    const int left = Copies(folder);
+    counts.copiesLeftByKill += left;
+    if (left > 0) {
+      fs::copy_file(spare, folder / "zz-next.pdf", fs::copy_options::overwrite_existing);
+      RunProgram(SEALRUN_PROGRAM, command(folder / "zz-next.pdf"));
+      const int remaining = Copies(folder);
+      counts.copiesLeftAfterNextRun += remaining;
+      if (remaining > 0)
+        counts.problems.push_back(std::string(KindName(kind)) + ": " + std::to_string(remaining) +
+                                  " copies left after the next run");
+    }
+    if (server_) {
+      // The server's log is read so that it never blocks writing it.
+      while (!server_->ReadLine(std::chrono::milliseconds(5)).empty()) {
+      }
+    }
+  }
+  return counts;
+}
+
+}  // namespace sealrun::apps::trials
