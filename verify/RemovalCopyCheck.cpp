@@ -19,7 +19,7 @@ DocumentExamination Examine(qp_document document, config::SealForm form) {
 }
 
 // The newest revision's end, or -1 when the revisions are unknown.
-long long NewestRevisionEnd(qp_document document, int revisions) {
+std::int64_t NewestRevisionEnd(qp_document document, int revisions) {
   std::int64_t end = -1;
   if (revisions <= 0 || qp_document_revision_end(document, revisions - 1, &end) != QP_OK) return -1;
   return end;
@@ -68,18 +68,16 @@ bool EarlierSealsHold(qp_document copy, const RemovalBefore& before) {
 }  // namespace
 
 RemovalBefore DescribeBeforeRemoval(qp_engine engine, qp_document document, std::u16string_view path,
-                                    config::SealForm form, int removedSeal, int removedPage, int removedAnnotation) {
+                                    config::SealForm form, const RemovedSeal& removed) {
   RemovalBefore before;
   before.form = form;
   before.revisions = qp_document_revision_count(document);
   before.fileEnd = NewestRevisionEnd(document, before.revisions);
-  before.removedSeal = removedSeal;
-  before.removedPage = removedPage;
-  before.removedAnnotation = removedAnnotation;
+  before.removed = removed;
   const DocumentHandle file = OpenDocument(engine, path);
   if (!file) return before;
   for (const SealVerdict& seal : Examine(file.get(), form).seals)
-    if (seal.valid && seal.objectNumber != removedSeal) before.validSeals.push_back(seal.objectNumber);
+    if (seal.valid && seal.objectNumber != removed.seal) before.validSeals.push_back(seal.objectNumber);
   return before;
 }
 
@@ -87,8 +85,8 @@ CopyFault CheckRemovalCopy(qp_engine engine, std::u16string_view copyPath, const
   const DocumentHandle copy = OpenDocument(engine, copyPath);
   if (!copy) return CopyFault::Unreadable;
   if (!OneUpdateAppended(copy.get(), before)) return CopyFault::NotOneUpdate;
-  if (AnnotationOnAnyPage(copy.get(), before.removedPage, before.removedAnnotation)) return CopyFault::SealStillThere;
-  if (before.form == config::SealForm::SignatureField && SignatureStillSigned(copy.get(), before.removedSeal))
+  if (AnnotationOnAnyPage(copy.get(), before.removed.page, before.removed.annotation)) return CopyFault::SealStillThere;
+  if (before.form == config::SealForm::SignatureField && SignatureStillSigned(copy.get(), before.removed.seal))
     return CopyFault::SealStillThere;
   if (!EarlierSealsHold(copy.get(), before)) return CopyFault::EarlierSealLost;
   return CopyFault::None;

@@ -24,13 +24,6 @@ RemovalResult Report(RemovalResult result, int row, const RowOutcome& outcome) {
   return result;
 }
 
-// What the removal took out, so the written copy can be checked for it.
-struct Removed {
-  int seal = 0;        // the seal annotation's dictionary, or the signature field's value
-  int page = -1;       // the page its annotation (or widget) stood on
-  int annotation = 0;  // that annotation's object number
-};
-
 // The removal of one opened document, staged: the update goes to a copy beside the file, and the copy
 // replaces the file only when the check finds it sound.
 struct Removal {
@@ -52,10 +45,9 @@ RemovalResult Fault(CopyFault fault) {
 
 // Saves after the seal was taken out, checks the copy and commits it. Anything short of a commit leaves
 // the file as it was (closing the document removes an uncommitted copy).
-RemovalResult SaveChecked(const Removal& removal, config::SealForm form, const Removed& removed) {
+RemovalResult SaveChecked(const Removal& removal, config::SealForm form, const RemovedSeal& removed) {
   // Taken before the save: afterwards the document reads from the copy.
-  const RemovalBefore before = DescribeBeforeRemoval(removal.engine, removal.document, removal.path, form,
-                                                     removed.seal, removed.page, removed.annotation);
+  const RemovalBefore before = DescribeBeforeRemoval(removal.engine, removal.document, removal.path, form, removed);
   // Not written (a read-only file, a full disk): the seal is still there.
   if (const int saved = qp_document_save(removal.document); saved != QP_OK) return {RemovalFailure::NotSaved, saved};
   const std::string copy = external::StagedCopyPath(removal.document);
@@ -69,7 +61,7 @@ RemovalResult SaveChecked(const Removal& removal, config::SealForm form, const R
 }
 
 // Takes the field and its widget out; the widget's page and number in `removed`.
-bool RemoveField(qp_document document, qp_field field, Removed& removed) {
+bool RemoveField(qp_document document, qp_field field, RemovedSeal& removed) {
   const int pageIndex = qp_field_get_page_num(field);
   if (pageIndex >= 0) {
     const PageHandle page = LoadPage(document, pageIndex);
@@ -115,7 +107,7 @@ RemovalResult RemoveLatestField(const Removal& removal, const SealOwner& owner) 
   if (chosen == nullptr) return RemovalFailure::NoSeal;
   if (ownership != Ownership::Owner) return NotOwned(ownership);
   // The field is deleted after the walk, so no signature object of the walk outlives its field.
-  Removed removed{latest};
+  RemovedSeal removed{latest};
   if (!RemoveField(document, chosen, removed)) return RemovalFailure::NotDeleted;
   return SaveChecked(removal, config::SealForm::SignatureField, removed);
 }
@@ -135,7 +127,7 @@ RemovalResult RemoveLatestAnnotation(const Removal& removal, const SealOwner& ow
     // The handle is gone after the delete: the walk stops here.
     if (qp_annot_delete(annotation) != QP_OK) return RemovalFailure::NotDeleted;
     return SaveChecked(removal, config::SealForm::SealAnnotation,
-                       Removed{latest->objectNumber, latest->pageIndex, latest->objectNumber});
+                       RemovedSeal{latest->objectNumber, latest->pageIndex, latest->objectNumber});
   }
   // Found by its number, but no longer on its page: nothing was taken out.
   return RemovalFailure::NotDeleted;

@@ -62,7 +62,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kill_trials: %s\n", bench.Problem().c_str());
     return 1;
   }
-  std::printf("%d trials per kind, %d files per batch, %d run(s) at once, seed %u; kills: SIGKILL and SIGTERM in turn\n",
+  std::printf("%d trials per kind, %d files per batch, %d run(s) at once, seed %u\n"
+              "kills: SIGKILL and SIGTERM in turn, at a random moment between the run's first output and its measured\n"
+              "end (a quarter of the SIGKILLs between its start and its first output)\n",
               settings.trials, settings.files, settings.runs, settings.seed);
   std::printf("%-30s %6s %7s %9s %13s %7s %7s %8s %8s %8s %6s\n", "kind", "trials", "files", "untouched",
               "changed+valid", "damaged", "run s", "killed", "copies", "after", "TERM ok");

@@ -35,13 +35,13 @@ using sealrun::testing::WriteFileBytes;
 constexpr char kPin[] = "123456";
 constexpr char kSeal[] = "演示公章";
 
-// Real files of several kinds: plain, long, tiny, Chinese text, turned pages, RC4 and AES encryption, object
-// streams, a hybrid cross-reference, a form, and one the engine refuses to continue (damaged cross-reference).
+// Real files of several kinds: plain, long, one the engine refuses to continue (damaged cross-reference), Chinese
+// text, RC4 and AES encryption, object streams, a hybrid cross-reference, a form, tiny, turned pages.
 constexpr const char* kCorpus[] = {
-    "pypdf-crazyones.pdf",   "pdfjs-tracemonkey.pdf",       "qpdf-minimal.pdf",     "texlive-zhlipsum.pdf",
-    "qpdf-rotated.pdf",      "pypdf-r2-empty-password.pdf", "derived-objstm-ctex-faq.pdf",
-    "qpdf-hybrid-xref.pdf",  "pdfjs-issue14415.pdf",        "pypdf-FormTestFromOo.pdf", "qpdf-V4-aes.pdf",
-    "pdfjs-xref_command_missing.pdf",
+    "pypdf-crazyones.pdf",         "pdfjs-tracemonkey.pdf",    "pdfjs-xref_command_missing.pdf",
+    "texlive-zhlipsum.pdf",        "pypdf-r2-empty-password.pdf", "derived-objstm-ctex-faq.pdf",
+    "qpdf-hybrid-xref.pdf",        "pypdf-FormTestFromOo.pdf", "qpdf-V4-aes.pdf",
+    "qpdf-minimal.pdf",            "qpdf-rotated.pdf",         "pdfjs-issue14415.pdf",
 };
 
 bool Removes(TrialKind kind) { return kind == TrialKind::AnnotationRemoval || kind == TrialKind::FieldRemoval; }
@@ -147,6 +147,141 @@ std::map<std::string, SealCount> Verify(const std::vector<fs::path>& files) {
   return counts;
 }
 
+// One kind's batch: the files as they stand before each trial, and the folder the trials run in.
+struct Batch {
+  TrialKind kind;
+  fs::path originals;
+  fs::path folder;
+  std::vector<fs::path> names;
+  std::map<std::string, SealCount> sealsBefore;
+  int runs;
+};
+
+std::vector<std::string> Command(TrialKind kind, const fs::path& tmpl, const fs::path& what) {
+  return Removes(kind) ? RemoveCommand(what) : SignCommand(tmpl, what);
+}
+
+struct Calibration {
+  double runSeconds = 0;   // an uninterrupted run, start to end
+  double firstOutput = 0;  // start to its first output
+};
+
+// Uninterrupted runs measure how long a run takes (the shorter of two: the first also fills the caches) and
+// when it first prints: its stop handling is in place by then, and its first file in hand.
+std::optional<Calibration> Calibrate(const std::vector<std::string>& command, const Batch& batch,
+                                     const fs::path& output) {
+  Calibration calibration;
+  for (int round = 0; round < 2; ++round) {
+    CopyFolder(batch.originals, batch.folder);
+    const auto start = Clock::now();
+    Started run(command, output);
+    if (!run.Ok()) return std::nullopt;
+    double printed = 0;
+    while (run.Running()) {
+      if (printed == 0 && run.Printed()) printed = std::chrono::duration<double>(Clock::now() - start).count();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    const double took = std::chrono::duration<double>(Clock::now() - start).count();
+    if (calibration.runSeconds == 0 || took < calibration.runSeconds) calibration.runSeconds = took;
+    calibration.firstOutput = std::max(calibration.firstOutput, printed);
+  }
+  return calibration;
+}
+
+// Starts the batch's runs together and signals each at its moment: SIGKILL and SIGTERM in turn. Most kills
+// land while files are worked on (from the first output on: the key and the PIN are checked before); a
+// quarter of the SIGKILLs land during the start. A SIGTERM run must end with 128 + 15 and its summary.
+void RunAndKill(const std::vector<std::string>& command, int trial, const Calibration& calibration,
+                std::mt19937& random, const Batch& batch, const fs::path& outputs, TrialCounts& counts) {
+  struct Kill {
+    int signal = SIGKILL;
+    double delay = 0;
+    std::unique_ptr<Started> run;
+    bool fired = false;
+  };
+  std::vector<Kill> kills(static_cast<std::size_t>(batch.runs));
+  for (std::size_t r = 0; r < kills.size(); ++r) {
+    Kill& kill = kills[r];
+    kill.signal = (trial + static_cast<int>(r)) % 2 == 0 ? SIGKILL : SIGTERM;
+    const bool duringStart = kill.signal == SIGKILL && std::uniform_int_distribution<int>(0, 3)(random) == 0;
+    const double from = duringStart ? 0.0 : calibration.firstOutput;
+    const double to = duringStart ? calibration.firstOutput : std::max(calibration.firstOutput, calibration.runSeconds);
+    kill.delay = std::uniform_real_distribution<double>(from, to)(random);
+  }
+  const auto start = Clock::now();
+  for (std::size_t r = 0; r < kills.size(); ++r)
+    kills[r].run = std::make_unique<Started>(command, outputs / ("run" + std::to_string(r) + ".txt"));
+  for (bool waiting = true; waiting;) {
+    waiting = false;
+    const double now = std::chrono::duration<double>(Clock::now() - start).count();
+    for (Kill& kill : kills) {
+      if (kill.fired || !kill.run->Running()) continue;
+      if (now >= kill.delay) {
+        kill.run->Signal(kill.signal);
+        kill.fired = true;
+      } else {
+        waiting = true;
+      }
+    }
+    if (waiting) std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  for (Kill& kill : kills) {
+    const int status = kill.run->Wait();
+    if (!kill.fired) continue;
+    ++counts.killedBeforeEnd;
+    if (kill.signal != SIGTERM) continue;
+    const bool summary = kill.run->Output().find(SummaryMark(batch.kind)) != std::string::npos;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM && summary) {
+      ++counts.stoppedAsAsked;
+    } else if (WIFSIGNALED(status) && summary) {
+      // The signal came after the run had printed its summary and given up listening: a finished run.
+      --counts.killedBeforeEnd;
+    } else {
+      ++counts.termNotStopped;
+      counts.problems.push_back(std::string(KindName(batch.kind)) + ": SIGTERM after " + std::to_string(kill.delay) +
+                                " s did not end with 143 and the summary (status " + std::to_string(status) + ")");
+    }
+  }
+}
+
+// Every file byte-identical to before, or its original bytes a prefix of it and `sealrun verify` finding one
+// more seal per run that sealed it (one fewer per run that removed one), every seal valid.
+void CheckFiles(const Batch& batch, TrialCounts& counts) {
+  const int step = Removes(batch.kind) ? -1 : 1;
+  std::vector<fs::path> changed;
+  for (const auto& name : batch.names) {
+    ++counts.filesChecked;
+    const std::string now = ReadFileBytes(batch.folder / name);
+    const std::string then = ReadFileBytes(batch.originals / name);
+    if (now == then) {
+      ++counts.untouched;
+    } else if (now.size() > then.size() && now.compare(0, then.size(), then) == 0) {
+      changed.push_back(batch.folder / name);
+    } else {
+      ++counts.damaged;
+      counts.problems.push_back(std::string(KindName(batch.kind)) + ": " + name.string() + " lost its original bytes");
+    }
+  }
+  const std::map<std::string, SealCount> after = Verify(changed);
+  for (const auto& path : changed) {
+    const std::string name = path.filename().string();
+    const auto found = after.find(name);
+    const auto was = batch.sealsBefore.find(name);
+    bool sound = found != after.end() && found->second.total == found->second.valid;
+    if (sound) {
+      const int steps = (found->second.total - (was != batch.sealsBefore.end() ? was->second.total : 0)) * step;
+      sound = steps >= 1 && steps <= batch.runs;
+    }
+    if (sound) {
+      ++counts.changedValid;
+    } else {
+      ++counts.damaged;
+      counts.problems.push_back(std::string(KindName(batch.kind)) + ": " + name + " changed but does not verify as " +
+                                (Removes(batch.kind) ? "one seal fewer" : "one more valid seal") + " per run");
+    }
+  }
+}
+
 }  // namespace
 
 std::string_view KindName(TrialKind kind) {
@@ -220,11 +355,11 @@ fs::path TrialBench::PrepareOriginals(TrialKind kind, int files) {
   fs::copy_file(sealrun::testing::CorpusFile("pypdf-crazyones.pdf"), temp_ / "spare" / "next.pdf");
   fs::permissions(temp_ / "spare" / "next.pdf", fs::perms::owner_read | fs::perms::owner_write);
   if (Removes(kind)) {
-    for (const fs::path& folder : {originals, temp_ / "spare"}) {
-      for (int round = 0; round < 2; ++round) {
-        const ToolRun sealed = RunProgram(SEALRUN_PROGRAM, SignCommand(template_, folder));
-        if (sealed.exitCode != 0 && sealed.exitCode != 1) problem_ = "sealing the originals failed: " + sealed.output;
-      }
+    for (int round = 0; round < 2; ++round) {
+      std::vector<std::string> sign = SignCommand(template_, originals);
+      sign.push_back((temp_ / "spare" / "next.pdf").string());
+      const ToolRun sealed = RunProgram(SEALRUN_PROGRAM, sign);
+      if (sealed.exitCode != 0 && sealed.exitCode != 1) problem_ = "sealing the originals failed: " + sealed.output;
     }
   }
   return originals;
@@ -238,132 +373,31 @@ TrialCounts TrialBench::Run(TrialKind kind, const TrialSettings& settings) {
   if (!problem_.empty()) return counts;
   const fs::path originals = PrepareOriginals(kind, settings.files);
   const fs::path folder = temp_ / "run";
-  const fs::path spare = temp_ / "spare" / "next.pdf";
   std::vector<fs::path> names;
   for (const auto& entry : fs::directory_iterator(originals)) names.push_back(entry.path().filename());
   std::vector<fs::path> originalPaths;
   for (const auto& name : names) originalPaths.push_back(originals / name);
-  const std::map<std::string, SealCount> before = Verify(originalPaths);
-  const auto command = [&](const fs::path& what) { return Removes(kind) ? RemoveCommand(what) : SignCommand(template_, what); };
-  const int step = Removes(kind) ? -1 : 1;
+  const Batch batch{kind, originals, folder, names, Verify(originalPaths), settings.runs};
 
-  // Uninterrupted runs measure how long a run takes (the shorter of two: the first also fills the caches) and
-  // when it first prints (its stop handling is in place by then).
-  double firstOutput = 0;
-  for (int calibration = 0; calibration < 2; ++calibration) {
-    CopyFolder(originals, folder);
-    const auto start = Clock::now();
-    Started run(command(folder), temp_ / "calibration.txt");
-    if (!run.Ok()) {
-      problem_ = "sealrun did not start";
-      return counts;
-    }
-    double printed = 0;
-    while (run.Running()) {
-      if (printed == 0 && run.Printed()) printed = std::chrono::duration<double>(Clock::now() - start).count();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    const double took = std::chrono::duration<double>(Clock::now() - start).count();
-    if (counts.runSeconds == 0 || took < counts.runSeconds) counts.runSeconds = took;
-    firstOutput = std::max(firstOutput, printed);
+  const auto calibration = Calibrate(Command(kind, template_, folder), batch, temp_ / "calibration.txt");
+  if (!calibration) {
+    problem_ = "sealrun did not start";
+    return counts;
   }
-
+  counts.runSeconds = calibration->runSeconds;
   std::mt19937 random(settings.seed * 7919u + static_cast<std::uint32_t>(kind));
   for (int trial = 0; trial < settings.trials; ++trial) {
     CopyFolder(originals, folder);
-    struct Kill {
-      int signal;
-      double delay;
-      std::unique_ptr<Started> run;
-      bool fired = false;
-    };
-    std::vector<Kill> kills;
-    for (int r = 0; r < settings.runs; ++r) {
-      // SIGKILL and SIGTERM in turn; SIGTERM once the program listens for it.
-      const int signal = (trial + r) % 2 == 0 ? SIGKILL : SIGTERM;
-      const double from = signal == SIGTERM ? firstOutput : 0.0;
-      std::uniform_real_distribution<double> delay(from, std::max(from, counts.runSeconds));
-      kills.push_back({signal, delay(random), nullptr});
-    }
-    const auto start = Clock::now();
-    for (int r = 0; r < settings.runs; ++r)
-      kills[static_cast<std::size_t>(r)].run =
-          std::make_unique<Started>(command(folder), temp_ / ("run" + std::to_string(r) + ".txt"));
-    for (bool waiting = true; waiting;) {
-      waiting = false;
-      const double now = std::chrono::duration<double>(Clock::now() - start).count();
-      for (Kill& kill : kills) {
-        if (kill.fired || !kill.run->Running()) continue;
-        if (now >= kill.delay) {
-          kill.run->Signal(kill.signal);
-          kill.fired = true;
-        } else {
-          waiting = true;
-        }
-      }
-      if (waiting) std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    for (Kill& kill : kills) {
-      const int status = kill.run->Wait();
-      if (!kill.fired) continue;
-      ++counts.killedBeforeEnd;
-      if (kill.signal != SIGTERM) continue;
-      const std::string output = kill.run->Output();
-      const bool summary = output.find(SummaryMark(kind)) != std::string::npos;
-      if (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM && summary) {
-        ++counts.stoppedAsAsked;
-      } else if (WIFSIGNALED(status) && summary) {
-        // The signal came after the run had printed its summary and given up listening: a finished run.
-        --counts.killedBeforeEnd;
-      } else {
-        ++counts.termNotStopped;
-        counts.problems.push_back(std::string(KindName(kind)) + ": SIGTERM after " + std::to_string(kill.delay) +
-                                  " s did not end with 143 and the summary (status " + std::to_string(status) + ")");
-      }
-    }
+    RunAndKill(Command(kind, template_, folder), trial, *calibration, random, batch, temp_.Path(), counts);
     ++counts.trials;
-
-    std::vector<fs::path> changed;
-    for (const auto& name : names) {
-      ++counts.filesChecked;
-      const std::string now = ReadFileBytes(folder / name);
-      const std::string then = ReadFileBytes(originals / name);
-      if (now == then) {
-        ++counts.untouched;
-        continue;
-      }
-      if (now.size() <= then.size() || now.compare(0, then.size(), then) != 0) {
-        ++counts.damaged;
-        counts.problems.push_back(std::string(KindName(kind)) + ": " + name.string() + " lost its original bytes");
-        continue;
-      }
-      changed.push_back(folder / name);
-    }
-    const std::map<std::string, SealCount> after = Verify(changed);
-    for (const auto& path : changed) {
-      const std::string name = path.filename().string();
-      const auto found = after.find(name);
-      const int was = before.count(name) != 0 ? before.at(name).total : 0;
-      bool sound = found != after.end() && found->second.total == found->second.valid;
-      if (sound) {
-        const int steps = (found->second.total - was) * step;
-        sound = steps >= 1 && steps <= settings.runs;
-      }
-      if (sound) {
-        ++counts.changedValid;
-      } else {
-        ++counts.damaged;
-        counts.problems.push_back(std::string(KindName(kind)) + ": " + name + " changed but does not verify as " +
-                                  (Removes(kind) ? "one seal fewer" : "one more valid seal"));
-      }
-    }
+    CheckFiles(batch, counts);
 
     // The next run in the folder clears the copies a killed run left.
     const int left = Copies(folder);
     counts.copiesLeftByKill += left;
     if (left > 0) {
-      fs::copy_file(spare, folder / "zz-next.pdf", fs::copy_options::overwrite_existing);
-      RunProgram(SEALRUN_PROGRAM, command(folder / "zz-next.pdf"));
+      fs::copy_file(temp_ / "spare" / "next.pdf", folder / "zz-next.pdf", fs::copy_options::overwrite_existing);
+      RunProgram(SEALRUN_PROGRAM, Command(kind, template_, folder / "zz-next.pdf"));
       const int remaining = Copies(folder);
       counts.copiesLeftAfterNextRun += remaining;
       if (remaining > 0)

@@ -23,7 +23,7 @@ void ExpectKept(const TrialCounts& counts, int trials, int files) {
 TEST(KillTrials, EveryFileIsUntouchedOrCompletelyChangedWhateverMomentTheRunIsKilledAt) {
   TrialBench bench;
   ASSERT_EQ(bench.Problem(), "");
-  const TrialSettings settings{.trials = 2, .files = 12, .seed = 20261208, .runs = 1};
+  const TrialSettings settings{.trials = 2, .files = 10, .seed = 20261208, .runs = 1};
   for (const TrialKind kind : kAllKinds) {
     const TrialCounts counts = bench.Run(kind, settings);
     ASSERT_EQ(bench.Problem(), "");
@@ -34,7 +34,7 @@ TEST(KillTrials, EveryFileIsUntouchedOrCompletelyChangedWhateverMomentTheRunIsKi
 TEST(KillTrials, TwoRunsOverTheSameFilesKilledAtRandomMomentsLeaveEveryFileWhole) {
   TrialBench bench;
   ASSERT_EQ(bench.Problem(), "");
-  const TrialSettings settings{.trials = 2, .files = 12, .seed = 7, .runs = 2};
+  const TrialSettings settings{.trials = 2, .files = 10, .seed = 7, .runs = 2};
   for (const TrialKind kind : {TrialKind::SealAnnotations, TrialKind::AnnotationRemoval}) {
     const TrialCounts counts = bench.Run(kind, settings);
     ASSERT_EQ(bench.Problem(), "");

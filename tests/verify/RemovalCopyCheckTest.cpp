@@ -100,8 +100,9 @@ TEST_F(RemovalCopyCheck, OnlyTheFileWithOneUpdateTakingTheSealOutAndKeepingTheOt
   ASSERT_TRUE(document);
   const auto latest = FindLatestSealAnnotation(document.get());
   ASSERT_TRUE(latest);
-  const RemovalBefore before = DescribeBeforeRemoval(engine_, document.get(), Wide(path), config::SealForm::SealAnnotation,
-                                                     latest->objectNumber, latest->pageIndex, latest->objectNumber);
+  const RemovalBefore before =
+      DescribeBeforeRemoval(engine_, document.get(), Wide(path), config::SealForm::SealAnnotation,
+                            RemovedSeal{latest->objectNumber, latest->pageIndex, latest->objectNumber});
   EXPECT_GE(before.revisions, 3);
   ASSERT_EQ(before.validSeals.size(), 1u);
   EXPECT_NE(before.validSeals[0], latest->objectNumber);
