@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%d trials per kind, %d files per batch, %d run(s) at once, seed %u\n"
-              "kills: SIGKILL and SIGTERM in turn, at a random moment between the run's first output and its measured\n"
-              "end (a quarter of the SIGKILLs between its start and its first output)\n",
+              "kills: SIGKILL and SIGTERM in turn, at a random moment after the run's first output (printed when its first\n"
+              "file is done) within the measured run; a quarter of the SIGKILLs before that output instead\n",
               settings.trials, settings.files, settings.runs, settings.seed);
-  std::printf("%-30s %6s %7s %9s %13s %7s %7s %8s %8s %8s %6s\n", "kind", "trials", "files", "untouched",
-              "changed+valid", "damaged", "run s", "killed", "copies", "after", "TERM ok");
+  std::printf("%-28s %6s %6s %9s %13s %7s %6s %6s %6s %5s %7s %9s\n", "kind", "trials", "files", "untouched",
+              "changed+valid", "damaged", "run s", "killed", "copies", "after", "TERM ok", "TERM late");
   std::fflush(stdout);
   bool kept = true;
   for (const TrialKind kind : kinds) {
@@ -76,10 +76,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kill_trials: %s\n", bench.Problem().c_str());
       return 1;
     }
-    std::printf("%-30.*s %6d %7d %9d %13d %7d %7.2f %8d %8d %8d %3d/%-3d\n", static_cast<int>(KindName(kind).size()),
+    std::printf("%-28.*s %6d %6d %9d %13d %7d %6.2f %6d %6d %5d %3d/%-3d %9d\n", static_cast<int>(KindName(kind).size()),
                 KindName(kind).data(), counts.trials, counts.filesChecked, counts.untouched, counts.changedValid,
                 counts.damaged, counts.runSeconds, counts.killedBeforeEnd, counts.copiesLeftByKill,
-                counts.copiesLeftAfterNextRun, counts.stoppedAsAsked, counts.stoppedAsAsked + counts.termNotStopped);
+                counts.copiesLeftAfterNextRun, counts.stoppedAsAsked, counts.stoppedAsAsked + counts.termNotStopped,
+                counts.termAfterLastFile);
     std::fflush(stdout);
     for (const auto& problem : counts.problems) std::printf("  problem: %s\n", problem.c_str());
     kept = kept && counts.problems.empty() && counts.damaged == 0;
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
   std::puts("untouched: byte-identical to before; changed+valid: original bytes a prefix and every seal valid, one more\n"
             "(sign) or one fewer (remove) per run; killed: runs still going when the signal came; copies: .saving\n"
             "copies right after the kill; after: copies left after the next run in the folder; TERM ok: SIGTERM runs\n"
-            "that ended with 143 and their summary, of those signalled while running.");
+            "that ended with 143 and their summary, of those signalled while still working; TERM late: the signal\n"
+            "came when every file was done (the run ended with its own result and summary).");
   return kept ? 0 : 1;
 }

@@ -189,24 +189,28 @@ std::optional<Calibration> Calibrate(const std::vector<std::string>& command, co
 }
 
 // Starts the batch's runs together and signals each at its moment: SIGKILL and SIGTERM in turn. Most kills
-// land while files are worked on (from the first output on: the key and the PIN are checked before); a
-// quarter of the SIGKILLs land during the start. A SIGTERM run must end with 128 + 15 and its summary.
+// land while files are worked on: a random time after the run's own first output (it prints once its first
+// file is done), within what the measured run took from there, so that a slower machine moves the moment with
+// the run. A quarter of the SIGKILLs land during the start instead (the key, the PIN, the first file). A
+// SIGTERM run must stop with 128 + 15 and its summary; one that had finished every file when the signal came
+// ends with its own result.
 void RunAndKill(const std::vector<std::string>& command, int trial, const Calibration& calibration,
                 std::mt19937& random, const Batch& batch, const fs::path& outputs, TrialCounts& counts) {
   struct Kill {
     int signal = SIGKILL;
-    double delay = 0;
+    bool afterFirstOutput = true;
+    double delay = 0;  // from the start, or from the first output
     std::unique_ptr<Started> run;
+    std::optional<double> printedAt;
     bool fired = false;
   };
   std::vector<Kill> kills(static_cast<std::size_t>(batch.runs));
   for (std::size_t r = 0; r < kills.size(); ++r) {
     Kill& kill = kills[r];
     kill.signal = (trial + static_cast<int>(r)) % 2 == 0 ? SIGKILL : SIGTERM;
-    const bool duringStart = kill.signal == SIGKILL && std::uniform_int_distribution<int>(0, 3)(random) == 0;
-    const double from = duringStart ? 0.0 : calibration.firstOutput;
-    const double to = duringStart ? calibration.firstOutput : std::max(calibration.firstOutput, calibration.runSeconds);
-    kill.delay = std::uniform_real_distribution<double>(from, to)(random);
+    kill.afterFirstOutput = kill.signal == SIGTERM || std::uniform_int_distribution<int>(0, 3)(random) != 0;
+    const double span = kill.afterFirstOutput ? calibration.runSeconds - calibration.firstOutput : calibration.firstOutput;
+    kill.delay = std::uniform_real_distribution<double>(0.0, std::max(span, 0.001))(random);
   }
   const auto start = Clock::now();
   for (std::size_t r = 0; r < kills.size(); ++r)
@@ -216,7 +220,9 @@ void RunAndKill(const std::vector<std::string>& command, int trial, const Calibr
     const double now = std::chrono::duration<double>(Clock::now() - start).count();
     for (Kill& kill : kills) {
       if (kill.fired || !kill.run->Running()) continue;
-      if (now >= kill.delay) {
+      if (kill.afterFirstOutput && !kill.printedAt && kill.run->Printed()) kill.printedAt = now;
+      const std::optional<double> from = kill.afterFirstOutput ? kill.printedAt : std::optional<double>(0.0);
+      if (from && now >= *from + kill.delay) {
         kill.run->Signal(kill.signal);
         kill.fired = true;
       } else {
@@ -230,16 +236,18 @@ void RunAndKill(const std::vector<std::string>& command, int trial, const Calibr
     if (!kill.fired) continue;
     ++counts.killedBeforeEnd;
     if (kill.signal != SIGTERM) continue;
-    const bool summary = kill.run->Output().find(SummaryMark(batch.kind)) != std::string::npos;
+    const std::string output = kill.run->Output();
+    const bool summary = output.find(SummaryMark(batch.kind)) != std::string::npos;
+    const bool stopped = output.find("stopped on request") != std::string::npos;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM && summary) {
       ++counts.stoppedAsAsked;
-    } else if (WIFSIGNALED(status) && summary) {
-      // The signal came after the run had printed its summary and given up listening: a finished run.
-      --counts.killedBeforeEnd;
+    } else if (summary && !stopped && (WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) <= 1))) {
+      ++counts.termAfterLastFile;
     } else {
       ++counts.termNotStopped;
-      counts.problems.push_back(std::string(KindName(batch.kind)) + ": SIGTERM after " + std::to_string(kill.delay) +
-                                " s did not end with 143 and the summary (status " + std::to_string(status) + ")");
+      counts.problems.push_back(std::string(KindName(batch.kind)) + ": SIGTERM " + std::to_string(kill.delay) +
+                                " s after the first output did not end with 143 and the summary (status " +
+                                std::to_string(status) + ")");
     }
   }
 }

@@ -51,8 +51,9 @@ struct TrialCounts {
   int killedBeforeEnd = 0;  // trials whose run was still going when the signal came
   int copiesLeftByKill = 0;       // ".saving" copies beside the files right after the kill
   int copiesLeftAfterNextRun = 0; // ... after the next run in the folder (must be 0)
-  int stoppedAsAsked = 0;   // SIGTERM: exit 128 + 15 with the summary printed
-  int termNotStopped = 0;   // SIGTERM while running that did not end so (must be 0)
+  int stoppedAsAsked = 0;     // SIGTERM: exit 128 + 15 with the summary printed
+  int termAfterLastFile = 0;  // SIGTERM that came once every file was done: the run's own result and summary
+  int termNotStopped = 0;     // SIGTERM while running that ended neither way (must be 0)
   double runSeconds = 0;    // the measured duration of an uninterrupted run
   std::vector<std::string> problems;  // one line per damaged file or broken promise
 };
