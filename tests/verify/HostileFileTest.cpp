@@ -1,22 +1,31 @@
-// Records from hostile files: a record stream that decodes to far more than a record can be is refused without
-// being decoded in full.
+// Small hostile files that once stalled or swamped a run (made by tests/data/hostile/make_hostile.py): each is
+// read with bounded work and memory and gives a plain result. A record stream that decodes to far more than a
+// record can be is refused without being decoded in full; a page tree that claims two billion pages has the
+// pages it holds; pages sharing one long identifier are counted apart with the rule's result.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "external/QpHandles.h"
+#include "support/Sha1.h"
 #include "tests/testsupport/TempDir.h"
+#include "verify/DocumentFingerprint.h"
 #include "verify/DocumentVerification.h"
 
 namespace sealrun::verify {
 namespace {
 
+external::DocumentHandle OpenHostile(qp_engine engine, const std::string& name) {
+  return external::OpenDocument(engine, sealrun::testing::SourceFile("tests/data/hostile/" + name).u16string());
+}
+
 TEST(HostileRecords, AFlateBombRecordIsUnreadableAndTheSealInvalid) {
   const external::EngineHandle engine = external::StartEngine();
   ASSERT_TRUE(engine);
   const external::DocumentHandle document =
-      external::OpenDocument(engine.get(), sealrun::testing::SourceFile("tests/data/hostile/record-flate-bomb.pdf").u16string());
+      OpenHostile(engine.get(), "record-flate-bomb.pdf");
   ASSERT_TRUE(document);
   const DocumentExamination examination = ExamineSealAnnotations(document.get());
   ASSERT_EQ(examination.seals.size(), 1u);
@@ -28,7 +37,7 @@ TEST(HostileRecords, AFlateBombRecordIsUnreadableAndTheSealInvalid) {
 TEST(HostileRecords, ABoundedReadStopsAtItsBound) {
   const external::EngineHandle engine = external::StartEngine();
   const external::DocumentHandle document =
-      external::OpenDocument(engine.get(), sealrun::testing::SourceFile("tests/data/hostile/record-flate-bomb.pdf").u16string());
+      OpenHostile(engine.get(), "record-flate-bomb.pdf");
   ASSERT_TRUE(document);
   const external::PageHandle page = external::LoadPage(document.get(), 0);
   ASSERT_TRUE(page);
@@ -45,6 +54,44 @@ TEST(HostileRecords, ABoundedReadStopsAtItsBound) {
   EXPECT_EQ(std::count(buffer.begin(), buffer.end(), '\0'), 1000);
   EXPECT_EQ(qp_cos_stream_to_buffer_bounded(record.get(), nullptr, 0, &length), QP_ERR_BUFFER);
   EXPECT_EQ(length, 0u);
+}
+
+TEST(HostileFiles, APageTreeClaimingTwoBillionPagesHasThePagesItHolds) {
+  const external::EngineHandle engine = external::StartEngine();
+  const external::DocumentHandle document = OpenHostile(engine.get(), "count-2147483647.pdf");
+  ASSERT_TRUE(document);
+  EXPECT_EQ(qp_page_count(document.get()), 1);
+  EXPECT_TRUE(external::LoadPage(document.get(), 0));
+  EXPECT_FALSE(external::LoadPage(document.get(), 1));
+  EXPECT_TRUE(ExamineSealAnnotations(document.get()).seals.empty());
+  DocumentFingerprint fingerprint(document.get());
+  EXPECT_TRUE(fingerprint.ComputeDocumentFingerprint().has_value());
+}
+
+TEST(HostileFiles, PagesSharingALongIdentifierAreCountedApart) {
+  const external::EngineHandle engine = external::StartEngine();
+  const external::DocumentHandle document = OpenHostile(engine.get(), "shared-id-2000.pdf");
+  ASSERT_TRUE(document);
+  ASSERT_EQ(qp_page_count(document.get()), 2000);
+  DocumentFingerprint fingerprint(document.get());
+  const auto computed = fingerprint.ComputeDocumentFingerprint();
+  ASSERT_TRUE(computed.has_value());
+  // Every page is alike: the identifier X of 100 KB and one page digest D. The lines are X, X1 ... X1999.
+  const std::string identifier(100 * 1024, 'I');
+  const std::u16string& kept = fingerprint.PageLines();
+  const std::size_t dollar = identifier.size();
+  ASSERT_GT(kept.size(), dollar + 30);
+  ASSERT_EQ(kept[dollar], u'$');
+  const std::string digest(kept.begin() + static_cast<std::ptrdiff_t>(dollar) + 1,
+                           kept.begin() + static_cast<std::ptrdiff_t>(dollar) + 29);
+  support::Sha1 expected;
+  for (int page = 0; page < 2000; ++page) {
+    expected.Update(identifier);
+    expected.Update((page == 0 ? std::string() : std::to_string(page)) + "$" + digest + "\r\n");
+  }
+  std::uint8_t text[29] = {};
+  expected.Final(text, support::Sha1Output::Text);
+  EXPECT_EQ(*computed, std::u16string(text, text + 28));
 }
 
 }  // namespace
