@@ -141,6 +141,7 @@ bool RecordBelongsTo(std::u16string_view record, std::u16string_view ownerSerial
 
 RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
                                          const RowOutcome& outcome) {
+  const external::FileTimeBudget budget(engine);
   const DocumentHandle document = OpenStaged(engine, path);
   if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
   return Report(RemoveLatestField({engine, path, document.get()}, owner), row, outcome);
@@ -148,6 +149,7 @@ RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view p
 
 RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
                                          const RowOutcome& outcome) {
+  const external::FileTimeBudget budget(engine);
   const DocumentHandle document = OpenStaged(engine, path);
   if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
   return Report(RemoveLatestAnnotation({engine, path, document.get()}, owner), row, outcome);

@@ -119,6 +119,7 @@ extern "C" int qp_document_open(qp_engine engine, qp_document* document, const c
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document slot");
     *document = nullptr;
     if (engine == nullptr || utf8Path == nullptr || *utf8Path == 0) Fail(QP_ERR_ARGUMENT, "no path");
+    EnforceBudget(engine->ctx);
     auto opened = std::make_unique<qp_document_s>();
     opened->engine = engine;
     opened->ctx = engine->ctx;
@@ -216,7 +217,7 @@ extern "C" int qp_document_update_page(qp_document document, int pageIndex, int 
   (void)flags;
   return GuardCode(__func__, [&] {
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
-    const int pages = Mu(document->ctx, [&] { return pdf_count_pages(document->ctx, document->doc); });
+    const int pages = PageCount(document);
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
     return QP_OK;
   });
@@ -225,7 +226,7 @@ extern "C" int qp_document_update_page(qp_document document, int pageIndex, int 
 extern "C" int qp_page_count(qp_document document) {
   return Guard<int>(__func__, -1, [&] {
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
-    return Mu(document->ctx, [&] { return pdf_count_pages(document->ctx, document->doc); });
+    return PageCount(document);
   });
 }
 
