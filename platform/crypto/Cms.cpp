@@ -325,8 +325,11 @@ CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> rang
 
 std::optional<Bytes> CmsEncapsulatedContent(ByteView signedDataDer) {
   if (signedDataDer.empty() || signedDataDer.size() > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
-  const unsigned char* cursor = signedDataDer.data();
-  const CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(signedDataDer.size())));
+  // The content does not need the certificates, whose public keys cost the most to parse.
+  const std::optional<SeparatedCertificates> separated = SeparateCertificates(signedDataDer);
+  const ByteView parsed = separated ? ByteView(separated->signedData) : signedDataDer;
+  const unsigned char* cursor = parsed.data();
+  const CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(parsed.size())));
   std::optional<Bytes> content;
   if (cms && OBJ_obj2nid(CMS_get0_type(cms.get())) == NID_pkcs7_signed) {
     ASN1_OCTET_STRING** carried = CMS_get0_content(cms.get());  // owned by the ContentInfo
