@@ -31,15 +31,22 @@ class DetachedSignature {
       }
     if (pending == 0) return;
     if (pending > 1) Fail(QP_ERR_UNSUPPORTED, "more than one signature waits to be written");
-    // Room for the real /ByteRange, written over the placeholder: two ranges around the one /Contents.
-    pdf_obj* field = holder->unsaved_sigs->field;
-    Mu(ctx, [&] {
-      pdf_obj* range = pdf_dict_getl(ctx, field, PDF_NAME(V), PDF_NAME(ByteRange), nullptr);
-      for (int i = 0; i < 4; ++i) pdf_array_push_int(ctx, range, INT_MAX);
-    });
     record_ = holder->unsaved_sigs;
     holder->unsaved_sigs = nullptr;
     holder->unsaved_sigs_end = nullptr;
+    // Room for the real /ByteRange, written over the placeholder: two ranges around the one /Contents. Made
+    // once the signature is taken out: a change while one is pending would start another update.
+    pdf_obj* field = record_->field;
+    try {
+      Mu(ctx, [&] {
+        pdf_obj* range = pdf_dict_getl(ctx, field, PDF_NAME(V), PDF_NAME(ByteRange), nullptr);
+        for (int i = 0; i < 4; ++i) pdf_array_push_int(ctx, range, INT_MAX);
+      });
+    } catch (...) {
+      holder->unsaved_sigs = record_;
+      holder->unsaved_sigs_end = &record_->next;
+      throw;
+    }
   }
   ~DetachedSignature() {
     if (record_ == nullptr) return;
