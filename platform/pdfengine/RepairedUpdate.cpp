@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/pdfengine/CrossReference.h"
+#include "platform/pdfengine/RepairedStreams.h"
 
 namespace sealrun::platform::pdfengine {
 namespace {
@@ -233,6 +234,7 @@ bool ReplaceFrom(const std::string& path, std::int64_t at, const std::string& ta
 void SaveRepairedUpdate(fz_context* ctx, pdf_document* doc, const std::string& copyPath) {
   const std::int64_t originalLength = doc->file_size;
   DetachedSignature signature(ctx, doc);
+  MoveCorrectedStreamsIntoUpdate(ctx, doc);
   WriteChangedObjects(ctx, doc, copyPath);
   std::string update;
   if (!ReadFrom(copyPath, originalLength, update)) Fail(QP_ERR_SAVE, "the saved copy cannot be read");

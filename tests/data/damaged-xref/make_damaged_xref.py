@@ -5,6 +5,7 @@
                                    after the signed revision, whose startxref is 7 bytes past its table
     encrypted-startxref-0.pdf      pypdf-r6-empty-password.pdf (AES-256, empty user password), startxref 0
     plain-startxref-0.pdf          qpdf-rotated.pdf (a classic table), startxref 0
+    lying-length-startxref-0.pdf   qpdf-minimal.pdf with its page content's /Length 4 bytes short, startxref 0
 
 Readers rebuild the cross-reference of each. The signed revision of the first file is left as it was signed,
 so its signature still checks out. Run it in this folder; the files are committed beside it.
@@ -48,6 +49,7 @@ def main():
         "signed-startxref-off-by-7.pdf": with_update_off_by(read("qpdf-digitally-signed.pdf"), 7),
         "encrypted-startxref-0.pdf": with_startxref(read("pypdf-r6-empty-password.pdf"), 0),
         "plain-startxref-0.pdf": with_startxref(read("qpdf-rotated.pdf"), 0),
+        "lying-length-startxref-0.pdf": with_startxref(read("qpdf-minimal.pdf").replace(b"/Length 44", b"/Length 40"), 0),
     }
     for name, data in files.items():
         with open(name, "wb") as f:

@@ -163,10 +163,10 @@ TEST_F(DocumentTest, DamagedXrefIsRepairedOnOpenAndContinuedByACompleteUpdate) {
     const std::string after = ReadFileBytes(path);
     ASSERT_GT(after.size(), before.size());
     EXPECT_EQ(after.compare(0, before.size(), before), 0) << "the original bytes changed";
+    // Read from the update's cross-reference, with the stream lengths the rebuild measured, qpdf finds nothing
+    // to warn about.
     const ToolResult check = RunTool("qpdf --check " + Quote(path));
-    EXPECT_TRUE(check.exitCode == 0 || check.exitCode == 3) << check.output;
-    EXPECT_EQ(check.output.find("ERROR"), std::string::npos) << check.output;
-    EXPECT_EQ(check.output.find("reconstruct"), std::string::npos) << check.output;
+    EXPECT_EQ(check.exitCode, 0) << check.output;
     EXPECT_EQ(QpdfPageCount(path), pages);
     DocumentHandle reopened = Open(path);
     ASSERT_TRUE(reopened);
