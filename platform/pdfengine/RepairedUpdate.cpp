@@ -72,6 +72,7 @@ class DetachedSignature {
         entries[number].kind != XrefEntry::Kind::InFile || entries[number].offset < updateAt)
       Fail(QP_ERR_SAVE, "the signature dictionary was not written with the update");
     const auto object = static_cast<std::size_t>(entries[number].offset - updateAt);
+    if (object >= update.size()) Fail(QP_ERR_SAVE, "the signature dictionary lies past the update");
     const std::size_t room = Mu(ctx_, [&] { return signer->max_digest_size(ctx_, signer); });
     // The keys as MuPDF writes them, in this order, within the dictionary.
     const std::string_view window = std::string_view(update).substr(object, room * 2 + 1024);
@@ -235,6 +236,9 @@ void SaveRepairedUpdate(fz_context* ctx, pdf_document* doc, const std::string& c
   const std::int64_t originalLength = doc->file_size;
   DetachedSignature signature(ctx, doc);
   MoveCorrectedStreamsIntoUpdate(ctx, doc);
+  // The table read back below is the one of the last section written; changes spread over more sections (a
+  // change made while a signature was pending starts another) would be listed at their old places.
+  if (doc->num_incremental_sections != 1) Fail(QP_ERR_UNSUPPORTED, "the changes form more than one update");
   WriteChangedObjects(ctx, doc, copyPath);
   std::string update;
   if (!ReadFrom(copyPath, originalLength, update)) Fail(QP_ERR_SAVE, "the saved copy cannot be read");
