@@ -1,5 +1,6 @@
 #include "verify/FingerprintLines.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "external/QpHandles.h"
@@ -10,6 +11,35 @@
 
 namespace sealrun::verify {
 
+namespace {
+
+// One bit for each symbol (folded to 64): an entry can contain an identifier only if it holds all its bits.
+std::uint64_t SymbolsOf(std::u16string_view text) {
+  std::uint64_t symbols = 0;
+  for (const char16_t unit : text) symbols |= std::uint64_t{1} << (unit & 63);
+  return symbols;
+}
+
+// ASCII is the same in every ANSI code page, and most identifiers are ASCII: they skip the converter.
+template <typename Text>
+bool IsAscii(const Text& text) {
+  return std::all_of(text.begin(), text.end(), [](auto unit) { return static_cast<unsigned>(unit) < 0x80; });
+}
+
+std::u16string FromAnsi(std::string_view bytes) {
+  if (IsAscii(bytes)) return std::u16string(bytes.begin(), bytes.end());
+  return platform::text::ToUtf16(bytes, platform::text::kCpAcp);
+}
+
+// The line in the ANSI code page. The conversion has no state across lines, so converting line by line gives the
+// bytes of the whole text converted at once.
+std::string ToAnsi(std::u16string_view line) {
+  if (IsAscii(line)) return std::string(line.begin(), line.end());
+  return platform::text::FromUtf16(line, platform::text::kCpAcp);
+}
+
+}  // namespace
+
 std::optional<std::u16string> PageIdentifierOf(qp_document document, qp_cos pageDict) {
   using external::CosHandle;
   if (const CosHandle id(qp_cos_dict_gets(pageDict, kPageIdentifierKey)); id != nullptr) {
@@ -17,7 +47,7 @@ std::optional<std::u16string> PageIdentifierOf(qp_document document, qp_cos page
     const char* bytes = qp_cos_to_string(id.get());
     if (bytes == nullptr) return std::u16string();
     const auto length = static_cast<std::size_t>(qp_cos_to_string_len(id.get()));
-    return platform::text::ToUtf16(std::string_view(bytes, length), platform::text::kCpAcp);
+    return FromAnsi(std::string_view(bytes, length));
   }
   const std::string identifier = support::Md5Text(std::to_string(qp_cos_obj_num(pageDict)));
   {
@@ -28,28 +58,57 @@ std::optional<std::u16string> PageIdentifierOf(qp_document document, qp_cos page
   return std::u16string(identifier.begin(), identifier.end());
 }
 
+
+bool FingerprintLines::Contains(const Entry& entry, std::u16string_view identifier) {
+  const std::u16string& base = *entry.identifier;
+  if (base.size() + entry.counter.size() < identifier.size()) return false;
+  if (base.find(identifier) != std::u16string::npos) return true;
+  if (entry.counter.empty() || identifier.empty()) return false;
+  // Else only an occurrence that reaches into the counter: it starts in the last characters of the identifier.
+  const std::size_t overlap = std::min(base.size(), identifier.size() - 1);
+  std::u16string tail = base.substr(base.size() - overlap);
+  tail += entry.counter;
+  return tail.find(identifier) != std::u16string::npos;
+}
+
+std::size_t FingerprintLines::CountContaining(const std::u16string& identifier, const std::u16string** kept) {
+  auto [at, added] = occurrences_.try_emplace(identifier);
+  (void)added;
+  *kept = &at->first;
+  Occurrences& seen = at->second;
+  const std::uint64_t symbols = SymbolsOf(identifier);
+  for (; seen.scanned < used_.size(); ++seen.scanned) {
+    const Entry& earlier = used_[seen.scanned];
+    if ((symbols & ~earlier.symbols) == 0 && Contains(earlier, identifier)) ++seen.count;
+  }
+  return seen.count;
+}
+
 void FingerprintLines::Add(std::u16string identifier, std::string_view digestText) {
-  std::size_t seen = 0;
-  for (const std::u16string& earlier : used_) {
-    if (earlier.size() >= identifier.size() && earlier.find(identifier) != std::u16string::npos) ++seen;
-  }
-  if (seen > 0) {
+  Entry entry{};
+  if (const std::size_t seen = CountContaining(identifier, &entry.identifier); seen > 0) {
     const std::string counter = std::to_string(seen);
-    identifier.append(counter.begin(), counter.end());
+    entry.counter.assign(counter.begin(), counter.end());
   }
-  text_ += identifier;
-  text_ += u'$';
-  text_.append(digestText.begin(), digestText.end());
-  text_ += u"\r\n";
-  used_.push_back(std::move(identifier));
+  entry.symbols = SymbolsOf(identifier) | SymbolsOf(entry.counter);
+  std::u16string line = std::move(identifier);
+  line += entry.counter;
+  line += u'$';
+  line.append(digestText.begin(), digestText.end());
+  line += u"\r\n";
+  digest_.Update(std::string_view(ToAnsi(line)));
+  if (textComplete_ && text_.size() + line.size() <= kKeptText) {
+    text_ += line;
+  } else {
+    textComplete_ = false;
+  }
+  used_.push_back(std::move(entry));
 }
 
 std::u16string FingerprintLines::Fingerprint() const {
   // The whole converted text: an identifier in a double-byte code page converts to more bytes than it has
   // characters, and cutting at the character count would leave the last pages out.
-  const std::string bytes = platform::text::FromUtf16(text_, platform::text::kCpAcp);
-  support::Sha1 whole;
-  whole.Update(std::string_view(bytes));
+  support::Sha1 whole = digest_;
   std::uint8_t fingerprint[29] = {};
   whole.Final(fingerprint, support::Sha1Output::Text);
   return std::u16string(fingerprint, fingerprint + 28);

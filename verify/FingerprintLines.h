@@ -2,12 +2,15 @@
 // What the document fingerprint is made of besides the page digests: each page's identifier (read from the
 // page, or made and stored when it has none), the lines "identifier$digest" in page order with pages that share
 // an identifier counted apart, and the digest of all lines.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "external/qp.h"
+#include "support/Sha1.h"
 
 namespace sealrun::verify {
 
@@ -22,14 +25,35 @@ class FingerprintLines {
   // appended, so three pages sharing X read X, X1 and X2.
   void Add(std::u16string identifier, std::string_view digestText);
 
-  // The lines, each ending in CR LF.
+  // The lines, each ending in CR LF, while they are short enough to keep (kKeptText code units); the digest
+  // is always over all of them. Pages sharing a long identifier would otherwise hold its copies in memory.
+  static constexpr std::size_t kKeptText = std::size_t{1} << 20;
   const std::u16string& Text() const { return text_; }
+  bool TextComplete() const { return textComplete_; }
   // The 28 FingerprintAlphabet symbols of the SHA-1 of the lines in the ANSI code page.
   std::u16string Fingerprint() const;
 
  private:
+  // How many earlier entries hold an identifier, worked out up to `scanned`: pages sharing one identifier
+  // continue the count where the last of them left it, so the counting stays linear in the pages.
+  struct Occurrences {
+    std::size_t count = 0;
+    std::size_t scanned = 0;
+  };
+  // An identifier used, with its counter: the identifier is kept once however many pages share it.
+  struct Entry {
+    const std::u16string* identifier;
+    std::u16string counter;
+    std::uint64_t symbols;  // which symbols it holds, a quick test before the search
+  };
+  static bool Contains(const Entry& entry, std::u16string_view identifier);
+  std::size_t CountContaining(const std::u16string& identifier, const std::u16string** kept);
+
+  support::Sha1 digest_;  // over the lines converted to the ANSI code page
   std::u16string text_;
-  std::vector<std::u16string> used_;
+  bool textComplete_ = true;
+  std::vector<Entry> used_;
+  std::unordered_map<std::u16string, Occurrences> occurrences_;  // its keys are the identifiers entries refer to
 };
 
 }  // namespace sealrun::verify

@@ -221,7 +221,7 @@ extern "C" int qp_document_update_page(qp_document document, int pageIndex, int 
   (void)flags;
   return GuardCode(__func__, [&] {
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
-    const int pages = Mu(document->ctx, [&] { return pdf_count_pages(document->ctx, document->doc); });
+    const int pages = PageCount(document);
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
     return QP_OK;
   });
@@ -230,7 +230,7 @@ extern "C" int qp_document_update_page(qp_document document, int pageIndex, int 
 extern "C" int qp_page_count(qp_document document) {
   return Guard<int>(__func__, -1, [&] {
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
-    return Mu(document->ctx, [&] { return pdf_count_pages(document->ctx, document->doc); });
+    return PageCount(document);
   });
 }
 

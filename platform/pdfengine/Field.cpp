@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/PageTree.h"
 #include "platform/text/Utf.h"
 
 using namespace sealrun::platform::pdfengine;
@@ -79,7 +80,7 @@ bool Same(fz_context* ctx, pdf_obj* a, pdf_obj* b) {
 
 // The page index that holds the widget in its /Annots, -1 when none.
 int PageOfWidget(fz_context* ctx, pdf_document* doc, pdf_obj* widget) {
-  const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, doc); });
+  const int pages = PagesHeld(ctx, doc);
   pdf_obj* declared = Mu(ctx, [&] { return pdf_dict_get(ctx, widget, PDF_NAME(P)); });
   auto holds = [&](int index) {
     pdf_obj* page = Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, doc, index); });

@@ -112,7 +112,7 @@ std::vector<int> PageNumbers(qp_document document) {
   if (const auto pages = PagesInOrder(ctx, doc)) {
     for (pdf_obj* page : *pages) numbers.push_back(pdf_is_indirect(ctx, page) ? pdf_to_num(ctx, page) : 0);
   } else {
-    const int count = Mu(ctx, [&] { return pdf_count_pages(ctx, doc); });
+    const int count = PagesHeld(ctx, doc);
     for (int i = 0; i < count; ++i)
       numbers.push_back(ObjNumber(ctx, Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, doc, i); })));
   }

@@ -73,9 +73,8 @@ extern "C" int qp_load_page(qp_document document, int pageIndex, qp_page* page) 
     *page = nullptr;
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
     fz_context* ctx = document->ctx;
-    const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, document->doc); });
+    const int pages = PageCount(document);
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
-    if (document->pages == nullptr) document->pages = std::make_unique<PageIndex>();
     const PageIndex::Reference found = document->pages->Find(ctx, document->doc, pageIndex);
     // Either way the reference the page tree holds, and one of the caller's: the lookup lends it, a new one is
     // made.
@@ -104,7 +103,7 @@ extern "C" int qp_page_get_box(qp_document document, int pageIndex, int boxKind,
     if (document == nullptr || box == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
     if (boxKind != QP_BOX_MEDIA && boxKind != QP_BOX_CROP) Fail(QP_ERR_UNSUPPORTED, "unknown box");
     fz_context* ctx = document->ctx;
-    const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, document->doc); });
+    const int pages = PageCount(document);
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
     pdf_obj* obj = Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, document->doc, pageIndex); });
     WriteBox(PageBox(ctx, obj, boxKind), box);

@@ -1,7 +1,8 @@
 #pragma once
-// The page objects of a document in page order, found in one pass over the page tree. Looking a page up by its
-// number walks the tree from the root and, in a flat tree, past every page before it, so a computation over all
-// pages in turn (the document fingerprint) would read the tree once per page.
+// The page objects of a document in page order, found in one pass over the page tree and kept until the tree
+// may have changed. Looking a page up by its number walks the tree from the root and, in a flat tree, past every
+// page before it, so a computation over all pages in turn (the document fingerprint) would read the tree once
+// per page.
 #include <vector>
 
 #include "platform/pdfengine/Internal.h"
@@ -19,17 +20,22 @@ class PageIndex {
     int generation = 0;
   };
   Reference Find(fz_context* ctx, pdf_document* doc, int pageIndex);
+  // The pages of the document: the count its page tree declares, but never more than the tree holds.
+  int Count(fz_context* ctx, pdf_document* doc);
   // The page tree may have changed: read it again when next asked.
   void Forget() { doc_ = nullptr; }
 
  private:
-  bool Build(fz_context* ctx, pdf_document* doc);
-  bool Add(fz_context* ctx, pdf_obj* node, int depth, std::vector<int>& path);
+  void Refresh(fz_context* ctx, pdf_document* doc);
 
   pdf_document* doc_ = nullptr;
   bool repaired_ = false;
   bool usable_ = false;
+  int count_ = 0;
   std::vector<Reference> pages_;
 };
+
+// The pages of an open document, kept in its page index.
+int PageCount(qp_document document);
 
 }  // namespace sealrun::platform::pdfengine

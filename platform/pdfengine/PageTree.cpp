@@ -1,47 +1,83 @@
 #include "platform/pdfengine/PageTree.h"
 
-#include <set>
+#include <algorithm>
+#include <unordered_set>
 
 namespace sealrun::platform::pdfengine {
 
 namespace {
-constexpr int kMaxDepth = 100;
+
+// The engine's lookup gives up below this depth.
+constexpr std::size_t kMaxDepth = 64;
+
+// The engine's rule: a kid typed /Pages is an inner node; an untyped kid is one when it has /Kids and no
+// /MediaBox. Anything else stands for a page.
+bool IsInnerNode(fz_context* ctx, pdf_obj* kid) {
+  return Mu(ctx, [&] {
+    pdf_obj* type = pdf_dict_get(ctx, kid, PDF_NAME(Type));
+    if (type != nullptr) return pdf_name_eq(ctx, type, PDF_NAME(Pages)) != 0;
+    return pdf_dict_get(ctx, kid, PDF_NAME(Kids)) != nullptr && pdf_dict_get(ctx, kid, PDF_NAME(MediaBox)) == nullptr;
+  });
+}
+
 }  // namespace
 
-std::optional<std::vector<pdf_obj*>> PagesInOrder(fz_context* ctx, pdf_document* doc) {
+PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc) {
   struct Level {
     pdf_obj* kids;
     int next;
-    int count;
+    int length;
+    int declared;             // the node's /Count
+    std::size_t pagesBefore;  // pages found before the node
   };
-  std::vector<pdf_obj*> pages;
+  PageTreeWalk walk;
   std::vector<Level> stack;
-  std::set<int> visited;
-  // A node with /Kids is an inner node; anything else stands for a page, as the engine's lookup takes it.
-  const auto enter = [&](pdf_obj* node) {
+  std::unordered_set<int> visited;
+  const auto enterNode = [&](pdf_obj* node, int declared) {
     const int number = pdf_is_indirect(ctx, node) ? pdf_to_num(ctx, node) : 0;
     if (number > 0 && !visited.insert(number).second) return false;
+    if (stack.size() >= kMaxDepth) return false;
     pdf_obj* kids = Mu(ctx, [&] { return pdf_dict_get(ctx, node, PDF_NAME(Kids)); });
-    if (Mu(ctx, [&] { return pdf_is_array(ctx, kids); }) == 0) {
-      pages.push_back(node);
-      return true;
-    }
-    if (stack.size() >= static_cast<std::size_t>(kMaxDepth)) return false;
-    stack.push_back({kids, 0, Mu(ctx, [&] { return pdf_array_len(ctx, kids); })});
+    stack.push_back({kids, 0, Mu(ctx, [&] { return pdf_array_len(ctx, kids); }), declared, walk.pages.size()});
     return true;
   };
-  if (!enter(Mu(ctx, [&] { return pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"); }))) return std::nullopt;
+  pdf_obj* root = Mu(ctx, [&] { return pdf_dict_getp(ctx, pdf_trailer(ctx, doc), "Root/Pages"); });
+  if (root == nullptr || !enterNode(root, Mu(ctx, [&] { return pdf_count_pages(ctx, doc); }))) {
+    walk.sound = false;
+    return walk;
+  }
   while (!stack.empty()) {
     Level& top = stack.back();
-    if (top.next >= top.count) {
+    if (top.next >= top.length) {
+      if (walk.pages.size() - top.pagesBefore != static_cast<std::size_t>(std::max(top.declared, 0)))
+        walk.sound = false;
       stack.pop_back();
       continue;
     }
     const int index = top.next++;
     pdf_obj* kids = top.kids;
-    if (!enter(Mu(ctx, [&] { return pdf_array_get(ctx, kids, index); }))) return std::nullopt;
+    pdf_obj* kid = Mu(ctx, [&] { return pdf_array_get(ctx, kids, index); });
+    if (!IsInnerNode(ctx, kid)) {
+      walk.pages.push_back(kid);
+      continue;
+    }
+    const int declared = Mu(ctx, [&] { return pdf_dict_get_int(ctx, kid, PDF_NAME(Count)); });
+    if (!enterNode(kid, declared)) walk.sound = false;
   }
-  return pages;
+  return walk;
+}
+
+int PagesHeld(fz_context* ctx, pdf_document* doc, const PageTreeWalk& walk) {
+  const int declared = Mu(ctx, [&] { return pdf_count_pages(ctx, doc); });
+  return std::clamp(declared, 0, static_cast<int>(walk.pages.size()));
+}
+
+int PagesHeld(fz_context* ctx, pdf_document* doc) { return PagesHeld(ctx, doc, WalkPageTree(ctx, doc)); }
+
+std::optional<std::vector<pdf_obj*>> PagesInOrder(fz_context* ctx, pdf_document* doc) {
+  PageTreeWalk walk = WalkPageTree(ctx, doc);
+  if (!walk.sound) return std::nullopt;
+  return std::move(walk.pages);
 }
 
 }  // namespace sealrun::platform::pdfengine

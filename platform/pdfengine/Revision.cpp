@@ -137,13 +137,14 @@ bool PagesChangedSince(qp_document document, const std::string& signedRevision) 
   fz_context* ctx = document->ctx;
   pdf_document* now = document->doc;
   DocHolder before{ctx, OpenRevision(ctx, signedRevision)};
-  const int pages = Mu(ctx, [&] { return pdf_count_pages(ctx, before.doc); });
-  if (pages != Mu(ctx, [&] { return pdf_count_pages(ctx, now); })) return true;
-  // The walk stands in for the lookups only where it finds the pages the documents count.
-  std::optional<std::vector<pdf_obj*>> pagesBefore = PagesInOrder(ctx, before.doc);
-  std::optional<std::vector<pdf_obj*>> pagesNow = PagesInOrder(ctx, now);
-  const bool walked = pagesBefore && pagesNow && pagesBefore->size() == static_cast<std::size_t>(pages) &&
-                      pagesNow->size() == static_cast<std::size_t>(pages);
+  const PageTreeWalk walkBefore = WalkPageTree(ctx, before.doc);
+  const PageTreeWalk walkNow = WalkPageTree(ctx, now);
+  const int pages = PagesHeld(ctx, before.doc, walkBefore);
+  if (pages != PagesHeld(ctx, now, walkNow)) return true;
+  // The walk stands in for the lookups only where the lookups would find the same pages.
+  const std::vector<pdf_obj*>* pagesBefore = walkBefore.sound ? &walkBefore.pages : nullptr;
+  const std::vector<pdf_obj*>* pagesNow = walkNow.sound ? &walkNow.pages : nullptr;
+  const bool walked = pagesBefore != nullptr && pagesNow != nullptr;
   Comparer comparer(ctx, before.doc, now);
   for (int i = 0; i < pages; ++i) {
     pdf_obj* a = walked ? (*pagesBefore)[i] : Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, before.doc, i); });
