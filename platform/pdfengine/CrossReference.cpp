@@ -105,8 +105,10 @@ std::optional<std::map<int, XrefEntry>> ReadXrefTable(const std::string& bytes, 
 }
 
 bool NeedsXrefStream(const std::vector<XrefEntry>& entries) {
-  return std::any_of(entries.begin(), entries.end(),
-                     [](const XrefEntry& entry) { return entry.kind == XrefEntry::Kind::InObjectStream; });
+  // A table's offsets have ten digits.
+  return std::any_of(entries.begin(), entries.end(), [](const XrefEntry& entry) {
+    return entry.kind == XrefEntry::Kind::InObjectStream || entry.offset > 9999999999LL;
+  });
 }
 
 std::string XrefTableSection(const std::vector<XrefEntry>& entries, const std::string& trailerKeys, std::int64_t at) {

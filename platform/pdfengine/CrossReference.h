@@ -25,7 +25,8 @@ std::optional<std::int64_t> LastStartxref(const std::string& bytes);
 // number; nullopt when the bytes there do not read as one.
 std::optional<std::map<int, XrefEntry>> ReadXrefTable(const std::string& bytes, std::size_t at);
 
-// Whether a classic table can list the entries (it has no form for objects inside object streams).
+// Whether the entries need a cross-reference stream: a classic table has no form for objects inside object
+// streams, nor for offsets of more than ten digits.
 bool NeedsXrefStream(const std::vector<XrefEntry>& entries);
 
 // A complete section to be written at offset `at`, ending with startxref and %%EOF. The entries are those of
