@@ -59,6 +59,24 @@ inline DocumentHandle OpenDocument(qp_engine engine, std::u16string_view path) {
   return document;
 }
 
+// The time one file's work may take in the engine, from opening it to its result: a hostile file that would
+// keep the engine busy for minutes fails with QP_ERR_LIMIT and the batch goes on.
+inline constexpr std::uint32_t kFileTimeBudgetMs = 120000;
+
+// Runs the file's time budget for as long as it lives; the engine has none outside.
+class FileTimeBudget {
+ public:
+  explicit FileTimeBudget(qp_engine engine, std::uint32_t milliseconds = kFileTimeBudgetMs) : engine_(engine) {
+    qp_engine_set_time_budget(engine_, milliseconds);
+  }
+  ~FileTimeBudget() { qp_engine_set_time_budget(engine_, 0); }
+  FileTimeBudget(const FileTimeBudget&) = delete;
+  FileTimeBudget& operator=(const FileTimeBudget&) = delete;
+
+ private:
+  qp_engine engine_;
+};
+
 // The page, or null when the index does not exist or the engine fails.
 inline PageHandle LoadPage(qp_document document, int pageIndex) {
   qp_page page = nullptr;

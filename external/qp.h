@@ -64,6 +64,7 @@ extern "C" {
 #define QP_ERR_NO_ROOM 10      // a signature larger than the room reserved for it
 #define QP_ERR_ENGINE 11       // any other failure inside the engine
 #define QP_ERR_STOPPED 12      // a callback asked the engine to stop
+#define QP_ERR_LIMIT 13        // the file's work went past the engine's memory ceiling or time budget
 
 // ---- Handles --------------------------------------------------------------------------------
 typedef struct qp_engine_s* qp_engine;
@@ -84,6 +85,12 @@ typedef struct qp_certificate_s* qp_certificate;
 // must be 0.
 int qp_startup(qp_engine* engine, uint32_t flags, int reserved1, int reserved2, int reserved3);
 int qp_cleanup(qp_engine engine);
+// The bounds of the work on one file. The memory ceiling covers everything the engine holds (1 GiB unless
+// set; 0 restores that). The time budget runs from the call (0 takes it away; there is none at startup):
+// set it when the work on a file begins. Past either bound calls fail with QP_ERR_LIMIT; the engine and the
+// documents open in it stay usable for the next file once the budget is set again or memory is freed.
+int qp_engine_set_memory_ceiling(qp_engine engine, uint64_t bytes);
+int qp_engine_set_time_budget(qp_engine engine, uint32_t milliseconds);
 
 // ---- Documents ------------------------------------------------------------------------------
 // Opens a PDF file (UTF-8 path). An encrypted file opens when its user password is empty. A damaged

@@ -147,6 +147,7 @@ void Report(StampRecord* written, const SignatureInfo& info, int32_t pageIndex) 
 
 StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
                                 StampRecord* written) {
+  const external::FileTimeBudget budget(inputs.engine);
   PreparedDocument prepared;
   if (StampResult placed = OpenAndPlace(inputs, path, config::SealForm::SealAnnotation, prepared); !placed)
     return placed;
@@ -196,6 +197,7 @@ StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view p
 
 StampResult StampSignatureField(const StampInputs& inputs, std::u16string_view path, std::u16string_view pin,
                                 StampRecord* written) {
+  const external::FileTimeBudget budget(inputs.engine);
   PreparedDocument prepared;
   if (StampResult placed = OpenAndPlace(inputs, path, config::SealForm::SignatureField, prepared); !placed)
     return placed;

@@ -15,9 +15,12 @@ namespace {
 using Examiner = DocumentExamination (*)(qp_document, const SignerTrust&);
 
 VerificationResult Examine(Examiner examine, qp_engine engine, std::u16string_view path, const SignerTrust& trust) {
+  const external::FileTimeBudget budget(engine);
   const external::DocumentHandle document = external::OpenDocument(engine, path);
   if (!document) return VerificationResult::NotOpened();
   const DocumentExamination examination = examine(document.get(), trust);
+  // Counts over part of a document must not pass for the whole: it reads as a document that cannot be opened.
+  if (!examination.complete) return VerificationResult::NotReadInFull();
   return VerificationResult::Examined(examination.Valid(), examination.Invalid());
 }
 
@@ -63,7 +66,7 @@ DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTru
   const std::optional<std::u16string> current = fingerprint.ComputeDocumentFingerprint();
   RevisionHistory history(document);
   RevisionFingerprints fingerprints(history);
-  ForEachSealAnnotation(document, [&](int pageIndex, qp_annot annotation) {
+  examination.complete = ForEachSealAnnotation(document, [&](int pageIndex, qp_annot annotation) {
     SealRecordText record = SealAnnotationReader(annotation);
     if (record.state == RecordState::None) return;
     SealVerdict seal;

@@ -32,6 +32,9 @@ struct SealVerdict {
 
 struct DocumentExamination {
   std::vector<SealVerdict> seals;
+  // False when a page could not be read (damaged, or past the engine's bounds): seals on it are not counted,
+  // so the document's counts stand for part of it only.
+  bool complete = true;
   int Valid() const;
   int Invalid() const;
 };

@@ -94,6 +94,7 @@ bool RecordBelongsTo(std::u16string_view record, std::u16string_view ownerSerial
 
 RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
                                          const RowOutcome& outcome) {
+  const external::FileTimeBudget budget(engine);
   const DocumentHandle document = OpenDocument(engine, path);
   if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
   return Report(RemoveLatestField(document.get(), owner), row, outcome);
@@ -101,6 +102,7 @@ RemovalResult RemoveLatestSignatureField(qp_engine engine, std::u16string_view p
 
 RemovalResult RemoveLatestSealAnnotation(qp_engine engine, std::u16string_view path, int row, const SealOwner& owner,
                                          const RowOutcome& outcome) {
+  const external::FileTimeBudget budget(engine);
   const DocumentHandle document = OpenDocument(engine, path);
   if (!document) return Report(RemovalFailure::NotOpened, row, outcome);
   return Report(RemoveLatestAnnotation(document.get(), owner), row, outcome);

@@ -15,6 +15,7 @@ std::u16string VerificationResult::Text() const {
 }
 
 std::string VerificationResult::Reason() const {
+  if (partly_) return "a page of the document cannot be read";
   if (!opened_) return "the document does not open";
   return std::to_string(invalid_) + " of " + std::to_string(valid_ + invalid_) + " seals invalid";
 }

@@ -16,6 +16,12 @@ std::u16string VerificationResultText(int valid, int invalid);
 class VerificationResult {
  public:
   static VerificationResult NotOpened() { return VerificationResult(false, 0, 0); }
+  // Opened, but a page could not be read: failed as a document that does not open, with its own reason.
+  static VerificationResult NotReadInFull() {
+    VerificationResult result(false, 0, 0);
+    result.partly_ = true;
+    return result;
+  }
   static VerificationResult Examined(int valid, int invalid) { return VerificationResult(true, valid, invalid); }
 
   bool Opened() const { return opened_; }
@@ -35,6 +41,7 @@ class VerificationResult {
  private:
   VerificationResult(bool opened, int valid, int invalid) : opened_(opened), valid_(valid), invalid_(invalid) {}
   bool opened_;
+  bool partly_ = false;
   int valid_;
   int invalid_;
 };

@@ -316,18 +316,22 @@ int Inspect(const FileArguments& options) {
     const fs::path& file = options.files[index];
     std::vector<verify::SealVerdict> seals;
     bool opened = false;
+    bool complete = true;
+    const external::FileTimeBudget budget(engine.get());
     if (const external::DocumentHandle document = external::OpenDocument(engine.get(), Wide(fs::absolute(file)))) {
       opened = true;
-      auto annotations = verify::ExamineSealAnnotations(document.get()).seals;
+      verify::DocumentExamination annotations = verify::ExamineSealAnnotations(document.get());
       auto fields = verify::ExamineSignatureFields(document.get()).seals;
-      seals = std::move(annotations);
+      complete = annotations.complete;
+      seals = std::move(annotations.seals);
       seals.insert(seals.end(), std::make_move_iterator(fields.begin()), std::make_move_iterator(fields.end()));
     }
-    allGood = allGood && opened;
+    allGood = allGood && opened && complete;
     for (const auto& seal : seals) allGood = allGood && seal.valid;
     if (options.json) {
       json += index ? ",\n " : "\n ";
-      json += "{\"file\": " + JsonString(file.string()) + ", \"opened\": " + (opened ? "true" : "false") + ", \"seals\": [";
+      json += "{\"file\": " + JsonString(file.string()) + ", \"opened\": " + (opened ? "true" : "false") +
+              ", \"complete\": " + (complete ? "true" : "false") + ", \"seals\": [";
       for (size_t s = 0; s < seals.size(); ++s) json += std::string(s ? ", " : "") + SealJson(seals[s]);
       json += "]}";
       continue;
@@ -336,7 +340,8 @@ int Inspect(const FileArguments& options) {
       std::printf("%s: 文档打开失败 (not a PDF file the engine can open)\n", TerminalSafe(file.string()).c_str());
       continue;
     }
-    std::printf("%s: %zu seal(s)\n", TerminalSafe(file.string()).c_str(), seals.size());
+    std::printf("%s: %zu seal(s)%s\n", TerminalSafe(file.string()).c_str(), seals.size(),
+                complete ? "" : " (a page cannot be read: its seals are not listed)");
     for (const auto& seal : seals) {
       const char* note = RecordNote(seal);
       std::printf("  %s page %d object %d: %s%s%s, %s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,

@@ -1,7 +1,11 @@
 #include "platform/crypto/Certificate.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/crypto/Digest.h"
@@ -77,9 +81,42 @@ Bytes BignumBytes(const BIGNUM* number) {
 
 Certificate::Certificate(std::shared_ptr<const Impl> impl) : impl_(std::move(impl)) {}
 
+namespace {
+
+// Certificates parsed lately, by their DER bytes. A batch meets the same signer and issuer certificates in
+// every file, and parsing one (its public key above all) costs more than checking a signature with it; a
+// certificate is immutable, so the parsed one is shared.
+class ParsedCertificates {
+ public:
+  std::shared_ptr<const Certificate::Impl> Find(ByteView der) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& kept : kept_)
+      if (kept->der.size() == der.size() && std::equal(der.begin(), der.end(), kept->der.begin())) return kept;
+    return nullptr;
+  }
+  void Keep(std::shared_ptr<const Certificate::Impl> parsed) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (kept_.size() == kKept) kept_.pop_front();
+    kept_.push_back(std::move(parsed));
+  }
+
+ private:
+  static constexpr std::size_t kKept = 16;
+  std::mutex mutex_;
+  std::deque<std::shared_ptr<const Certificate::Impl>> kept_;
+};
+
+ParsedCertificates& LatelyParsed() {
+  static ParsedCertificates parsed;
+  return parsed;
+}
+
+}  // namespace
+
 Result<Certificate> Certificate::FromDer(ByteView der) {
   if (der.empty()) return Error{ErrorCode::InvalidInput, "empty certificate"};
   if (der.size() > static_cast<std::size_t>(LONG_MAX)) return Error{ErrorCode::InvalidInput, "certificate too large"};
+  if (auto parsed = LatelyParsed().Find(der)) return Certificate(std::move(parsed));
   const unsigned char* cursor = der.data();
   X509Ptr x509(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
   if (!x509) return OpenSslError(ErrorCode::InvalidInput, "not a DER X.509 certificate");
@@ -89,6 +126,7 @@ Result<Certificate> Certificate::FromDer(ByteView der) {
   auto impl = std::make_shared<Impl>();
   impl->x509 = std::move(x509);
   impl->der.assign(der.begin(), der.end());
+  LatelyParsed().Keep(impl);
   return Certificate(std::move(impl));
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/crypto/CmsCertificates.h"
 #include "platform/crypto/KeyStore.h"
 #include "platform/crypto/OpenSslHandles.h"
 
@@ -156,8 +157,17 @@ bool CmsVerifier::Impl::Load(ByteView der) {
     result.problem = "no signature bytes";
     return false;
   }
-  const unsigned char* cursor = der.data();
-  cms.reset(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(der.size())));
+  // The certificates read apart where the DER allows (see CmsCertificates.h); else the whole as it stands.
+  std::optional<SeparatedCertificates> separated = SeparateCertificates(der);
+  std::vector<Certificate> carried;
+  for (std::size_t i = 0; separated && i < separated->certificates.size(); ++i) {
+    auto certificate = Certificate::FromDer(separated->certificates[i]);
+    if (!certificate) separated.reset();
+    else carried.push_back(std::move(*certificate));
+  }
+  const ByteView parsed = separated ? ByteView(separated->signedData) : der;
+  const unsigned char* cursor = parsed.data();
+  cms.reset(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(parsed.size())));
   if (!cms) {
     result.problem = "not a DER CMS ContentInfo";
     return false;
@@ -171,10 +181,23 @@ bool CmsVerifier::Impl::Load(ByteView der) {
     result.problem = "the SignedData has no signer";
     return false;
   }
-  certificates.reset(CMS_get1_certs(cms.get()));
-  if (certificates) {
-    for (int i = 0; i < sk_X509_num(certificates.get()); ++i) {
-      result.certificates.push_back(WrapX509(sk_X509_value(certificates.get(), i)));
+  if (separated) {
+    certificates.reset(sk_X509_new_null());
+    for (const Certificate& certificate : carried) {
+      X509* x509 = certificate.GetImpl().x509.get();
+      if (!certificates || sk_X509_push(certificates.get(), x509) <= 0) {
+        result.problem = "out of memory";
+        return false;
+      }
+      X509_up_ref(x509);
+    }
+    result.certificates = std::move(carried);
+  } else {
+    certificates.reset(CMS_get1_certs(cms.get()));
+    if (certificates) {
+      for (int i = 0; i < sk_X509_num(certificates.get()); ++i) {
+        result.certificates.push_back(WrapX509(sk_X509_value(certificates.get(), i)));
+      }
     }
   }
 
@@ -302,8 +325,11 @@ CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> rang
 
 std::optional<Bytes> CmsEncapsulatedContent(ByteView signedDataDer) {
   if (signedDataDer.empty() || signedDataDer.size() > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
-  const unsigned char* cursor = signedDataDer.data();
-  const CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(signedDataDer.size())));
+  // The content does not need the certificates, whose public keys cost the most to parse.
+  const std::optional<SeparatedCertificates> separated = SeparateCertificates(signedDataDer);
+  const ByteView parsed = separated ? ByteView(separated->signedData) : signedDataDer;
+  const unsigned char* cursor = parsed.data();
+  const CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(parsed.size())));
   std::optional<Bytes> content;
   if (cms && OBJ_obj2nid(CMS_get0_type(cms.get())) == NID_pkcs7_signed) {
     ASN1_OCTET_STRING** carried = CMS_get0_content(cms.get());  // owned by the ContentInfo

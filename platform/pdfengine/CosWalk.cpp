@@ -130,6 +130,7 @@ class Walker {
   // missing object, or a chain longer than the engine follows, reads as null).
   void WalkTarget(pdf_obj* reference, int depth, Key key) {
     CheckDepth(depth);
+    CheckBudget(ctx_);
     pdf_document* doc = nullptr;
     int number = 0;
     bool stream = false;

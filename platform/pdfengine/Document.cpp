@@ -120,6 +120,7 @@ extern "C" int qp_document_open(qp_engine engine, qp_document* document, const c
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document slot");
     *document = nullptr;
     if (engine == nullptr || utf8Path == nullptr || *utf8Path == 0) Fail(QP_ERR_ARGUMENT, "no path");
+    EnforceBudget(engine->ctx);
     auto opened = std::make_unique<qp_document_s>();
     opened->engine = engine;
     opened->ctx = engine->ctx;

@@ -27,7 +27,16 @@ bool MuRun(fz_context* ctx, void (*fn)(void*), void* arg) noexcept {
   return ok;
 }
 
-void ThrowCaught(fz_context* ctx) { throw EngineError(QP_ERR_ENGINE, fz_caught_message(ctx)); }
+void ThrowCaught(fz_context* ctx) {
+  // An allocation the budget refused unwinds MuPDF as "out of memory"; the caller learns which bound it was.
+  if (EngineBudget* budget = BudgetOf(ctx); budget != nullptr) {
+    if (budget->Expired()) throw EngineError(QP_ERR_LIMIT, "the file takes longer than one file may take");
+    if (fz_caught(ctx) == FZ_ERROR_MEMORY) {
+      if (std::string refusal = budget->TakeRefusal(); !refusal.empty()) throw EngineError(QP_ERR_LIMIT, refusal);
+    }
+  }
+  throw EngineError(QP_ERR_ENGINE, fz_caught_message(ctx));
+}
 
 void TraceFailure(const char* function, const char* what) {
   if (TracesWanted()) std::fprintf(stderr, "pdfengine: %s: %s\n", function, what);
@@ -44,7 +53,7 @@ extern "C" int qp_startup(qp_engine* engine, uint32_t flags, int reserved1, int 
     if ((flags != 0 && flags != 0x20000000u) || reserved1 != 0 || reserved2 != 0 || reserved3 != 0)
       Fail(QP_ERR_ARGUMENT, "unknown startup flags");
     auto created = std::make_unique<qp_engine_s>();
-    created->ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+    created->ctx = fz_new_context(created->budget.Allocator(), nullptr, FZ_STORE_DEFAULT);
     if (created->ctx == nullptr) Fail(QP_ERR_ENGINE, "no MuPDF context");
     fz_set_error_callback(created->ctx, QuietMessage, nullptr);
     fz_set_warning_callback(created->ctx, QuietMessage, nullptr);
@@ -64,6 +73,23 @@ extern "C" int qp_cleanup(qp_engine engine) {
     if (engine == nullptr) return QP_OK;
     std::unique_ptr<qp_engine_s> owned(engine);
     fz_drop_context(owned->ctx);
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_engine_set_memory_ceiling(qp_engine engine, uint64_t bytes) {
+  return GuardCode(__func__, [&] {
+    if (engine == nullptr) Fail(QP_ERR_ARGUMENT, "no engine");
+    engine->budget.SetMemoryCeiling(bytes == 0 || bytes > SIZE_MAX ? EngineBudget::kDefaultMemoryCeiling
+                                                                   : static_cast<std::size_t>(bytes));
+    return QP_OK;
+  });
+}
+
+extern "C" int qp_engine_set_time_budget(qp_engine engine, uint32_t milliseconds) {
+  return GuardCode(__func__, [&] {
+    if (engine == nullptr) Fail(QP_ERR_ARGUMENT, "no engine");
+    engine->budget.SetDeadline(std::chrono::milliseconds(milliseconds));
     return QP_OK;
   });
 }

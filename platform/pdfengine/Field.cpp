@@ -80,7 +80,6 @@ bool Same(fz_context* ctx, pdf_obj* a, pdf_obj* b) {
 
 // The page index that holds the widget in its /Annots, -1 when none.
 int PageOfWidget(fz_context* ctx, pdf_document* doc, pdf_obj* widget) {
-  const int pages = PagesHeld(ctx, doc);
   pdf_obj* declared = Mu(ctx, [&] { return pdf_dict_get(ctx, widget, PDF_NAME(P)); });
   auto holds = [&](int index) {
     pdf_obj* page = Mu(ctx, [&] { return pdf_lookup_page_obj(ctx, doc, index); });
@@ -94,8 +93,11 @@ int PageOfWidget(fz_context* ctx, pdf_document* doc, pdf_obj* widget) {
     const int index = Guard<int>("page lookup", -1, [&] {
       return Mu(ctx, [&] { return pdf_lookup_page_number(ctx, doc, declared); });
     });
-    if (index >= 0 && index < pages && holds(index)) return index;
+    // The lookup found the page in the tree, so it is one the document has.
+    if (index >= 0 && holds(index)) return index;
   }
+  // Else every page in turn: as many as the tree holds, whatever its root claims.
+  const int pages = PagesHeld(ctx, doc);
   for (int index = 0; index < pages; ++index)
     if (holds(index)) return index;
   return -1;

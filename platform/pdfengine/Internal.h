@@ -16,6 +16,7 @@ extern "C" {
 #include <mupdf/pdf.h>
 }
 
+#include "platform/pdfengine/EngineBudget.h"
 #include "platform/pdfengine/FileReplacement.h"
 #include "platform/pdfengine/MuPdfVersion.h"
 
@@ -97,6 +98,7 @@ struct ObjDrop {
 }  // namespace sealrun::platform::pdfengine
 
 struct qp_engine_s {
+  sealrun::platform::pdfengine::EngineBudget budget;  // made before the context, which allocates through it
   fz_context* ctx = nullptr;
   int openDocuments = 0;
   // Folders whose copies left by killed runs were already removed by this engine.

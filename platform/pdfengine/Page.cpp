@@ -73,6 +73,7 @@ extern "C" int qp_load_page(qp_document document, int pageIndex, qp_page* page) 
     *page = nullptr;
     if (document == nullptr) Fail(QP_ERR_ARGUMENT, "no document");
     fz_context* ctx = document->ctx;
+    EnforceBudget(ctx);
     const int pages = PageCount(document);
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
     const PageIndex::Reference found = document->pages->Find(ctx, document->doc, pageIndex);

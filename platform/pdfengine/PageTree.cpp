@@ -54,6 +54,7 @@ PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc) {
       stack.pop_back();
       continue;
     }
+    CheckBudget(ctx);
     const int index = top.next++;
     pdf_obj* kids = top.kids;
     pdf_obj* kid = Mu(ctx, [&] { return pdf_array_get(ctx, kids, index); });

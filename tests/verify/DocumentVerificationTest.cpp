@@ -94,6 +94,36 @@ TEST_F(Verification, FilesThatDoNotOpenFailWithoutHighlight) {
   EXPECT_EQ(failed_, (std::vector<int>{0, 1, 2}));
 }
 
+// The second page of the tree is no dictionary: its seals, if any, cannot be read, so the file's counts would
+// stand for its first page only. It fails as a document that does not open.
+TEST_F(Verification, APageThatCannotBeReadFailsTheFileInsteadOfHidingItsSeals) {
+  std::string bytes = "%PDF-1.7\n";
+  std::vector<std::size_t> offsets;
+  for (const std::string object :
+       {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>", "42"}) {
+    offsets.push_back(bytes.size());
+    bytes += std::to_string(offsets.size()) + " 0 obj\n" + object + "\nendobj\n";
+  }
+  const std::size_t xref = bytes.size();
+  bytes += "xref\n0 5\n0000000000 65535 f \n";
+  for (const std::size_t offset : offsets) {
+    const std::string digits = std::to_string(offset);
+    bytes += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+  }
+  bytes += "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  const auto path = temp_ / "unreadable-page.pdf";
+  platform::fs::ReplaceFileAtomically(path, bytes);
+
+  const RowOutcome outcome{failed_, nullptr};
+  const VerificationResult result = VerifySealAnnotations(engine_, Wide(path), 4, outcome);
+  EXPECT_TRUE(result.Failed());
+  EXPECT_EQ(result.Code(), kDocumentOpenFailed);
+  EXPECT_EQ(result.Text(), u"文档打开失败");
+  EXPECT_EQ(result.Reason(), "a page of the document cannot be read");
+  EXPECT_EQ(failed_, (std::vector<int>{4}));
+}
+
 TEST_F(Verification, AFileWithoutSealsIsValidWithThreeZeros) {
   const auto path = Base("plain.pdf");
   for (const Form form : {Form::SealAnnotation, Form::SignatureField}) {

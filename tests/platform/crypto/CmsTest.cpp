@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "platform/crypto/CmsCertificates.h"
 #include "platform/crypto/KeyStore.h"
 #include "tests/platform/crypto/CryptoTestUtil.h"
 #include "tests/testsupport/TestCertificates.h"
@@ -225,6 +226,55 @@ TEST_F(CmsTest, ChainCertificatesTravelWithTheSignature) {
   ASSERT_TRUE(result.signer.has_value());
   EXPECT_TRUE(*result.signer == *leafCertificate) << "the signer, not the first certificate carried";
   EXPECT_EQ(result.certificates.size(), 2u);
+}
+
+// The certificates are read apart from the SignedData (each file of a batch carries the same ones): the
+// SignedData without them is still well formed and verifies with them given as known certificates, and a
+// signature in BER (indefinite lengths) is read whole as before.
+TEST_F(CmsTest, CertificatesReadApartLeaveTheSameSignature) {
+  TestCertificateOptions caOptions;
+  caOptions.commonName = "Sealrun Test CA";
+  caOptions.isCa = true;
+  caOptions.freshKey = true;
+  const auto ca = MakeSelfSignedForTesting(caOptions);
+  const auto leaf = sealrun::testing::MakeIssuedForTesting(ca);
+  auto caCertificate = Certificate::FromDer(ca.certificateDer);
+  auto leafCertificate = KeyStore::Instance().ImportPkcs12(leaf.pkcs12, leaf.password);
+  ASSERT_TRUE(caCertificate.Ok() && leafCertificate.Ok());
+  CmsSignOptions options;
+  options.extraCertificates.push_back(*caCertificate);
+  const ByteView ranges[] = {AsBytes("content")};
+  auto cms = CmsSign(*leafCertificate, ranges, options);
+  ASSERT_TRUE(cms.Ok());
+
+  const auto separated = SeparateCertificates(*cms);
+  ASSERT_TRUE(separated.has_value());
+  const CmsVerifyResult whole = CmsVerify(*cms, ranges);
+  ASSERT_TRUE(whole.Valid()) << whole.problem;
+  ASSERT_EQ(separated->certificates.size(), whole.certificates.size());
+  for (std::size_t i = 0; i < whole.certificates.size(); ++i) {
+    const ByteView apart = separated->certificates[i];
+    EXPECT_EQ(Bytes(apart.begin(), apart.end()), whole.certificates[i].Der()) << "certificate " << i;
+  }
+  EXPECT_LT(separated->signedData.size(), cms->size());
+  const CmsVerifyResult without = CmsVerify(separated->signedData, ranges);
+  EXPECT_FALSE(without.Valid()) << "no signer certificate left in it";
+  EXPECT_EQ(without.problem, "the signer certificate is not included");
+  const Certificate known[] = {*leafCertificate};
+  EXPECT_TRUE(CmsVerify(separated->signedData, ranges, known).Valid());
+  const ByteView changed[] = {AsBytes("changed")};
+  EXPECT_FALSE(CmsVerify(separated->signedData, changed, known).Valid());
+
+  // The same signature with its outer length indefinite.
+  ASSERT_EQ((*cms)[0], 0x30);
+  const std::size_t header = ((*cms)[1] & 0x80) != 0 ? 2 + ((*cms)[1] & 0x7F) : 2;
+  Bytes ber = {0x30, 0x80};
+  ber.insert(ber.end(), cms->begin() + static_cast<std::ptrdiff_t>(header), cms->end());
+  ber.insert(ber.end(), {0x00, 0x00});
+  EXPECT_FALSE(SeparateCertificates(ber).has_value());
+  const CmsVerifyResult fromBer = CmsVerify(ber, ranges);
+  EXPECT_TRUE(fromBer.Valid()) << fromBer.problem;
+  EXPECT_EQ(fromBer.certificates.size(), 2u);
 }
 
 TEST_F(CmsTest, InteroperatesWithTheOpensslTool) {

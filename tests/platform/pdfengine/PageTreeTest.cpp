@@ -102,6 +102,24 @@ TEST_F(PageTreeTest, CountsThatDoNotAddUpGiveWhatTheLookupGives) {
   EXPECT_EQ(PageNumbers(document.get(), {0, 1, 2, 3, 4}), (std::vector<int>{3, 5, 9, 0, 0}));
 }
 
+// The root's /Count is a claim: the document has the pages the tree holds when it claims more (a hostile file
+// claims two billion, and every loop over the pages would run that long), and the pages it claims when it
+// claims fewer, as the lookup reaches no further.
+TEST_F(PageTreeTest, ThePageCountIsNeverMoreThanTheTreeHolds) {
+  std::vector<std::string> claimsMore = NestedTree(2, 3);
+  claimsMore[1] = "<< /Type /Pages /Kids [3 0 R 4 0 R 9 0 R] /Count 2147483647 >>";
+  const DocumentHandle more = OpenObjects(claimsMore);
+  ASSERT_TRUE(more);
+  EXPECT_EQ(qp_page_count(more.get()), 5);
+  EXPECT_EQ(PageNumbers(more.get(), {0, 4, 5}), (std::vector<int>{3, 9, 0}));
+
+  std::vector<std::string> claimsFewer = NestedTree(2, 3);
+  claimsFewer[1] = "<< /Type /Pages /Kids [3 0 R 4 0 R 9 0 R] /Count 2 >>";
+  const DocumentHandle fewer = OpenObjects(claimsFewer);
+  ASSERT_TRUE(fewer);
+  EXPECT_EQ(qp_page_count(fewer.get()), 2);
+}
+
 TEST_F(PageTreeTest, ATreeThatContainsItselfGivesAResultCode) {
   const DocumentHandle document = OpenObjects({
       "<< /Type /Catalog /Pages 2 0 R >>",
