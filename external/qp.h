@@ -99,8 +99,9 @@ int qp_document_open(qp_engine engine, qp_document* document, const char* utf8Pa
 int qp_document_close(qp_document document);
 // Appends the changes made since opening (or since the last save) as one incremental update.
 // Saving with no changes leaves the file untouched and succeeds. A file whose cross-reference had
-// to be rebuilt on open cannot take an incremental update: QP_ERR_UNSUPPORTED, the file untouched
-// (writing it out whole would break its signatures and lose its original bytes).
+// to be rebuilt on open takes an update whose cross-reference lists every object of the document
+// (the original bytes stay a prefix, so earlier signatures keep their digests); one whose rebuilt
+// objects cannot all be listed is refused: QP_ERR_UNSUPPORTED, the file untouched.
 int qp_document_save(qp_document document);
 // staged 1: the following saves go to a copy beside the file (see Staged saving above); 0: saves
 // replace the file at once (the default). QP_ERR_ARGUMENT while a staged copy waits for its commit.

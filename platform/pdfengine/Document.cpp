@@ -8,6 +8,7 @@
 #include "platform/pdfengine/RevisionMap.h"
 #include "platform/pdfengine/ObjectSources.h"
 #include "platform/pdfengine/PageIndex.h"
+#include "platform/pdfengine/RepairedUpdate.h"
 #include "platform/pdfengine/SignatureFile.h"
 
 using namespace sealrun::platform::pdfengine;
@@ -155,16 +156,20 @@ extern "C" int qp_document_save(qp_document document) {
     if (Mu(ctx, [&] { return pdf_has_unsaved_changes(ctx, doc); }) == 0) return QP_OK;
     if (document->path.empty()) Fail(QP_ERR_SAVE, "a revision opened on its own cannot be saved");
     if (!IsWritable(document->path)) Fail(QP_ERR_SAVE, "the file is read-only");
+    // Only an update appended to the original bytes keeps earlier signatures valid. A rebuilt cross-reference
+    // cannot be continued, so its update carries a cross-reference of its own that lists every object.
     const bool repaired = document->repaired || Mu(ctx, [&] { return pdf_was_repaired(ctx, doc); }) != 0;
-    // Only an update appended to the original bytes keeps earlier signatures valid; a rebuilt cross-reference
-    // cannot be continued, and writing the file out whole would break them (and lose the original).
-    if (repaired) Fail(QP_ERR_UNSUPPORTED, "the file's cross-reference is damaged: no update can be appended to it");
     auto copy = std::make_unique<CopyBeside>(document->path);
-    pdf_write_options options = pdf_default_write_options;
-    options.do_incremental = 1;
     try {
-      Mu(ctx, [&] { pdf_save_document(ctx, doc, copy->Path().c_str(), &options); });
+      if (repaired) {
+        SaveRepairedUpdate(ctx, doc, copy->Path());
+      } else {
+        pdf_write_options options = pdf_default_write_options;
+        options.do_incremental = 1;
+        Mu(ctx, [&] { pdf_save_document(ctx, doc, copy->Path().c_str(), &options); });
+      }
     } catch (const EngineError& error) {
+      if (error.Code() == QP_ERR_UNSUPPORTED) throw;
       Fail(QP_ERR_SAVE, error.what());
     }
     PutCopyInPlace(document, std::move(copy));
