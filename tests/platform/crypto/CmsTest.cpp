@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 
 #include "platform/crypto/CmsCertificates.h"
@@ -50,6 +51,33 @@ class CmsTest : public ::testing::Test {
     auto cms = CmsSign(*signer, ranges, options);
     EXPECT_TRUE(cms.Ok()) << (cms.Ok() ? "" : cms.GetError().message);
     return cms.Ok() ? *cms : Bytes{};
+  }
+
+  // "content" signed by a leaf issued by a fresh CA, the CA's certificate carried beside the leaf's.
+  struct ChainSigned {
+    std::optional<Certificate> leaf;
+    std::optional<Bytes> cms;
+  };
+  static ChainSigned SignWithChain() {
+    TestCertificateOptions caOptions;
+    caOptions.commonName = "Sealrun Test CA";
+    caOptions.isCa = true;
+    caOptions.freshKey = true;
+    const auto ca = MakeSelfSignedForTesting(caOptions);
+    const auto leaf = sealrun::testing::MakeIssuedForTesting(ca);
+    auto caCertificate = Certificate::FromDer(ca.certificateDer);
+    auto leafCertificate = KeyStore::Instance().ImportPkcs12(leaf.pkcs12, leaf.password);
+    EXPECT_TRUE(caCertificate.Ok() && leafCertificate.Ok());
+    ChainSigned signed_;
+    if (!caCertificate.Ok() || !leafCertificate.Ok()) return signed_;
+    signed_.leaf = *leafCertificate;
+    CmsSignOptions options;
+    options.extraCertificates.push_back(*caCertificate);
+    const ByteView ranges[] = {AsBytes("content")};
+    auto cms = CmsSign(*leafCertificate, ranges, options);
+    EXPECT_TRUE(cms.Ok());
+    if (cms.Ok()) signed_.cms = *cms;
+    return signed_;
   }
 
   std::unique_ptr<Certificate> signer;
@@ -206,21 +234,10 @@ TEST_F(CmsTest, SignerNeedsItsKey) {
 }
 
 TEST_F(CmsTest, ChainCertificatesTravelWithTheSignature) {
-  TestCertificateOptions caOptions;
-  caOptions.commonName = "Sealrun Test CA";
-  caOptions.isCa = true;
-  caOptions.freshKey = true;
-  const auto ca = MakeSelfSignedForTesting(caOptions);
-  const auto leaf = sealrun::testing::MakeIssuedForTesting(ca);
-  auto caCertificate = Certificate::FromDer(ca.certificateDer);
-  auto leafCertificate = KeyStore::Instance().ImportPkcs12(leaf.pkcs12, leaf.password);
-  ASSERT_TRUE(caCertificate.Ok());
-  ASSERT_TRUE(leafCertificate.Ok());
-  CmsSignOptions options;
-  options.extraCertificates.push_back(*caCertificate);
-  const ByteView ranges[] = {AsBytes("content")};
-  auto cms = CmsSign(*leafCertificate, ranges, options);
-  ASSERT_TRUE(cms.Ok());
+  const ChainSigned chain = SignWithChain();
+  ASSERT_TRUE(chain.cms.has_value());
+  const auto& cms = chain.cms;
+  const auto& leafCertificate = chain.leaf;
   const CmsVerifyResult result = CmsVerify(*cms, {AsBytes("content")});
   EXPECT_TRUE(result.Valid()) << result.problem;
   ASSERT_TRUE(result.signer.has_value());
@@ -232,20 +249,11 @@ TEST_F(CmsTest, ChainCertificatesTravelWithTheSignature) {
 // SignedData without them is still well formed and verifies with them given as known certificates, and a
 // signature in BER (indefinite lengths) is read whole as before.
 TEST_F(CmsTest, CertificatesReadApartLeaveTheSameSignature) {
-  TestCertificateOptions caOptions;
-  caOptions.commonName = "Sealrun Test CA";
-  caOptions.isCa = true;
-  caOptions.freshKey = true;
-  const auto ca = MakeSelfSignedForTesting(caOptions);
-  const auto leaf = sealrun::testing::MakeIssuedForTesting(ca);
-  auto caCertificate = Certificate::FromDer(ca.certificateDer);
-  auto leafCertificate = KeyStore::Instance().ImportPkcs12(leaf.pkcs12, leaf.password);
-  ASSERT_TRUE(caCertificate.Ok() && leafCertificate.Ok());
-  CmsSignOptions options;
-  options.extraCertificates.push_back(*caCertificate);
+  const ChainSigned chain = SignWithChain();
+  ASSERT_TRUE(chain.cms.has_value());
+  const auto& cms = chain.cms;
+  const auto& leafCertificate = chain.leaf;
   const ByteView ranges[] = {AsBytes("content")};
-  auto cms = CmsSign(*leafCertificate, ranges, options);
-  ASSERT_TRUE(cms.Ok());
 
   const auto separated = SeparateCertificates(*cms);
   ASSERT_TRUE(separated.has_value());
