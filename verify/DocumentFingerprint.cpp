@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -75,9 +76,11 @@ class ContentsRules : public WalkRules {
 
 // A page's own resources: in each category that is a dictionary (not a stream) every value is written at the
 // top level; in each category that is an array every element is written below it. Nothing else counts.
+// Pages share their fonts, images and graphics states: a value that is a reference writes the same text on
+// every page, so its text is kept from its first writing and fed again from there.
 class ResourcesRules : public WalkRules {
  public:
-  explicit ResourcesRules(FingerprintDigest& digest) : writer_(digest) {}
+  ResourcesRules(FingerprintDigest& digest, ResourceTexts& texts) : digest_(digest), writer_(digest), texts_(texts) {}
   int OnItem(const qp_walk_item& item) override {
     if (item.depth == 0) {
       if (item.kind == QP_ITEM_DICT_BEGIN) return QP_WALK_SKIP_DATA;
@@ -98,13 +101,31 @@ class ResourcesRules : public WalkRules {
           return QP_WALK_NEXT;
       }
     }
-    if (item.depth == 2 && writer_.Idle()) writer_.Begin(2, category_);
-    return writer_.OnItem(item);
+    if (item.depth == 2 && writer_.Idle()) {
+      if (category_ == CosLevel::Top && item.kind == QP_ITEM_REFERENCE) {
+        if (const std::string* text = texts_.Find(item.integer); text != nullptr) {
+          digest_.WriteBulk(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text->data()), text->size()));
+          return QP_WALK_NEXT;
+        }
+        capturing_ = item.integer;
+        digest_.BeginCapture(texts_.EntryLimit());
+      }
+      writer_.Begin(2, category_);
+    }
+    const int answer = writer_.OnItem(item);
+    if (capturing_ != 0 && writer_.Idle()) {
+      if (std::optional<std::string> text = digest_.EndCapture()) texts_.Keep(capturing_, std::move(*text));
+      capturing_ = 0;
+    }
+    return answer;
   }
 
  private:
+  FingerprintDigest& digest_;
   CanonicalWriter writer_;
+  ResourceTexts& texts_;
   CosLevel category_ = CosLevel::Top;
+  std::int64_t capturing_ = 0;  // the object number whose text is being kept
 };
 
 }  // namespace
@@ -160,8 +181,10 @@ bool DocumentFingerprint::DigestAnnotations(qp_page page) {
 bool DocumentFingerprint::DigestResources(qp_cos pageDict) {
   const CosHandle resources(qp_cos_dict_gets(pageDict, "Resources"));
   if (resources == nullptr) return true;
-  ResourcesRules rules(digest_);
-  return Walk(resources.get(), rules);
+  ResourcesRules rules(digest_, resourceTexts_);
+  const bool walked = Walk(resources.get(), rules);
+  if (digest_.Capturing()) digest_.EndCapture();  // a walk that stopped inside a value keeps nothing of it
+  return walked;
 }
 
 std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp_document document) {
@@ -169,6 +192,7 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
   try {
     support::Trace(u"开始电子签章模式(兼容)Hash文档");
     digest_.Reset();
+    resourceTexts_.Clear();
     lines_ = FingerprintLines();
     const int pageCount = qp_page_count(document_);
     if (pageCount < 0) return std::nullopt;

@@ -11,6 +11,7 @@
 #include "verify/CanonicalWriter.h"
 #include "verify/FingerprintDigest.h"
 #include "verify/FingerprintLines.h"
+#include "verify/ResourceTexts.h"
 
 namespace sealrun::verify {
 
@@ -59,6 +60,7 @@ class DocumentFingerprint {
   qp_document document_ = nullptr;
   FingerprintDigest digest_;
   FingerprintLines lines_;
+  ResourceTexts resourceTexts_;
   int fallbacks_ = 0;
 };
 

@@ -46,15 +46,45 @@ void FingerprintDigest::WriteBulk(std::span<const std::uint8_t> bytes) {
     return;
   }
   Flush();
+  if (capturing_) Capture(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   sha1_.Update(bytes);
   fedBytes_ += bytes.size();
 }
 
 void FingerprintDigest::Flush() {
   if (pending_.empty()) return;
+  if (capturing_) Capture(std::string_view(pending_).substr(captureFrom_));
+  captureFrom_ = 0;
   sha1_.Update(std::string_view(pending_));
   fedBytes_ += pending_.size();
   pending_.clear();
+}
+
+void FingerprintDigest::Capture(std::string_view bytes) {
+  if (captureOverflow_) return;
+  if (captured_.size() + bytes.size() > captureLimit_) {
+    captureOverflow_ = true;
+    captured_.clear();
+    return;
+  }
+  captured_.append(bytes);
+}
+
+void FingerprintDigest::BeginCapture(std::size_t limit) {
+  capturing_ = true;
+  captureOverflow_ = false;
+  captureLimit_ = limit;
+  captureFrom_ = pending_.size();
+  captured_.clear();
+}
+
+std::optional<std::string> FingerprintDigest::EndCapture() {
+  if (!capturing_) return std::nullopt;
+  Capture(std::string_view(pending_).substr(captureFrom_));
+  capturing_ = false;
+  captureFrom_ = 0;
+  if (captureOverflow_) return std::nullopt;
+  return captured_;  // a copy: the buffer keeps its room for the next capture
 }
 
 // Runs of bytes written as they are go in one append each.
@@ -129,6 +159,9 @@ std::string FingerprintDigest::TakeDigestText() {
 
 void FingerprintDigest::Reset() {
   pending_.clear();
+  capturing_ = false;
+  captureFrom_ = 0;
+  captured_.clear();
   sha1_.Reset();
 }
 

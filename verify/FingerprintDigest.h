@@ -1,7 +1,9 @@
 #pragma once
 // The running digest of one page of the document fingerprint and the way each kind of value is written into
 // it: names with their delimiters escaped, strings literal or hex, reals to ten places without trailing zeros.
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,12 +35,24 @@ class FingerprintDigest {
   // Bytes written since construction (for throughput figures).
   std::uint64_t FedByteCount() const { return fedBytes_; }
 
+  // Keeps a copy of everything written from now on, up to `limit` bytes, so that a value written again can
+  // be fed from the copy. EndCapture gives the copy, or nullopt when more than `limit` bytes were written.
+  void BeginCapture(std::size_t limit);
+  std::optional<std::string> EndCapture();
+  bool Capturing() const { return capturing_; }
+
  private:
   void Flush();
+  void Capture(std::string_view bytes);
 
   support::Sha1 sha1_;
   std::string pending_;  // small tokens gathered before they go to the digest
   std::uint64_t fedBytes_ = 0;
+  bool capturing_ = false;
+  bool captureOverflow_ = false;
+  std::size_t captureLimit_ = 0;
+  std::size_t captureFrom_ = 0;  // where the captured part of pending_ begins
+  std::string captured_;
 };
 
 }  // namespace sealrun::verify
