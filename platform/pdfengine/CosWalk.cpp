@@ -35,10 +35,13 @@ struct StreamDrop {
 };
 
 // The source of one object matched with the engine's object: the engine's value for every node.
+// Without engine values (`engine` empty) the source stands alone: the engine has not read the object.
 struct MatchedSource {
   std::shared_ptr<const SourceTree> tree;
   std::vector<pdf_obj*> engine;
   int root = -1;  // the node of the walked value
+  pdf_document* doc = nullptr;  // whose objects the source's references name
+  pdf_obj* Engine(int node) const { return engine.empty() ? nullptr : engine[static_cast<std::size_t>(node)]; }
 };
 
 // The key an item is reported under: none (text null) outside a dictionary.
@@ -128,9 +131,13 @@ class Walker {
 
   // The object a reference points to, through references to references as the engine resolves them (a
   // missing object, or a chain longer than the engine follows, reads as null).
-  void WalkTarget(pdf_obj* reference, int depth, Key key) {
+  void WalkTarget(pdf_obj* reference, int depth, Key key, bool sourceTried = false) {
     CheckDepth(depth);
     CheckBudget(ctx_);
+    if (!sourceTried && pdf_is_indirect(ctx_, reference) &&
+        WalkFromSource(pdf_get_indirect_document(ctx_, reference), pdf_to_num(ctx_, reference), depth, key)) {
+      return;
+    }
     pdf_document* doc = nullptr;
     int number = 0;
     bool stream = false;
@@ -159,6 +166,93 @@ class Walker {
     }
     const WalkingScope scope(*this, doc, number);
     WalkWhole(doc, number, value.get(), stream, depth, key);
+  }
+
+  // The target of a reference the source gives: from the source alone when it can be, else as the engine
+  // resolves it.
+  void WalkNumber(pdf_document* doc, int number, int generation, int depth, Key key) {
+    CheckDepth(depth);
+    CheckBudget(ctx_);
+    if (WalkFromSource(doc, number, depth, key)) return;
+    const ObjHolder reference(Mu(ctx_, [&] { return pdf_new_indirect(ctx_, doc, number, generation); }), ObjDrop{ctx_});
+    WalkTarget(reference.get(), depth, key, true);
+  }
+
+  // An object of a file without encryption that the engine has not loaded (so nothing in memory differs from
+  // the file) and whose source stands alone is reported from its source, without the engine parsing it: the
+  // same items the engine's object matched with that source would give. False, with nothing reported, for
+  // any other object.
+  bool WalkFromSource(pdf_document* doc, int number, int depth, Key key) {
+    if (doc == nullptr || doc->crypt != nullptr) return false;
+    bool unloaded = false;
+    Mu(ctx_, [&] {
+      if (number <= 0 || number >= pdf_xref_len(ctx_, doc)) return;
+      const pdf_xref_entry* entry = pdf_get_xref_entry(ctx_, doc, number);
+      unloaded = entry != nullptr && entry->obj == nullptr && entry->stm_buf == nullptr &&
+                 ((entry->type == 'n' && entry->ofs > 0) || (entry->type == 'o' && entry->ofs > 0));
+    });
+    if (!unloaded) return false;
+    std::shared_ptr<const SourceTree> tree = Sources(doc).Load(number);
+    if (tree == nullptr || !tree->StandsAlone()) return false;
+    const SourceNode& root = tree->Nodes()[0];
+    // An object that is itself a reference is left to the engine, which follows such chains its own way.
+    if (root.kind == SourceKind::Reference) return false;
+    const bool stream = tree->EndsWith() == SourceTree::Ending::Stream;
+    if (tree->EndsWith() == SourceTree::Ending::Other || (stream && root.kind != SourceKind::Dict)) return false;
+    std::int64_t dataStart = 0;
+    int dataLength = 0;
+    if (stream && !StreamPlace(doc, *tree, &dataStart, &dataLength)) return false;
+
+    const WalkingScope scope(*this, doc, number);
+    MatchedSource source;
+    source.tree = std::move(tree);
+    source.root = 0;
+    source.doc = doc;
+    if (root.kind != SourceKind::Dict && root.kind != SourceKind::Array) {
+      EmitSource(source, 0, depth, key);
+      return true;
+    }
+    const bool dict = root.kind == SourceKind::Dict;
+    qp_walk_item begin = Item(dict ? QP_ITEM_DICT_BEGIN : QP_ITEM_ARRAY_BEGIN, depth, key);
+    begin.stream = stream ? 1 : 0;
+    const int answer = Report(begin);
+    if ((answer & QP_WALK_SKIP_ENTRIES) == 0) EmitSourceEntries(source, 0, depth);
+    qp_walk_item end = Item(dict ? QP_ITEM_DICT_END : QP_ITEM_ARRAY_END, depth, key);
+    end.stream = begin.stream;
+    Report(end);
+    if (stream && (answer & QP_WALK_SKIP_DATA) == 0 && !EmitFileRange(doc, dataStart, dataLength, depth, key)) {
+      EmitData(doc, number, depth, key);
+    }
+    return true;
+  }
+
+  // Where a stream's data starts in the file and the length its dictionary gives, as the engine takes them:
+  // a direct integer, or the integer an indirect /Length resolves to. False for anything else.
+  bool StreamPlace(pdf_document* doc, const SourceTree& tree, std::int64_t* start, int* length) {
+    if (tree.FileOffset() <= 0) return false;
+    *start = tree.FileOffset() + static_cast<std::int64_t>(tree.StreamDataStart());
+    const SourceNode& root = tree.Nodes()[0];
+    int child = 1;
+    for (std::uint32_t k = 0; k < root.count; ++k) {
+      const SourceNode& entry = tree.Nodes()[static_cast<std::size_t>(child)];
+      if (tree.Text(entry.key) == "Length") {
+        if (entry.kind == SourceKind::Int) {
+          *length = static_cast<int>(entry.integer);
+          return true;
+        }
+        if (entry.kind != SourceKind::Reference) return false;
+        Mu(ctx_, [&] {
+          pdf_obj* reference = pdf_new_indirect(ctx_, doc, static_cast<int>(entry.integer), entry.generation);
+          fz_try(ctx_) { *length = pdf_to_int(ctx_, pdf_resolve_indirect(ctx_, reference)); }
+          fz_always(ctx_) { pdf_drop_obj(ctx_, reference); }
+          fz_catch(ctx_) { fz_rethrow(ctx_); }
+        });
+        return true;
+      }
+      child += static_cast<int>(entry.size);
+    }
+    *length = 0;  // no /Length: the engine reads no data before "endstream"
+    return true;
   }
 
   void WalkWhole(pdf_document* doc, int number, pdf_obj* value, bool stream, int depth, Key key) {
@@ -228,9 +322,14 @@ class Walker {
       start = entry->stm_ofs;
       length = pdf_dict_get_int(ctx_, dict, PDF_NAME(Length));
     });
+    return !inMemory && EmitFileRange(doc, start, length, depth, key);
+  }
+
+  // The data at `start` of the file for `length` bytes (none when negative), when "endstream" follows it.
+  bool EmitFileRange(pdf_document* doc, std::int64_t start, int length, int depth, Key key) {
     const std::int64_t fileSize = FileSizeOf(doc->file);
     const std::int64_t end = start + (length < 0 ? 0 : length);
-    if (inMemory || start <= 0 || fileSize < 0 || end > fileSize) return false;
+    if (start <= 0 || fileSize < 0 || end > fileSize) return false;
     unsigned char after[11];
     const std::int64_t got = ReadFileAt(doc->file, end, after, sizeof after);
     if (got < 0 || !EndstreamFollows(std::string_view(reinterpret_cast<const char*>(after), static_cast<std::size_t>(got)))) {
@@ -420,7 +519,11 @@ class Walker {
   void EmitSource(const MatchedSource& source, int node, int depth, Key key) {
     CheckDepth(depth);
     const SourceNode& here = source.tree->Nodes()[node];
-    pdf_obj* engine = source.engine[node];
+    pdf_obj* engine = source.Engine(node);
+    if (engine == nullptr) {
+      EmitStandingSource(source, here, depth, key);
+      return;
+    }
     switch (here.kind) {
       case SourceKind::Reference: {
         EmitReference(engine, depth, key);
@@ -468,6 +571,63 @@ class Walker {
         EmitEngine(engine, depth, key);  // booleans and null: the engine's value is all there is
         return;
     }
+  }
+
+  // A value of a source that stands alone: everything from the source.
+  void EmitStandingSource(const MatchedSource& source, const SourceNode& here, int depth, Key key) {
+    const SourceTree& tree = *source.tree;
+    qp_walk_item item = Item(QP_ITEM_NULL, depth, key);
+    switch (here.kind) {
+      case SourceKind::Reference: {
+        item.kind = QP_ITEM_REFERENCE;
+        item.integer = here.integer;
+        item.generation = here.generation;
+        if ((Report(item) & QP_WALK_FOLLOW) != 0) {
+          WalkNumber(source.doc, static_cast<int>(here.integer), here.generation, depth, key);
+        }
+        return;
+      }
+      case SourceKind::Dict:
+      case SourceKind::Array: {
+        const bool dict = here.kind == SourceKind::Dict;
+        const int node = static_cast<int>(&here - tree.Nodes().data());
+        qp_walk_item begin = Item(dict ? QP_ITEM_DICT_BEGIN : QP_ITEM_ARRAY_BEGIN, depth, key);
+        if ((Report(begin) & QP_WALK_SKIP_ENTRIES) == 0) EmitSourceEntries(source, node, depth);
+        qp_walk_item end = Item(dict ? QP_ITEM_DICT_END : QP_ITEM_ARRAY_END, depth, key);
+        Report(end);
+        return;
+      }
+      case SourceKind::String: {
+        const std::string& bytes = tree.Text(here.text);
+        item.kind = QP_ITEM_STRING;
+        item.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
+        item.length = bytes.size();
+        item.hex = here.hex ? 1 : 0;
+        break;
+      }
+      case SourceKind::Real:
+        item.kind = QP_ITEM_REAL;
+        item.real = here.real;
+        break;
+      case SourceKind::Int:
+        item.kind = QP_ITEM_INT;
+        item.integer = here.integer;
+        break;
+      case SourceKind::Name: {
+        const std::string& name = tree.Text(here.text);
+        item.kind = QP_ITEM_NAME;
+        item.bytes = reinterpret_cast<const unsigned char*>(name.c_str());
+        item.length = name.size();
+        break;
+      }
+      case SourceKind::Bool:
+        item.kind = QP_ITEM_BOOL;
+        item.boolean = here.boolean ? 1 : 0;
+        break;
+      case SourceKind::Null:
+        break;
+    }
+    Report(item);
   }
 
   void EmitReference(pdf_obj* reference, int depth, Key key) {

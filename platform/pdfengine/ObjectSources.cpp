@@ -85,6 +85,7 @@ bool ObjectSources::LoadFromFile(int number, std::int64_t offset, SourceTree& tr
     const std::span<const unsigned char> piece(window_.data() + (offset - windowStart_), available);
     const SourceTree::Result result =
         tree.Parse(piece, SourceTree::Framing::IndirectObject, number, keepStrings, complete);
+    tree.SetFileOffset(offset);
     if (result != SourceTree::Result::NeedMoreBytes) return result == SourceTree::Result::Parsed;
     wanted = available * 2;
   }

@@ -36,19 +36,64 @@ class SourceTree::Reader {
     if (generation.kind != TokenKind::Int || generation.integer < 0 || generation.integer >= 65536) return false;
     if (keyword.kind != TokenKind::Keyword || lexer_.NameOf(keyword) != "obj") return false;
     const Token first = Next();
-    if (first.kind == TokenKind::Keyword && lexer_.NameOf(first) == "endobj") return AddNode(SourceKind::Null);
-    if (first.kind != TokenKind::Int) return Value(first, 0);
+    if (first.kind == TokenKind::Keyword && lexer_.NameOf(first) == "endobj") {
+      tree_.ending_ = Ending::EndObj;
+      return AddNode(SourceKind::Null);
+    }
+    if (first.kind != TokenKind::Int) {
+      if (!Value(first, 0)) return false;
+      ReadEnding(Next());
+      return true;
+    }
     const Token second = Next();
     if (second.kind == TokenKind::Keyword) {
       const std::string word = lexer_.NameOf(second);
-      return (word == "stream" || word == "endobj") && AddInt(first);
+      if ((word == "stream" || word == "endobj") && AddInt(first)) {
+        ReadEnding(second);
+        return true;
+      }
+      return false;
     }
-    return second.kind == TokenKind::Int && Next().kind == TokenKind::R && AddReference(first, second);
+    if (second.kind == TokenKind::Int && Next().kind == TokenKind::R && AddReference(first, second)) {
+      ReadEnding(Next());
+      return true;
+    }
+    return false;
   }
 
   bool TouchedEnd() const { return touchedEnd_; }
 
  private:
+  // What follows an object's value, and for "stream" where the engine starts the data: after the keyword,
+  // spaces, then one byte (a line feed, a carriage return, or whatever comes), and a line feed after a
+  // carriage return.
+  void ReadEnding(const Token& token) {
+    if (token.kind != TokenKind::Keyword) return;
+    const std::string word = lexer_.NameOf(token);
+    if (word == "endobj") {
+      tree_.ending_ = Ending::EndObj;
+      return;
+    }
+    if (word != "stream") return;
+    const std::span<const unsigned char> bytes = lexer_.Bytes();
+    std::size_t at = token.end;
+    auto read = [&]() -> int {
+      if (at >= bytes.size()) {
+        touchedEnd_ = true;
+        return -1;
+      }
+      return bytes[at++];
+    };
+    int c = read();
+    while (c == ' ') c = read();
+    if (c == '\r') {
+      if (at >= bytes.size()) touchedEnd_ = true;
+      else if (bytes[at] == '\n') ++at;
+    }
+    tree_.ending_ = Ending::Stream;
+    tree_.streamData_ = at;
+  }
+
   Token Next() {
     if (pending_) {
       const Token token = *pending_;
@@ -68,6 +113,7 @@ class SourceTree::Reader {
   }
 
   bool AddInt(const Token& token) {
+    if (token.overflow) tree_.standsAlone_ = false;
     if (!AddNode(SourceKind::Int)) return false;
     tree_.nodes_.back().integer = token.integer;
     tree_.nodes_.back().overflow = token.overflow;
@@ -90,6 +136,13 @@ class SourceTree::Reader {
     return static_cast<std::uint32_t>(tree_.texts_.size() - 1);
   }
 
+  // A name with a NUL byte is cut there by the engine.
+  std::uint32_t AddName(std::string text) {
+    if (text.find('\0') != std::string::npos) tree_.standsAlone_ = false;
+    tree_.texts_.push_back(std::move(text));
+    return static_cast<std::uint32_t>(tree_.texts_.size() - 1);
+  }
+
   // A value that starts with `first` (an integer is the caller's: what follows it decides what it is).
   bool Value(const Token& first, int depth) {
     switch (first.kind) {
@@ -99,7 +152,7 @@ class SourceTree::Reader {
         return Array(depth + 1);
       case TokenKind::Name:
         AddNode(SourceKind::Name);
-        tree_.nodes_.back().text = AddText(lexer_.NameOf(first));
+        tree_.nodes_.back().text = AddName(lexer_.NameOf(first));
         return true;
       case TokenKind::Real:
         AddNode(SourceKind::Real);
@@ -134,7 +187,7 @@ class SourceTree::Reader {
       const Token keyToken = Next();
       if (keyToken.kind == TokenKind::CloseDict) break;
       if (keyToken.kind != TokenKind::Name) return false;
-      const std::uint32_t key = AddText(lexer_.NameOf(keyToken));
+      const std::uint32_t key = AddName(lexer_.NameOf(keyToken));
       if (!Unique(keys, keySet, key)) return false;
       const std::size_t valueIndex = tree_.nodes_.size();
       const Token first = Next();
@@ -244,6 +297,9 @@ SourceTree::Result SourceTree::Parse(std::span<const unsigned char> bytes, Frami
   nodes_.clear();
   texts_.clear();
   keepStrings_ = keepStrings;
+  standsAlone_ = true;
+  ending_ = framing == Framing::Bare ? Ending::EndObj : Ending::Other;
+  streamData_ = 0;
   Reader reader(*this, bytes);
   const bool parsed = reader.Object(framing, number);
   if (reader.TouchedEnd() && !complete) return Result::NeedMoreBytes;

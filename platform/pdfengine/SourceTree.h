@@ -33,6 +33,8 @@ class SourceTree {
   // an object stream).
   enum class Framing { IndirectObject, Bare };
   enum class Result { Parsed, NeedMoreBytes, Unreadable };
+  // What follows the value of an object at a file offset (an object in an object stream ends with its value).
+  enum class Ending { EndObj, Stream, Other };
 
   // Parses one object. Unless `complete` says the bytes are all there is, they may stop inside the object:
   // NeedMoreBytes asks for a longer piece. keepStrings false: string bytes are not decoded (the engine's
@@ -43,11 +45,26 @@ class SourceTree {
   const std::string& Text(std::uint32_t index) const { return texts_[index]; }
   bool StringsKept() const { return keepStrings_; }
 
+  // True when every value is what the engine makes of the same bytes: no integer too long for 64 bits and no
+  // name with a NUL byte (the engine cuts it there). Such a source, with its strings kept, may stand for the
+  // object without the engine reading it.
+  bool StandsAlone() const { return standsAlone_ && keepStrings_; }
+  Ending EndsWith() const { return ending_; }
+  // Ending::Stream: where the engine starts the stream's data, counted from the first byte parsed.
+  std::size_t StreamDataStart() const { return streamData_; }
+  // Where the parsed bytes begin in the file; -1 for an object of an object stream.
+  std::int64_t FileOffset() const { return fileOffset_; }
+  void SetFileOffset(std::int64_t offset) { fileOffset_ = offset; }
+
  private:
   class Reader;
   std::vector<SourceNode> nodes_;
   std::vector<std::string> texts_;
   bool keepStrings_ = true;
+  bool standsAlone_ = true;
+  Ending ending_ = Ending::Other;
+  std::size_t streamData_ = 0;
+  std::int64_t fileOffset_ = -1;
 };
 
 }  // namespace sealrun::platform::pdfengine
