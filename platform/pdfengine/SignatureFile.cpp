@@ -1,18 +1,28 @@
 #include "platform/pdfengine/SignatureFile.h"
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace sealrun::platform::pdfengine {
 namespace {
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Hex digit values, -1 for any other byte; signature contents are thousands of digits.
+constexpr std::array<signed char, 256> kHexValues = [] {
+  std::array<signed char, 256> values{};
+  values.fill(-1);
+  for (int c = '0'; c <= '9'; ++c) values[c] = static_cast<signed char>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) values[c] = static_cast<signed char>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) values[c] = static_cast<signed char>(c - 'A' + 10);
+  return values;
+}();
+
+int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 
 bool IsPdfSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == 0; }
 
@@ -54,6 +64,7 @@ SignedRevision CheckByteRange(const std::string& file, const int64_t range[4]) {
 
 std::string ContentsBytes(const std::string& file, const SignedRevision& revision) {
   std::string out;
+  out.reserve((revision.holeEnd - revision.holeStart) / 2);
   int high = -1;
   for (std::size_t i = revision.holeStart + 1; i + 1 < revision.holeEnd; ++i) {
     const int value = HexValue(file[i]);
@@ -72,14 +83,29 @@ std::string ContentsBytes(const std::string& file, const SignedRevision& revisio
 // One read of the known size: signed files are hashed whole, and a read byte by byte through a stream
 // iterator cost more than the digest itself.
 bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return false;
-  const std::streamoff size = in.tellg();
-  if (size < 0 || !in.seekg(0)) return false;
-  out.resize(static_cast<std::size_t>(size));
-  if (size > 0 && !in.read(out.data(), size)) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+  out.resize(static_cast<std::size_t>(info.st_size));
+  std::size_t total = 0;
+  while (total < out.size()) {
+    const ssize_t got = ::read(fd, out.data() + total, out.size() - total);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    total += static_cast<std::size_t>(got);
+  }
   // A file that grew since its size was taken is not the file that was measured.
-  return in.peek() == std::char_traits<char>::eof();
+  char more = 0;
+  ssize_t extra = 0;
+  do {
+    extra = ::read(fd, &more, 1);
+  } while (extra < 0 && errno == EINTR);
+  return extra == 0;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
