@@ -330,19 +330,30 @@ class Walker {
     const std::int64_t fileSize = FileSizeOf(doc->file);
     const std::int64_t end = start + (length < 0 ? 0 : length);
     if (start <= 0 || fileSize < 0 || end > fileSize) return false;
+    const std::span<const unsigned char> whole = Sources(doc).WholeFile();
+    const bool resident = whole.size() == static_cast<std::size_t>(fileSize);
     unsigned char after[11];
-    const std::int64_t got = ReadFileAt(doc->file, end, after, sizeof after);
-    if (got < 0 || !EndstreamFollows(std::string_view(reinterpret_cast<const char*>(after), static_cast<std::size_t>(got)))) {
-      return false;
+    std::string_view following;
+    if (resident) {
+      following = std::string_view(reinterpret_cast<const char*>(whole.data()) + end,
+                                   static_cast<std::size_t>(std::min<std::int64_t>(sizeof after, fileSize - end)));
+    } else {
+      const std::int64_t got = ReadFileAt(doc->file, end, after, sizeof after);
+      if (got < 0) return false;
+      following = std::string_view(reinterpret_cast<const char*>(after), static_cast<std::size_t>(got));
     }
-    unsigned char* buffer = Sources(doc).DataBuffer(kPieceSize);
+    if (!EndstreamFollows(following)) return false;
+    unsigned char* buffer = resident ? nullptr : Sources(doc).DataBuffer(kPieceSize);
     for (std::int64_t at = start; at < end;) {
       const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(kPieceSize, end - at));
-      if (ReadFileAt(doc->file, at, buffer, wanted) != static_cast<std::int64_t>(wanted)) {
+      const unsigned char* bytes = buffer;
+      if (resident) {
+        bytes = whole.data() + at;
+      } else if (ReadFileAt(doc->file, at, buffer, wanted) != static_cast<std::int64_t>(wanted)) {
         Fail(QP_ERR_ENGINE, "stream data cannot be read in full");
       }
       qp_walk_item piece = Item(QP_ITEM_STREAM_DATA, depth, key);
-      piece.bytes = buffer;
+      piece.bytes = bytes;
       piece.length = wanted;
       Report(piece);
       at += static_cast<std::int64_t>(wanted);

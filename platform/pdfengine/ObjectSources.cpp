@@ -14,6 +14,7 @@ constexpr std::size_t kWindowSize = 8 * 1024;
 // when needed.
 constexpr std::size_t kDecodedLimit = 64 * 1024 * 1024;
 constexpr std::size_t kTreeNodeLimit = 1024 * 1024;
+constexpr std::int64_t kWholeFileLimit = 32 * 1024 * 1024;
 
 struct BufferDrop {
   fz_context* ctx;
@@ -71,11 +72,29 @@ bool ObjectSources::Read(std::int64_t offset, std::size_t length) {
   return true;
 }
 
+std::span<const unsigned char> ObjectSources::WholeFile() {
+  if (!wholeFileTried_) {
+    wholeFileTried_ = true;
+    const std::int64_t size = FileSizeOf(doc_->file);
+    if (size > 0 && size <= kWholeFileLimit) {
+      wholeFile_.resize(static_cast<std::size_t>(size));
+      if (ReadFileAt(doc_->file, 0, wholeFile_.data(), wholeFile_.size()) != size) wholeFile_ = {};
+    }
+  }
+  return wholeFile_;
+}
+
 bool ObjectSources::LoadFromFile(int number, std::int64_t offset, SourceTree& tree) {
   const std::int64_t fileSize = FileSizeOf(doc_->file);
   if (fileSize < 0 || offset <= 0 || offset >= fileSize) return false;
   // Strings of an encrypted file are stored encrypted: only the engine has their bytes.
   const bool keepStrings = doc_->crypt == nullptr;
+  tree.SetFileOffset(offset);
+  if (const std::span<const unsigned char> file = WholeFile(); file.size() == static_cast<std::size_t>(fileSize)) {
+    const SourceTree::Result result = tree.Parse(file.subspan(static_cast<std::size_t>(offset)),
+                                                 SourceTree::Framing::IndirectObject, number, keepStrings, true);
+    return result == SourceTree::Result::Parsed;
+  }
   std::size_t wanted = kWindowSize;
   for (;;) {
     if (!Read(offset, wanted)) return false;
@@ -85,7 +104,6 @@ bool ObjectSources::LoadFromFile(int number, std::int64_t offset, SourceTree& tr
     const std::span<const unsigned char> piece(window_.data() + (offset - windowStart_), available);
     const SourceTree::Result result =
         tree.Parse(piece, SourceTree::Framing::IndirectObject, number, keepStrings, complete);
-    tree.SetFileOffset(offset);
     if (result != SourceTree::Result::NeedMoreBytes) return result == SourceTree::Result::Parsed;
     wanted = available * 2;
   }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -26,6 +27,11 @@ class ObjectSources {
   // The parsed source of object `number`; null when it has none that reads as an object: made in memory, in an
   // object stream that cannot be decoded, or bytes that do not parse. Shared: it outlives the cache's clearing.
   std::shared_ptr<const SourceTree> Load(int number);
+
+  // The whole file when it is small enough to be read in one go (up to 32 MiB), read on first use: a walk
+  // touches object after object all over the file, and reading each through its own system call cost more
+  // than reading the file. Empty for a larger file, or one that cannot be read in full.
+  std::span<const unsigned char> WholeFile();
 
   // A buffer of `size` bytes for stream data read from the file, kept with the document so that walking
   // stream after stream allocates it once.
@@ -55,6 +61,8 @@ class ObjectSources {
   std::unordered_map<int, std::shared_ptr<const SourceTree>> trees_;  // null: no source that reads
   std::size_t treeNodes_ = 0;
   std::vector<unsigned char> dataBuffer_;
+  std::vector<unsigned char> wholeFile_;
+  bool wholeFileTried_ = false;
   std::vector<unsigned char> window_;
   std::int64_t windowStart_ = -1;
   std::size_t windowLength_ = 0;
