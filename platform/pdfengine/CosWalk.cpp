@@ -527,69 +527,20 @@ class Walker {
     }
   }
 
+  // Matched with the engine's object, a string takes the engine's (decrypted) bytes and a reference the
+  // engine's; a source that stands alone gives them itself. Everything else is as the source writes it.
   void EmitSource(const MatchedSource& source, int node, int depth, Key key) {
     CheckDepth(depth);
-    const SourceNode& here = source.tree->Nodes()[node];
-    pdf_obj* engine = source.Engine(node);
-    if (engine == nullptr) {
-      EmitStandingSource(source, here, depth, key);
-      return;
-    }
-    switch (here.kind) {
-      case SourceKind::Reference: {
-        EmitReference(engine, depth, key);
-        return;
-      }
-      case SourceKind::Dict:
-      case SourceKind::Array: {
-        const bool dict = here.kind == SourceKind::Dict;
-        qp_walk_item begin = Item(dict ? QP_ITEM_DICT_BEGIN : QP_ITEM_ARRAY_BEGIN, depth, key);
-        if ((Report(begin) & QP_WALK_SKIP_ENTRIES) == 0) EmitSourceEntries(source, node, depth);
-        qp_walk_item end = Item(dict ? QP_ITEM_DICT_END : QP_ITEM_ARRAY_END, depth, key);
-        Report(end);
-        return;
-      }
-      case SourceKind::String: {
-        qp_walk_item item = Item(QP_ITEM_STRING, depth, key);
-        item.bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx_, engine));
-        item.length = pdf_to_str_len(ctx_, engine);
-        item.hex = here.hex ? 1 : 0;
-        Report(item);
-        return;
-      }
-      case SourceKind::Real: {
-        qp_walk_item item = Item(QP_ITEM_REAL, depth, key);
-        item.real = here.real;
-        Report(item);
-        return;
-      }
-      case SourceKind::Int: {
-        qp_walk_item item = Item(QP_ITEM_INT, depth, key);
-        item.integer = here.integer;
-        Report(item);
-        return;
-      }
-      case SourceKind::Name: {
-        // Matched: the source's name bytes are the engine's.
-        const std::string& name = source.tree->Text(here.text);
-        qp_walk_item item = Item(QP_ITEM_NAME, depth, key);
-        item.bytes = reinterpret_cast<const unsigned char*>(name.c_str());
-        item.length = name.size();
-        Report(item);
-        return;
-      }
-      default:
-        EmitEngine(engine, depth, key);  // booleans and null: the engine's value is all there is
-        return;
-    }
-  }
-
-  // A value of a source that stands alone: everything from the source.
-  void EmitStandingSource(const MatchedSource& source, const SourceNode& here, int depth, Key key) {
     const SourceTree& tree = *source.tree;
+    const SourceNode& here = tree.Nodes()[node];
+    pdf_obj* engine = source.Engine(node);
     qp_walk_item item = Item(QP_ITEM_NULL, depth, key);
     switch (here.kind) {
-      case SourceKind::Reference: {
+      case SourceKind::Reference:
+        if (engine != nullptr) {
+          EmitReference(engine, depth, key);
+          return;
+        }
         item.kind = QP_ITEM_REFERENCE;
         item.integer = here.integer;
         item.generation = here.generation;
@@ -597,25 +548,27 @@ class Walker {
           WalkNumber(source.doc, static_cast<int>(here.integer), here.generation, depth, key);
         }
         return;
-      }
       case SourceKind::Dict:
       case SourceKind::Array: {
         const bool dict = here.kind == SourceKind::Dict;
-        const int node = static_cast<int>(&here - tree.Nodes().data());
         qp_walk_item begin = Item(dict ? QP_ITEM_DICT_BEGIN : QP_ITEM_ARRAY_BEGIN, depth, key);
         if ((Report(begin) & QP_WALK_SKIP_ENTRIES) == 0) EmitSourceEntries(source, node, depth);
         qp_walk_item end = Item(dict ? QP_ITEM_DICT_END : QP_ITEM_ARRAY_END, depth, key);
         Report(end);
         return;
       }
-      case SourceKind::String: {
-        const std::string& bytes = tree.Text(here.text);
+      case SourceKind::String:
         item.kind = QP_ITEM_STRING;
-        item.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
-        item.length = bytes.size();
+        if (engine != nullptr) {
+          item.bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx_, engine));
+          item.length = pdf_to_str_len(ctx_, engine);
+        } else {
+          const std::string& bytes = tree.Text(here.text);
+          item.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
+          item.length = bytes.size();
+        }
         item.hex = here.hex ? 1 : 0;
         break;
-      }
       case SourceKind::Real:
         item.kind = QP_ITEM_REAL;
         item.real = here.real;
@@ -625,6 +578,7 @@ class Walker {
         item.integer = here.integer;
         break;
       case SourceKind::Name: {
+        // Matched: the source's name bytes are the engine's.
         const std::string& name = tree.Text(here.text);
         item.kind = QP_ITEM_NAME;
         item.bytes = reinterpret_cast<const unsigned char*>(name.c_str());
