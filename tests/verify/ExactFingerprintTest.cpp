@@ -134,6 +134,24 @@ TEST_F(MadeFileTest, WrittenFormsGiveTheLinesOfTheRulesInEveryWayTheFileCanStore
   }
 }
 
+// Objects the engine reads otherwise than their bytes say, or only by guessing, are written from its objects
+// whether or not it has read them before; the others from their sources. Either way the text is the same.
+TEST_F(MadeFileTest, OddlyWrittenObjectsGiveTheSameTextBeforeAndAfterTheEngineReadsThem) {
+  const fs::path file = Make("odd.pdf", {"--odd-sources"});
+  external::DocumentHandle document;
+  ASSERT_EQ(external::OpenDocument(engine_.get(), file.u16string(), document), QP_OK);
+  DocumentFingerprint fresh(document.get());
+  const auto text = fresh.ComputeDocumentFingerprint();
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(fresh.FallbackCount(), 1) << "the over-long integer";
+
+  LoadEveryObject(document.get());
+  DocumentFingerprint loaded(document.get());
+  EXPECT_EQ(loaded.ComputeDocumentFingerprint(), text);
+  EXPECT_EQ(loaded.PageLines(), fresh.PageLines());
+  EXPECT_EQ(qp_document_was_repaired(document.get()), 0);
+}
+
 std::string TextDigest(std::string_view text) {
   support::Sha1 sha1;
   sha1.Update(text);

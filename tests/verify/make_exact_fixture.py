@@ -4,9 +4,14 @@ as ".5" and "3.", names with "#" escapes and delimiter bytes, a dictionary of mo
 references at every level, pages sharing an identifier and one in the ANSI code page.
 
 make_exact_fixture.py OUT [--object-stream] [--encrypt]
+make_exact_fixture.py OUT --odd-sources
     --object-stream   the objects that may be (not streams, not the page tree root) go into an object stream
     --encrypt         RC4 128-bit (revision 3) with an empty user password; strings and streams encrypted,
                       each string keeping its form
+    --odd-sources     a sixth page whose resources are written in ways the engine reads differently from
+                      the bytes or by guessing: an indirect /Length and none at all, a name with the escape #00
+                      (which the engine keeps as written), an integer longer than 64 bits, an object that is a
+                      reference, a missing "endobj", spaces and CR LF after "stream"
 The content is the same in every variant, object numbers included.
 """
 import hashlib
@@ -162,10 +167,30 @@ def content():
     }
 
 
-def build(object_stream, encrypt):
+def odd_sources(objects):
+    """Adds page 20 and the objects it uses, each as raw bytes after "N 0 obj"."""
+    objects[2][1] = (b"Kids", [Ref(3), Ref(10), Ref(11), Ref(12), Ref(13), Ref(20)])
+    objects[2][2] = (b"Count", 6)
+    data = b"q 1 0 0 1 5 5 cm /X1 Do Q"
+    return {
+        20: b"<< /Type /Page /Parent 2 0 R /Contents 21 0 R /Resources << /XObject << /X1 22 0 R /X2 28 0 R >> "
+            b"/Font << /F1 24 0 R >> /ExtGState << /G1 25 0 R /G2 27 0 R >> /Pattern << /P1 26 0 R >> >> >>\nendobj\n",
+        21: b"<< /Length 23 0 R >>\nstream\n" + data + b"\nendstream\nendobj\n",
+        22: b"<< /Type /XObject /Subtype /Form /BBox [0 0 9 9] >>\nstream\n0 0 9 9 re f\nendstream\nendobj\n",
+        23: b"%d\nendobj\n" % len(data),
+        24: b"<< /Type /Font /Subtype /Type1 /BaseFont /Odd#00Name >>\nendobj\n",
+        25: b"<< /Type /ExtGState /Big 123456789012345678901234567890 >>\nendobj\n",
+        26: b"6 0 R\nendobj\n",
+        27: b"<< /Type /ExtGState /LW 2 >>\n",
+        28: b"<< /Type /XObject /Subtype /Form /BBox [0 0 9 9] /Length 8 >>\r\nstream  \r\n0 0 m S\n\nendstream\nendobj\n",
+    }
+
+
+def build(object_stream, encrypt, odd=False):
     objects = content()
+    raw = odd_sources(objects) if odd else {}
     key, encrypt_dict = security() if encrypt else (None, None)
-    numbers = sorted(objects)
+    numbers = sorted(list(objects) + list(raw))
     compressed = [n for n in numbers if object_stream and not isinstance(objects[n], Stream) and n not in (1, 2)]
     next_number = numbers[-1] + 1
     encrypt_number = None
@@ -188,7 +213,10 @@ def build(object_stream, encrypt):
             out.extend(b"%d 0 obj\n" % number + write(value, crypt) + b"\nendobj\n")
 
     for number in numbers:
-        if number not in compressed:
+        if number in raw:
+            offsets[number] = len(out)
+            out.extend(b"%d 0 obj\n" % number + raw[number])
+        elif number not in compressed:
             put(number, objects[number], True)
     if encrypt:
         put(encrypt_number, encrypt_dict, False)
@@ -200,7 +228,7 @@ def build(object_stream, encrypt):
         xref = len(out)
         out.extend(b"xref\n0 %d\n0000000000 65535 f \n" % size)
         for number in range(1, size):
-            out.extend(b"%010d 00000 n \n" % offsets[number])
+            out.extend(b"%010d 00000 n \n" % offsets[number] if number in offsets else b"0000000000 00001 f \n")
         out.extend(b"trailer\n" + write([(b"Size", size)] + trailer, None) + b"\nstartxref\n%d\n%%%%EOF\n" % xref)
         return bytes(out)
     # Objects in one stream (strings inside are not encrypted: the stream is), then a cross-reference stream.
@@ -228,4 +256,4 @@ def build(object_stream, encrypt):
 
 if __name__ == "__main__":
     with open(sys.argv[1], "wb") as output:
-        output.write(build("--object-stream" in sys.argv[2:], "--encrypt" in sys.argv[2:]))
+        output.write(build("--object-stream" in sys.argv[2:], "--encrypt" in sys.argv[2:], "--odd-sources" in sys.argv[2:]))
