@@ -1,5 +1,5 @@
 // Opens arbitrary bytes as a PDF and walks what a caller walks: pages, boxes, annotations, the
-// objects under each page (bounded), stream data, the text layer of the first page, the form
+// objects under each page (bounded, through the object accessors and through qp_cos_walk), stream data, the text layer of the first page, the form
 // fields and their signatures. Nothing may crash, hang or leak; every failure is a result code.
 #include <unistd.h>
 
@@ -56,6 +56,14 @@ void Walk(qp_cos object, int depth, int& budget) {
   }
 }
 
+// qp_cos_walk as the fingerprint walks: references followed near the top, stream data read, a bounded
+// number of items (the walk is stopped past it).
+int CountItem(void* context, const qp_walk_item* item) {
+  int& left = *static_cast<int*>(context);
+  if (--left < 0) return QP_WALK_STOP;
+  return item->kind == QP_ITEM_REFERENCE && item->depth <= 2 ? QP_WALK_FOLLOW : QP_WALK_NEXT;
+}
+
 // The engine opens files by path: each input is written to one scratch file, removed at exit.
 struct ScratchFile {
   std::string path = "/tmp/sealrun-fuzz-pdf-" + std::to_string(::getpid()) + ".pdf";
@@ -92,6 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       qp_page_rotate(page, &degrees);
       int budget = 400;
       Walk(qp_page_object(page), 0, budget);
+      const CosHandle pageObject(qp_page_object(page));
+      int items = 4000;
+      qp_cos_walk(pageObject.get(), &CountItem, &items, nullptr);
       for (qp_annot annot = qp_page_load_annots(page); annot != nullptr; annot = qp_annot_next(annot)) {
         qp_annot_get_subtype(annot);
         int annotBudget = 50;
