@@ -143,6 +143,13 @@ int qp_page_box(qp_page page, int boxKind, double box[4]);
 int qp_page_rotate(qp_page page, int* degrees);
 // The page dictionary, or null.
 qp_cos qp_page_object(qp_page page);
+// Draws the page as a reader shows it: contents, then annotations and widgets by their appearances (seal
+// annotations included), on white, at `zoom` (1.0: 72 pixels per inch; lowered so that no side exceeds
+// 16384 pixels), turned clockwise by `rotation` (a multiple of 90) on top of the page's own /Rotate.
+// Pixels are RGB, 3 bytes each, rows from the top without padding. *width and *height receive the size; a
+// null buffer asks for the size alone; QP_ERR_BUFFER when capacity is below width * height * 3.
+int qp_page_render(qp_page page, double zoom, int rotation, unsigned char* buffer, size_t capacity, int* width,
+                   int* height);
 
 // ---- Text and search ------------------------------------------------------------------------
 // One character of a page's text layer: 48 bytes, the box at byte offset 16, in user space.
