@@ -1,0 +1,87 @@
+// The reader's window on Qt's offscreen platform: files open in tabs with every page drawn, zoom and view
+// rotation redraw them, and a file that is no PDF is refused with its reason.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <memory>
+
+#include "apps/reader/DocumentView.h"
+#include "apps/reader/ReaderWindow.h"
+#include "tests/testsupport/TempDir.h"
+
+namespace sealrun::reader {
+namespace {
+
+class ReaderWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "reader_tests";
+    static char* argv[] = {name, nullptr};
+    application_ = std::make_unique<QApplication>(argc, argv);
+  }
+  static void TearDownTestSuite() { application_.reset(); }
+
+  static std::unique_ptr<QApplication> application_;
+};
+
+std::unique_ptr<QApplication> ReaderWindowTest::application_;
+
+QString CorpusFile(const char* name) {
+  return QString::fromStdString((sealrun::testing::CorpusDir() / name).string());
+}
+
+TEST_F(ReaderWindowTest, FilesOpenInTabsWithEveryPageDrawn) {
+  ReaderWindow window;
+  window.show();
+  ASSERT_TRUE(window.OpenFile(CorpusFile("pypdf-crazyones.pdf")));
+  ASSERT_TRUE(window.OpenFile(CorpusFile("pdfjs-tracemonkey.pdf")));
+  EXPECT_EQ(window.DocumentCount(), 2);
+  DocumentView* view = window.CurrentView();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->PageCount(), 14);
+  for (int i = 0; i < view->PageCount(); ++i) {
+    const QPixmap picture = view->PagePicture(i);
+    EXPECT_NEAR(picture.width(), 612, 1) << "page " << i;
+    EXPECT_NEAR(picture.height(), 792, 1) << "page " << i;
+  }
+  EXPECT_TRUE(window.statusBar()->currentMessage().contains(QStringLiteral("14 page")));
+}
+
+TEST_F(ReaderWindowTest, ZoomAndViewRotationRedrawThePages) {
+  ReaderWindow window;
+  ASSERT_TRUE(window.OpenFile(CorpusFile("pypdf-crazyones.pdf")));
+  DocumentView* view = window.CurrentView();
+  ASSERT_NE(view, nullptr);
+  const QSize upright = view->PagePicture(0).size();
+  view->SetZoom(2.0);
+  EXPECT_NEAR(view->PagePicture(0).width(), 2 * upright.width(), 2);
+  view->Turn(1);
+  EXPECT_EQ(view->Rotation(), 90);
+  EXPECT_NEAR(view->PagePicture(0).width(), 2 * upright.height(), 2);
+  view->Turn(-2);
+  EXPECT_EQ(view->Rotation(), 270);
+}
+
+TEST_F(ReaderWindowTest, AFileThatIsNoPdfIsRefusedWithItsReason) {
+  sealrun::testing::TempDir folder;
+  const auto path = folder / "not.pdf";
+  sealrun::testing::WriteFileBytes(path, "this is no PDF");
+  ReaderWindow window;
+  // The warning is a modal box: it is answered as soon as it shows.
+  QTimer::singleShot(0, [] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(widget)) box->accept();
+    }
+  });
+  EXPECT_FALSE(window.OpenFile(QString::fromStdString(path.string())));
+  EXPECT_EQ(window.DocumentCount(), 0);
+  EXPECT_TRUE(window.statusBar()->currentMessage().contains(QStringLiteral("cannot be opened")));
+}
+
+}  // namespace
+}  // namespace sealrun::reader
