@@ -1,12 +1,13 @@
 # Installation: the program, the add-in module, the component modules and the platform libraries they share
 # stand together in <prefix>/lib/sealrun (the add-in finds its certificate files beside itself, and the front
 # end finds the modules beside itself); <prefix>/bin/sealrun links to the program; the demo seal key goes to
-# <prefix>/share/sealrun/demo-key.
+# <prefix>/share/sealrun/demo-key; the desktop reader, where it is built, stands beside the program and is linked
+# from <prefix>/bin too.
 include(GNUInstallDirs)
 set(SEALRUN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/sealrun)
 
 set(_programs)
-foreach(_target sealrun tramex-server sealrun_tramex_server)
+foreach(_target sealrun sealrun-reader tramex-server sealrun_tramex_server)
   if(TARGET ${_target})
     list(APPEND _programs ${_target})
   endif()
@@ -18,7 +19,7 @@ foreach(_target sealrun_addin_module sealrun_sealkey sealrun_certlib sealrun_han
   endif()
 endforeach()
 set(_libraries)
-foreach(_layer text fs com xmldom crypto pdfengine net imaging ui host)
+foreach(_layer text fs com xmldom crypto pdfengine net imaging ui ui_qt host)
   if(TARGET sealrun_platform_${_layer})
     list(APPEND _libraries sealrun_platform_${_layer})
   endif()
@@ -40,4 +41,7 @@ install(CODE "
   set(_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   file(MAKE_DIRECTORY \"\${_bin}\")
   file(CREATE_LINK \"../${SEALRUN_INSTALL_DIR}/sealrun\" \"\${_bin}/sealrun\" SYMBOLIC)
+  if(EXISTS \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SEALRUN_INSTALL_DIR}/sealrun-reader\")
+    file(CREATE_LINK \"../${SEALRUN_INSTALL_DIR}/sealrun-reader\" \"\${_bin}/sealrun-reader\" SYMBOLIC)
+  endif()
 ")

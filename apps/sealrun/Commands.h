@@ -32,6 +32,8 @@ int RunUnlockKey(const std::vector<std::string>& arguments);
 const char* UnlockKeyHelp();
 int RunSetup(const std::vector<std::string>& arguments);
 const char* SetupHelp();
+int RunReader(const std::vector<std::string>& arguments);
+const char* ReaderHelp();
 
 // Opens a template in the reader; the reason when it is not a PDF file the reader can open.
 std::optional<std::string> OpenTemplate(platform::host::HostDriver& driver, const std::filesystem::path& path);

@@ -50,6 +50,8 @@ constexpr std::array kCommands = {
             false},
     Command{"setup", "[--remove]", "install the add-in for the current user (or remove it)", RunSetup, SetupHelp,
             false},
+    Command{"reader", "[FILE...]", "open PDF files in the desktop reader with the add-in loaded", RunReader,
+            ReaderHelp, false},
     Command{"demo", "[--folder DIR]",
             "make sample files and run the main job on them: pre-stamp, seal, verify, tamper, verify, remove",
             RunDemo, DemoHelp, false},

@@ -15,6 +15,7 @@
 #include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/PinInput.h"
 #include "apps/sealrun/SafeTerminalBackend.h"
+#include "apps/sealrun/SealReport.h"
 #include "apps/sealrun/Session.h"
 #include "apps/sealrun/TerminalText.h"
 #include "external/QpHandles.h"
@@ -253,39 +254,6 @@ int Remove(const FileArguments& options) {
   return failed == 0 ? kExitDone : kExitSomeFailed;
 }
 
-std::vector<std::string> RecordLines(std::u16string_view record) {
-  std::vector<std::string> lines;
-  while (!record.empty()) {
-    const size_t end = record.find(u"\r\n");
-    if (const auto line = record.substr(0, end); !line.empty()) lines.push_back(Narrow(line));
-    record = end == std::u16string_view::npos ? std::u16string_view() : record.substr(end + 2);
-  }
-  return lines;
-}
-
-const char* FormName(verify::SealForm form) {
-  return form == verify::SealForm::SignatureField ? "signature-field" : "seal-annotation";
-}
-
-const char* RecordNote(const verify::SealVerdict& seal) {
-  if (seal.recordState == verify::RecordState::Unreadable) return "unreadable record";
-  if (seal.record.empty()) return "no record";
-  return nullptr;
-}
-
-std::string RevisionText(const verify::SealVerdict& seal) {
-  return seal.revision < 0 ? "revision unknown" : "added in revision " + std::to_string(seal.revision);
-}
-
-// "revision 2, page 1, object 30: content changed, not allowed"
-std::string ChangeLine(const verify::LaterChange& change) {
-  std::string line = "revision " + std::to_string(change.revision);
-  if (change.pageIndex >= 0) line += ", page " + std::to_string(change.pageIndex + 1);
-  if (change.objectNumber > 0) line += ", object " + std::to_string(change.objectNumber);
-  line += ": " + std::string(verify::ChangeKindText(change.kind)) + (change.allowed ? ", allowed" : ", not allowed");
-  return line;
-}
-
 std::string SealJson(const verify::SealVerdict& seal) {
   std::string json = "{\"form\": \"" + std::string(FormName(seal.form)) + "\", \"page\": " +
                      std::to_string(seal.pageIndex + 1) + ", \"object\": " + std::to_string(seal.objectNumber) +
@@ -314,18 +282,10 @@ int Inspect(const FileArguments& options) {
   std::string json = "[";
   for (size_t index = 0; index < options.files.size(); ++index) {
     const fs::path& file = options.files[index];
-    std::vector<verify::SealVerdict> seals;
-    bool opened = false;
-    bool complete = true;
-    const external::FileTimeBudget budget(engine.get());
-    if (const external::DocumentHandle document = external::OpenDocument(engine.get(), Wide(fs::absolute(file)))) {
-      opened = true;
-      verify::DocumentExamination annotations = verify::ExamineSealAnnotations(document.get());
-      auto fields = verify::ExamineSignatureFields(document.get()).seals;
-      complete = annotations.complete;
-      seals = std::move(annotations.seals);
-      seals.insert(seals.end(), std::make_move_iterator(fields.begin()), std::make_move_iterator(fields.end()));
-    }
+    FileSeals examined = ExamineFile(engine.get(), file);
+    const bool opened = examined.opened;
+    const bool complete = examined.complete;
+    const std::vector<verify::SealVerdict>& seals = examined.seals;
     allGood = allGood && opened && complete;
     for (const auto& seal : seals) allGood = allGood && seal.valid;
     if (options.json) {
@@ -343,14 +303,8 @@ int Inspect(const FileArguments& options) {
     std::printf("%s: %zu seal(s)%s\n", TerminalSafe(file.string()).c_str(), seals.size(),
                 complete ? "" : " (a page cannot be read: its seals are not listed)");
     for (const auto& seal : seals) {
-      const char* note = RecordNote(seal);
-      std::printf("  %s page %d object %d: %s%s%s, %s\n", FormName(seal.form), seal.pageIndex + 1, seal.objectNumber,
-                  seal.valid ? "valid" : "INVALID", note ? ", " : "", note ? note : "", RevisionText(seal).c_str());
-      for (const auto finding : seal.findings)
-        std::printf("    %s: %s\n", verify::IsNote(finding) ? "note" : "why",
-                    std::string(verify::FindingText(finding)).c_str());
-      for (const auto& change : seal.changes) std::printf("    later change: %s\n", ChangeLine(change).c_str());
-      for (const auto& line : RecordLines(seal.record)) std::printf("    %s\n", TerminalSafe(line).c_str());
+      std::printf("  %s\n", SealHeadline(seal).c_str());
+      for (const auto& line : SealDetails(seal)) std::printf("    %s\n", TerminalSafe(line).c_str());
     }
   }
   if (options.json) std::printf("%s\n]\n", json.c_str());
