@@ -1,5 +1,6 @@
 #include "platform/ui/qt/DialogMirror.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -79,6 +80,9 @@ void DialogMirror::LayOut() {
       ++i;
     } else if (control.Where() == Placement::Field) {
       form->addWidget(control.Widget(), row, 1);
+    } else if (qobject_cast<QAbstractButton*>(control.Widget()) != nullptr) {
+      // Buttons and boxes keep their own width, so only their text and box take clicks.
+      form->addWidget(control.Widget(), row, 0, 1, 2, Qt::AlignLeft);
     } else {
       form->addWidget(control.Widget(), row, 0, 1, 2);
     }
