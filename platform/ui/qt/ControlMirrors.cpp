@@ -281,7 +281,7 @@ Widget* Make(QWidget* parent) {
 
 }  // namespace
 
-PadMirror::PadMirror(const Window& control, WritingPad* pad) : ControlMirror(control, pad, Placement::Side), pad_(pad) {}
+PadMirror::PadMirror(const Window& control, WritingPad* pad) : ControlMirror(control, pad, Placement::Top), pad_(pad) {}
 
 std::vector<uint8_t> PadMirror::Picture() const {
   if (!pad_->HasStrokes()) return {};

@@ -23,6 +23,7 @@ enum class Placement {
   Choice,   // a radio button, which may head the field that follows it
   Wide,     // a row of its own
   Side,     // a picture beside the form
+  Top,      // a large area above the form (the writing pad)
   Action,   // the OK/Cancel row at the bottom
 };
 

@@ -57,6 +57,7 @@ void DialogMirror::BuildControls(Dialog& model) {
 void DialogMirror::LayOut() {
   auto* form = new QGridLayout;  // each layout is owned by the one it is added to, the outer one by the dialog
   auto* side = new QVBoxLayout;
+  auto* top = new QVBoxLayout;
   auto* actions = new QHBoxLayout;
   actions->addStretch();
   int row = 0;
@@ -65,6 +66,9 @@ void DialogMirror::LayOut() {
     switch (control.Where()) {
       case Placement::Side:
         side->addWidget(control.Widget(), 0, Qt::AlignTop | Qt::AlignHCenter);
+        continue;
+      case Placement::Top:
+        top->addWidget(control.Widget(), 1);
         continue;
       case Placement::Action:
         actions->addWidget(control.Widget());
@@ -97,7 +101,10 @@ void DialogMirror::LayOut() {
   body->addLayout(left, 1);
   body->addLayout(side);
   auto* outer = new QVBoxLayout(this);
-  outer->addLayout(body, 1);
+  // The pad, when there is one, takes the room the window gains; otherwise the form does (a growing list).
+  const bool hasTop = top->count() > 0;
+  outer->addLayout(top, hasTop ? 1 : 0);
+  outer->addLayout(body, hasTop ? 0 : 1);
   outer->addLayout(actions);
 }
 
