@@ -24,8 +24,9 @@ class QtBackendTest : public ::testing::Test {
     static int argc = 1;
     static char name[] = "platform_ui_qt_tests";
     static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr) application_ = std::make_unique<QApplication>(argc, argv);
+    application_ = std::make_unique<QApplication>(argc, argv);
   }
+  static void TearDownTestSuite() { application_.reset(); }
 
   QtBackendTest()
       : scoped_(std::make_unique<QtBackend>(QtBackendOptions{
