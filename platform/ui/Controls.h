@@ -71,6 +71,7 @@ class ComboBox : public Window {
  public:
   enum class Kind { DropDownList, DropDown };  // a drop-down also accepts typed text
   explicit ComboBox(int id, Kind kind = Kind::DropDownList);
+  bool AcceptsTypedText() const { return kind_ == Kind::DropDown; }
   int AddString(std::u16string item);
   void ResetContent();
   int Count() const { return static_cast<int>(items_.size()); }
