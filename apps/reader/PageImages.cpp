@@ -1,9 +1,16 @@
 #include "apps/reader/PageImages.h"
 
+#include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace sealrun::reader {
+namespace {
+
+// A page that keeps the engine busy longer than this is shown as one that cannot be drawn, so that a hostile
+// file neither holds the other pages back nor delays closing its view for long.
+constexpr std::uint32_t kDrawBudgetMs = 20000;
+
+}  // namespace
 
 PageImages::PageImages(const QString& path) : engine_(external::StartEngine()) {
   if (!engine_) {
@@ -14,9 +21,29 @@ PageImages::PageImages(const QString& path) : engine_(external::StartEngine()) {
   if (opened != QP_OK) problem_ = QStringLiteral("the file cannot be opened (engine result %1)").arg(opened);
 }
 
-int PageImages::PageCount() const { return document_ ? qp_page_count(document_.get()) : 0; }
+int PageImages::PageCount() const { return document_ ? std::max(qp_page_count(document_.get()), 0) : 0; }
+
+std::vector<platform::host::Point> PageImages::PageSizes() const {
+  using platform::host::Box;
+  std::vector<platform::host::Point> sizes;
+  for (int i = 0; i < PageCount(); ++i) {
+    // Letter size when the engine gives no box, as the host assumes.
+    double crop[4] = {0, 0, 612, 792};
+    double media[4] = {0, 0, 612, 792};
+    qp_page_get_box(document_.get(), i, QP_BOX_MEDIA, media);
+    if (qp_page_get_box(document_.get(), i, QP_BOX_CROP, crop) != QP_OK) std::copy(media, media + 4, crop);
+    int rotate = 0;
+    if (const external::PageHandle page = external::LoadPage(document_.get(), i)) qp_page_rotate(page.get(), &rotate);
+    const platform::host::PageGeometry geometry(Box{crop[0], crop[1], crop[2], crop[3]},
+                                                Box{media[0], media[1], media[2], media[3]}, rotate);
+    sizes.push_back({geometry.Width(), geometry.Height()});
+  }
+  return sizes;
+}
 
 QImage PageImages::Draw(int pageIndex, double zoom, int rotation) const {
+  if (!document_) return {};
+  const external::FileTimeBudget budget(engine_.get(), kDrawBudgetMs);
   const external::PageHandle page = external::LoadPage(document_.get(), pageIndex);
   if (!page) return {};
   int width = 0;

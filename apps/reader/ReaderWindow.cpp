@@ -48,14 +48,15 @@ ReaderWindow::ReaderWindow(QWidget* parent) : QMainWindow(parent), tabs_(new QTa
 }
 
 bool ReaderWindow::OpenFile(const QString& path) {
-  auto pages = std::make_unique<PageImages>(path);
-  if (!pages->Opened()) {
-    const QString message = tr("%1: %2").arg(path, pages->Problem());
+  QString problem;
+  std::unique_ptr<DocumentView> opened = DocumentView::Open(path, &problem);
+  if (!opened) {
+    const QString message = tr("%1: %2").arg(path, problem);
     statusBar()->showMessage(message);
     QMessageBox::warning(this, windowTitle(), message);
     return false;
   }
-  auto* view = new DocumentView(std::move(pages), path);  // owned by the tab widget once added
+  DocumentView* view = opened.release();  // owned by the tab widget once added
   tabs_->setCurrentIndex(tabs_->addTab(view, QFileInfo(path).fileName()));
   statusBar()->showMessage(tr("%1: %n page(s)", nullptr, view->PageCount()).arg(path));
   return true;

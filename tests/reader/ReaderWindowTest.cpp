@@ -1,10 +1,11 @@
-// The reader's window on Qt's offscreen platform: files open in tabs with every page drawn, zoom and view
-// rotation redraw them, and a file that is no PDF is refused with its reason.
+// The reader's window on Qt's offscreen platform: files open in tabs with every page drawn (once scrolled
+// into view), zoom and view rotation redraw them, and a file that is no PDF is refused with its reason.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -35,6 +36,11 @@ QString CorpusFile(const char* name) {
   return QString::fromStdString((sealrun::testing::CorpusDir() / name).string());
 }
 
+// Pages are drawn in the background: spins the event loop until the page's picture is there.
+bool WaitUntilDrawn(const DocumentView& view, int pageIndex) {
+  return QTest::qWaitFor([&] { return view.IsPageDrawn(pageIndex); }, 30000);
+}
+
 TEST_F(ReaderWindowTest, FilesOpenInTabsWithEveryPageDrawn) {
   ReaderWindow window;
   window.show();
@@ -44,10 +50,13 @@ TEST_F(ReaderWindowTest, FilesOpenInTabsWithEveryPageDrawn) {
   DocumentView* view = window.CurrentView();
   ASSERT_NE(view, nullptr);
   EXPECT_EQ(view->PageCount(), 14);
+  // At zoom 1 a point is 96/72 pixels, as the host's view model says.
   for (int i = 0; i < view->PageCount(); ++i) {
-    const QPixmap picture = view->PagePicture(i);
-    EXPECT_NEAR(picture.width(), 612, 1) << "page " << i;
-    EXPECT_NEAR(picture.height(), 792, 1) << "page " << i;
+    view->ScrollToPage(i);
+    ASSERT_TRUE(WaitUntilDrawn(*view, i)) << "page " << i;
+    const QImage picture = view->PagePicture(i);
+    EXPECT_NEAR(picture.width(), 816, 1) << "page " << i;
+    EXPECT_NEAR(picture.height(), 1056, 1) << "page " << i;
   }
   EXPECT_TRUE(window.statusBar()->currentMessage().contains(QStringLiteral("14 page")));
 }
@@ -57,11 +66,14 @@ TEST_F(ReaderWindowTest, ZoomAndViewRotationRedrawThePages) {
   ASSERT_TRUE(window.OpenFile(CorpusFile("pypdf-crazyones.pdf")));
   DocumentView* view = window.CurrentView();
   ASSERT_NE(view, nullptr);
+  ASSERT_TRUE(WaitUntilDrawn(*view, 0));
   const QSize upright = view->PagePicture(0).size();
   view->SetZoom(2.0);
+  ASSERT_TRUE(WaitUntilDrawn(*view, 0));
   EXPECT_NEAR(view->PagePicture(0).width(), 2 * upright.width(), 2);
   view->Turn(1);
   EXPECT_EQ(view->Rotation(), 90);
+  ASSERT_TRUE(WaitUntilDrawn(*view, 0));
   EXPECT_NEAR(view->PagePicture(0).width(), 2 * upright.height(), 2);
   view->Turn(-2);
   EXPECT_EQ(view->Rotation(), 270);
