@@ -10,6 +10,10 @@
 
 namespace sealrun::reader {
 
+// A loaded engine page at `zoom` (1.0: 72 pixels per inch) turned clockwise by `rotation` degrees, on the calling
+// thread; a null image when the page cannot be drawn.
+QImage DrawEnginePage(qp_page page, double zoom, int rotation);
+
 class PageImages {
  public:
   // Opens the file with an engine of its own; Opened() says whether it worked, Problem() why not.

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "apps/sealrun/Session.h"
+#include "apps/common/Session.h"
 #include "apps/sealrun/TemplateAccess.h"
 #include "apps/sealrun/TerminalText.h"
 #include "platform/fs/Files.h"

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "apps/sealrun/Session.h"
+#include "apps/common/Session.h"
 
 namespace sealrun::apps {
 

@@ -7,7 +7,7 @@
 
 #include "addin/AddinIds.h"
 #include "apps/sealrun/Commands.h"
-#include "apps/sealrun/Components.h"
+#include "apps/common/Components.h"
 #include "apps/sealrun/TerminalText.h"
 #include "config/ConfigFiles.h"
 #include "config/ConfigPaths.h"

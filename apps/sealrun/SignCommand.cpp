@@ -11,11 +11,11 @@
 
 #include "addin/AddinIds.h"
 #include "apps/sealrun/Commands.h"
-#include "apps/sealrun/Components.h"
+#include "apps/common/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/PinInput.h"
-#include "apps/sealrun/Session.h"
+#include "apps/common/Session.h"
 #include "apps/sealrun/TerminalText.h"
 #include "platform/com/InvokeByName.h"
 #include "platform/com/Variant.h"

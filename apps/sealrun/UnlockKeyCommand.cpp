@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "apps/sealrun/Commands.h"
-#include "apps/sealrun/Components.h"
+#include "apps/common/Components.h"
 #include "apps/sealrun/PinInput.h"
 #include "platform/com/ComRuntime.h"
 #include "platform/text/Utf.h"

@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "apps/sealrun/Commands.h"
-#include "apps/sealrun/Components.h"
+#include "apps/common/Components.h"
 #include "apps/sealrun/InputFiles.h"
 #include "apps/sealrun/PaneFiles.h"
 #include "apps/sealrun/PinInput.h"
 #include "apps/sealrun/SafeTerminalBackend.h"
-#include "apps/sealrun/SealReport.h"
-#include "apps/sealrun/Session.h"
+#include "apps/common/SealReport.h"
+#include "apps/common/Session.h"
 #include "apps/sealrun/TerminalText.h"
 #include "external/QpHandles.h"
 #include "platform/fs/Files.h"

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "platform/imaging/ImageCodec.h"
 #include "tests/apps/ProgramRun.h"
 #include "tests/testsupport/TempDir.h"
 #include "tests/testsupport/ToolRun.h"
@@ -146,6 +149,38 @@ TEST_F(Installed, SetupRefusesWhatItDoesNotKnow) {
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_NE(run.output.find("--everything"), std::string::npos) << run.output;
 }
+
+#if defined(SEALRUN_HAS_READER)
+// The installed desktop reader on a real X server (Xvfb): it starts, loads the add-in from beside itself,
+// opens the file given and writes a screenshot of its window.
+TEST_F(Installed, TheInstalledReaderStartsUnderXvfbWithTheAddinLoaded) {
+  const ProgramRun where = RunProgram("/bin/sh", {"-c", "command -v xvfb-run"});
+  if (where.exitCode != 0) GTEST_SKIP() << "xvfb-run is not installed (scripts/setup installs it)";
+  const fs::path reader = Prefix() / "bin" / "sealrun-reader";
+  ASSERT_TRUE(fs::exists(reader));
+  const fs::path document = temp_ / "letter.pdf";
+  fs::copy_file(sealrun::testing::CorpusFile("pypdf-crazyones.pdf"), document);
+  const fs::path shot = temp_ / "reader.png";
+  const ProgramRun run = RunProgram("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", reader.string(),
+                                                 "--screenshot", shot.string(), document.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_NE(run.output.find("add-in loaded"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("1 document"), std::string::npos) << run.output;
+  const std::string png = ReadFileBytes(shot);
+  const auto picture = platform::imaging::DecodeImage(std::span(reinterpret_cast<const uint8_t*>(png.data()), png.size()));
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_GE(picture->Width(), 800);
+  EXPECT_GE(picture->Height(), 600);
+  // A drawn window, not a blank buffer: the picture holds many colours (page text, toolbar, frame).
+  std::set<uint32_t> colours;
+  for (int y = 0; y < picture->Height(); y += 7)
+    for (int x = 0; x < picture->Width(); x += 7) {
+      const auto pixel = picture->PixelAt(x, y);
+      colours.insert(uint32_t{pixel.red} << 16 | uint32_t{pixel.green} << 8 | pixel.blue);
+    }
+  EXPECT_GT(colours.size(), 20u);
+}
+#endif
 
 }  // namespace
 }  // namespace sealrun::apps

@@ -225,6 +225,7 @@ TEST_F(DocumentViewTest, ReloadShowsTheUpdateAppendedToTheFile) {
   sealrun::testing::TempDir folder;
   const std::filesystem::path file = folder / "crazyones.pdf";
   std::filesystem::copy_file(sealrun::testing::CorpusFile("pypdf-crazyones.pdf"), file);
+  std::filesystem::permissions(file, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   const QString path = QString::fromStdString(file.string());
   std::unique_ptr<DocumentView> view = ShownView(path);
   ASSERT_TRUE(view);

@@ -32,6 +32,9 @@ class ReaderWindowTest : public ::testing::Test {
 
 std::unique_ptr<QApplication> ReaderWindowTest::application_;
 
+// The window as a plain reader: these tests look at reading, and a host would register the add-in for the user.
+constexpr ReaderWindow::Options kPlainReader{.withHost = false};
+
 QString CorpusFile(const char* name) {
   return QString::fromStdString((sealrun::testing::CorpusDir() / name).string());
 }
@@ -42,7 +45,7 @@ bool WaitUntilDrawn(const DocumentView& view, int pageIndex) {
 }
 
 TEST_F(ReaderWindowTest, FilesOpenInTabsWithEveryPageDrawn) {
-  ReaderWindow window;
+  ReaderWindow window(kPlainReader);
   window.show();
   ASSERT_TRUE(window.OpenFile(CorpusFile("pypdf-crazyones.pdf")));
   ASSERT_TRUE(window.OpenFile(CorpusFile("pdfjs-tracemonkey.pdf")));
@@ -62,7 +65,7 @@ TEST_F(ReaderWindowTest, FilesOpenInTabsWithEveryPageDrawn) {
 }
 
 TEST_F(ReaderWindowTest, ZoomAndViewRotationRedrawThePages) {
-  ReaderWindow window;
+  ReaderWindow window(kPlainReader);
   ASSERT_TRUE(window.OpenFile(CorpusFile("pypdf-crazyones.pdf")));
   DocumentView* view = window.CurrentView();
   ASSERT_NE(view, nullptr);
@@ -83,7 +86,7 @@ TEST_F(ReaderWindowTest, AFileThatIsNoPdfIsRefusedWithItsReason) {
   sealrun::testing::TempDir folder;
   const auto path = folder / "not.pdf";
   sealrun::testing::WriteFileBytes(path, "this is no PDF");
-  ReaderWindow window;
+  ReaderWindow window(kPlainReader);
   // The warning is a modal box: it is answered as soon as it shows.
   QTimer::singleShot(0, [] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {

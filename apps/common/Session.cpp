@@ -1,4 +1,4 @@
-#include "apps/sealrun/Session.h"
+#include "apps/common/Session.h"
 
 #include <dlfcn.h>
 #include <signal.h>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "apps/sealrun/Session.h"
+#include "apps/common/Session.h"
 
 namespace sealrun::apps {
 

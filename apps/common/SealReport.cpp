@@ -1,4 +1,4 @@
-#include "apps/sealrun/SealReport.h"
+#include "apps/common/SealReport.h"
 
 #include <iterator>
 

@@ -1,4 +1,4 @@
-#include "apps/sealrun/Components.h"
+#include "apps/common/Components.h"
 
 #include <dlfcn.h>
 
