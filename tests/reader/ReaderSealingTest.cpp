@@ -33,6 +33,7 @@
 #include "platform/ui/WritingWindow.h"
 #include "signing/SigModelDlg.h"
 #include "tests/reader/ScriptedUser.h"
+#include "tests/testsupport/QtPointer.h"
 #include "tests/testsupport/TempDir.h"
 #include "verify/CBatchVerify.h"
 #include "workbench/BatchPaneWindow.h"
@@ -152,9 +153,12 @@ class ReaderWithAddin : public ::testing::Test {
     const QString folder = Q(temp_.Path());
     user_.Then<QFileDialog>([folder, names](QFileDialog& dialog) {
       dialog.setDirectory(folder);
-      QString selection;
-      for (const QString& name : names) selection += QLatin1Char('"') + name + QStringLiteral("\" ");
-      dialog.selectFile(selection.trimmed());
+      QString typed;
+      for (const QString& name : names) typed += QLatin1Char('"') + name + QStringLiteral("\" ");
+      // Typed into the name field, as a user does: the dialog reads its folder's listing in the background.
+      auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      ASSERT_NE(field, nullptr);
+      field->setText(typed.trimmed());
       static_cast<QDialog&>(dialog).accept();  // the Open button
     });
     PaneButton(pane, workbench::kAddFilesCommand)->trigger();
@@ -327,6 +331,61 @@ TEST_F(ReaderWithAddin, FilesAreSealedFromThePaneThroughTheSigningDialogAndVerif
   Shot(window, "verification-failed-row");
   pane->Table()->selectRow(highlighted == 0 ? 1 : 0);
   EXPECT_EQ(window.Seals().InvalidCount(), 0);
+}
+
+TEST_F(ReaderWithAddin, ASignatureWrittenWithTheMouseIsTheSealOfTheRun) {
+  const fs::path templateFile = Copy("pypdf-crazyones.pdf", "template.pdf");
+  Copy("pdfjs-tracemonkey.pdf", "a.pdf");
+  ReaderWindow window(TestOptions());
+  ASSERT_TRUE(window.HostProblem().isEmpty()) << window.HostProblem().toStdString();
+  window.show();
+  ASSERT_TRUE(window.OpenFile(Q(templateFile)));
+  DocumentView& view = *window.CurrentView();
+  view.SetZoom(0.5);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return view.IsPageDrawn(0); }, 30000));
+  Command(window, QStringLiteral("批量签章"))->trigger();
+  PaneDock* pane = window.Pane(kPaneName);
+  ASSERT_NE(pane, nullptr);
+  PlacePreStamp(view, PixelOf(window, view, 0, {480, 720}));
+  AddFiles(*pane, {QStringLiteral("a.pdf")});
+
+  // In the signing dialog the user opens the writing window, writes, types the PIN there and confirms; the
+  // preview shows the writing and the PIN is filled in; OK seals with it.
+  const QString signingDialog = QStringLiteral("dialog-%1").arg(signing::kSigModelDialogId);
+  QImage sealPreview;
+  user_.Then<QDialog>(
+      [&sealPreview](QDialog& dialog) {
+        sealPreview = dialog.findChild<QLabel*>(Control(signing::kPreview))->pixmap().toImage();
+        QTest::mouseClick(dialog.findChild<QPushButton*>(Control(signing::kHandwritingButton)), Qt::LeftButton);
+      },
+      signingDialog);
+  user_.Then<QDialog>(
+      [](QDialog& pad) {
+        QWidget* canvas = pad.findChild<QWidget*>(Control(platform::ui::kWritingPadId));
+        ASSERT_NE(canvas, nullptr);
+        sealrun::testing::DrawStroke(canvas, {20, 30}, {180, 90});
+        sealrun::testing::DrawStroke(canvas, {30, 90}, {160, 20});
+        QTest::keyClicks(pad.findChild<QLineEdit*>(Control(platform::ui::kWritingPinId)), QStringLiteral("123456"));
+        Shot(pad, "handwriting-window");
+        QTest::mouseClick(pad.findChild<QPushButton*>(Control(1)), Qt::LeftButton);
+      },
+      QStringLiteral("dialog-%1").arg(platform::ui::kWritingWindowTemplateId));
+  user_.Then<QDialog>(
+      [&sealPreview](QDialog& dialog) {
+        EXPECT_NE(dialog.findChild<QLabel*>(Control(signing::kPreview))->pixmap().toImage(), sealPreview)
+            << "the preview shows the writing";
+        EXPECT_EQ(dialog.findChild<QLineEdit*>(Control(signing::kPinEdit))->text(), QStringLiteral("123456"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>(Control(1)), Qt::LeftButton);
+      },
+      signingDialog);
+  user_.Then<QMessageBox>([](QMessageBox& box) { box.accept(); });
+  PaneButton(*pane, workbench::kRunCommand)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return user_.Done(); }, 60000));
+
+  const external::EngineHandle engine = external::StartEngine();
+  const apps::FileSeals seals = apps::ExamineFile(engine.get(), temp_ / "a.pdf");
+  ASSERT_EQ(seals.seals.size(), 1u);
+  EXPECT_TRUE(seals.seals[0].valid);
 }
 
 }  // namespace

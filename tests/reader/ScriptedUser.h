@@ -39,8 +39,9 @@ class ScriptedUser {
   bool Done() const { return steps_.empty(); }
 
  private:
-  // A step is taken off before it plays: what it does may open a window of its own, which the next step
-  // answers from inside it.
+  // A step is taken off before it plays, and plays outside this timer's handler: what it does may open a
+  // window of its own with a modal loop, in which this timer must go on firing so the next step answers it
+  // (a timer does not fire again while its own handler runs).
   void Poll() {
     if (steps_.empty()) {
       // A window nobody was told to answer: after ten seconds it is reported and closed.
@@ -54,7 +55,7 @@ class ScriptedUser {
     if (const std::function<void()> play = steps_.front()()) {
       steps_.pop_front();
       waited_ = 0;
-      play();
+      QTimer::singleShot(0, play);
     } else if (++waited_ > 1000) {
       Fail("a window the user was to answer did not show");
     }

@@ -9,6 +9,7 @@
 #include "platform/ui/WritingWindow.h"
 #include "platform/ui/qt/WritingPad.h"
 #include "tests/platform/ui/qt/QtBackendFixture.h"
+#include "tests/testsupport/QtPointer.h"
 
 namespace sealrun::platform::ui::qt {
 namespace {
@@ -26,15 +27,7 @@ WritingWindowSetup PadSetup() {
   return setup;
 }
 
-void DrawStroke(QWidget* pad, QPoint from, QPoint to) {
-  QTest::mousePress(pad, Qt::LeftButton, {}, from);
-  for (int step = 1; step <= 10; ++step) {
-    const QPoint at = from + (to - from) * step / 10;
-    QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(pad, &move);
-  }
-  QTest::mouseRelease(pad, Qt::LeftButton, {}, to);
-}
+using sealrun::testing::DrawStroke;
 
 int InkedPixels(const imaging::Image& picture) {
   int inked = 0;

@@ -1,0 +1,21 @@
+#pragma once
+// The pointer as a user moves it over Qt widgets, for the tests of windows (header only: the test programs
+// that include it link Qt's test library themselves).
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+namespace sealrun::testing {
+
+// A stroke of the pen: pressed at `from`, dragged in ten steps, released at `to`.
+inline void DrawStroke(QWidget* pad, QPoint from, QPoint to) {
+  QTest::mousePress(pad, Qt::LeftButton, {}, from);
+  for (int step = 1; step <= 10; ++step) {
+    const QPoint at = from + (to - from) * step / 10;
+    QMouseEvent move(QEvent::MouseMove, at, pad->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pad, &move);
+  }
+  QTest::mouseRelease(pad, Qt::LeftButton, {}, to);
+}
+
+}  // namespace sealrun::testing
