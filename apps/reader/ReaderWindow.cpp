@@ -43,6 +43,9 @@ QString Native(const fs::path& path) { return QString::fromStdString(path.string
 
 // How often the window delivers messages queued for the add-in's windows.
 constexpr int kPumpMilliseconds = 20;
+// The docks' widths when they first show, in pixels.
+constexpr int kPaneWidth = 430;
+constexpr int kSealListWidth = 300;
 
 struct FileStamp {
   fs::file_time_type written;
@@ -94,9 +97,10 @@ ReaderWindow::ReaderWindow(Options options, QWidget* parent)
   seals_ = new SealList(sealDock);
   sealDock->setWidget(seals_);
   addDockWidget(Qt::RightDockWidgetArea, sealDock);
+  resizeDocks({sealDock}, {kSealListWidth}, Qt::Horizontal);
 
   BuildMenus();
-  resize(1100, 900);
+  resize(1280, 900);
 
   if (options_.withHost) {
     // Dialogs, message boxes and file dialogs of the add-in become this window's children; notices go to the
@@ -350,8 +354,12 @@ void ReaderWindow::SyncPanes() {
       dock->setObjectName(QStringLiteral("pane-") + name);
       connect(dock, &PaneDock::RowSelected, this, [this, dock](int row) { OnPaneRowSelected(dock, row); });
       addDockWidget(Qt::LeftDockWidgetArea, dock);
+      // Wide enough for the list's three columns (name, path, remark).
+      resizeDocks({dock}, {kPaneWidth}, Qt::Horizontal);
       panes_[name] = dock;
     }
+    // The add-in names the pane after the run it is set up for.
+    if (!pane->Caption().empty()) dock->setWindowTitle(Text(pane->Caption()));
     dock->setVisible(pane->IsVisible());
     dock->Refresh();
   }

@@ -42,12 +42,18 @@ void SealList::ShowFile(const std::filesystem::path& file) {
     addTopLevelItem(new QTreeWidgetItem(QStringList{tr("A page cannot be read: its seals are not listed.")}));
   for (const auto& seal : examined.seals) {
     ++seals_;
-    auto* entry = new QTreeWidgetItem(QStringList{Utf8(apps::SealHeadline(seal))});  // owned by the tree
+    const QString headline = Utf8(apps::SealHeadline(seal));
+    auto* entry = new QTreeWidgetItem(QStringList{headline});  // owned by the tree
+    entry->setToolTip(0, headline);
     if (!seal.valid) {
       ++invalid_;
       entry->setForeground(0, QBrush(kInvalid));
     }
-    for (const auto& line : apps::SealDetails(seal)) entry->addChild(new QTreeWidgetItem(QStringList{Utf8(line)}));
+    for (const auto& line : apps::SealDetails(seal)) {
+      auto* detail = new QTreeWidgetItem(QStringList{Utf8(line)});  // owned by the tree
+      detail->setToolTip(0, Utf8(line));
+      entry->addChild(detail);
+    }
     addTopLevelItem(entry);
     entry->setExpanded(!seal.valid);
   }

@@ -328,9 +328,10 @@ TEST_F(ReaderWithAddin, FilesAreSealedFromThePaneThroughTheSigningDialogAndVerif
   for (int i = 0; i < seal->childCount(); ++i)
     changeListed = changeListed || seal->child(i)->text(0).startsWith(QStringLiteral("later change:"));
   EXPECT_TRUE(changeListed);
-  Shot(window, "verification-failed-row");
+  Shot(window, "verification-reasons");
   pane->Table()->selectRow(highlighted == 0 ? 1 : 0);
   EXPECT_EQ(window.Seals().InvalidCount(), 0);
+  Shot(window, "verification-failed-row");
 }
 
 TEST_F(ReaderWithAddin, ASignatureWrittenWithTheMouseIsTheSealOfTheRun) {
