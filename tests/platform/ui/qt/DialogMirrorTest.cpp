@@ -178,6 +178,7 @@ class BatchRunDialog : public Dialog {
   Button* ok;
   std::vector<int> shownPositions;
   bool shownDuringRun = true;
+  QDialog* runWindow = nullptr;
   bool okUsableDuringRun = false;
 
  protected:
@@ -189,6 +190,7 @@ class BatchRunDialog : public Dialog {
       auto* mirror = qobject_cast<QDialog*>(QApplication::activeModalWidget());
       auto* widget = mirror ? mirror->findChild<QProgressBar*>(ControlName(77)) : nullptr;
       shownDuringRun = shownDuringRun && mirror && mirror->isVisible();
+      if (runWindow == nullptr) runWindow = mirror;
       shownPositions.push_back(widget ? widget->value() : -1);
       if (auto* button = mirror ? mirror->findChild<QPushButton*>(ControlName(kIdOk)) : nullptr)
         okUsableDuringRun = okUsableDuringRun || button->isEnabled();
@@ -199,12 +201,14 @@ class BatchRunDialog : public Dialog {
 
 TEST_F(QtBackendTest, ARunInsideInitialisationShowsTheDialogAndMovesItsBar) {
   BatchRunDialog dialog;
-  WhenShown<QDialog>([](QDialog& shown) {
-    auto* ok = Find<QPushButton>(shown, kIdOk);
-    EXPECT_TRUE(ok->isEnabled()) << "the same window is reused once the run is over";
-    EXPECT_EQ(Find<QProgressBar>(shown, 77)->value(), 5);
-    QTest::mouseClick(ok, Qt::LeftButton);
-  });
+  // The user waits for the run to end, then clicks OK in the window the run showed.
+  WhenShown<QDialog>(
+      [&dialog](QDialog& shown) {
+        EXPECT_EQ(&shown, dialog.runWindow) << "the window of the run is the modal one";
+        EXPECT_EQ(Find<QProgressBar>(shown, 77)->value(), 5);
+        QTest::mouseClick(Find<QPushButton>(shown, kIdOk), Qt::LeftButton);
+      },
+      {}, [&dialog](QDialog&) { return dialog.ok->IsEnabled(); });
   EXPECT_EQ(dialog.DoModal(nullptr), kIdOk);
   EXPECT_TRUE(dialog.shownDuringRun);
   EXPECT_EQ(dialog.shownPositions, (std::vector<int>{1, 2, 3, 4, 5}));

@@ -32,23 +32,24 @@ class QtBackendTest : public ::testing::Test {
       : scoped_(std::make_unique<QtBackend>(QtBackendOptions{
             [this](const std::u16string& text) { notices_.push_back(text); }, /*nativeFileDialogs=*/false})) {}
 
-  // Plays `user` once, on the first modal window of type W that shows (named `name` when given). A window
-  // still up after five seconds is rejected, so a test that goes wrong fails instead of hanging.
+  // Plays `user` once, on the first modal window of type W that shows (named `name` when given) and is
+  // `ready`. A window still up five seconds on is rejected, so a test that goes wrong fails instead of hanging.
   template <typename W>
-  void WhenShown(std::function<void(W&)> user, const QString& name = {}) {
+  void WhenShown(std::function<void(W&)> user, const QString& name = {}, std::function<bool(W&)> ready = {}) {
     auto timer = std::make_unique<QTimer>();
     QTimer* raw = timer.get();
-    auto waited = std::make_shared<int>(0);
-    QObject::connect(raw, &QTimer::timeout, raw, [raw, user, name, waited] {
+    auto ticks = std::make_shared<int>(0);
+    auto acted = std::make_shared<bool>(false);
+    QObject::connect(raw, &QTimer::timeout, raw, [user, name, ready, ticks, acted] {
       auto* shown = qobject_cast<W*>(QApplication::activeModalWidget());
-      if (shown != nullptr && shown->isVisible() && (name.isEmpty() || shown->objectName() == name)) {
-        raw->stop();
+      if (!*acted && shown != nullptr && shown->isVisible() && (name.isEmpty() || shown->objectName() == name) &&
+          (!ready || ready(*shown))) {
+        *acted = true;
         user(*shown);
         return;
       }
-      if (++*waited > 500) {
-        raw->stop();
-        ADD_FAILURE() << "no window showed for the scripted user";
+      if (++*ticks == 500) {
+        ADD_FAILURE() << "a window is still up for the scripted user";
         if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
       }
     });
