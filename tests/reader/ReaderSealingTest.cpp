@@ -134,7 +134,12 @@ class ReaderWithAddin : public ::testing::Test {
     });
     QTest::mouseClick(view.viewport(), Qt::RightButton, {}, pixel);
     ASSERT_TRUE(user_.Done());
+    // In place mode the pointer over the page is the add-in's seal cursor.
+    sealrun::testing::MovePointer(view.viewport(), pixel + QPoint(1, 1));
+    EXPECT_EQ(view.viewport()->cursor().shape(), Qt::BitmapCursor);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, pixel);
+    sealrun::testing::MovePointer(view.viewport(), pixel + QPoint(2, 2));
+    EXPECT_NE(view.viewport()->cursor().shape(), Qt::BitmapCursor) << "placed: the cursor is the reader's again";
   }
 
   static QAction* Command(ReaderWindow& window, const QString& caption) {
@@ -332,6 +337,14 @@ TEST_F(ReaderWithAddin, FilesAreSealedFromThePaneThroughTheSigningDialogAndVerif
   pane->Table()->selectRow(highlighted == 0 ? 1 : 0);
   EXPECT_EQ(window.Seals().InvalidCount(), 0);
   Shot(window, "verification-failed-row");
+  // A double-click opens the row's file in the reader.
+  const QRect cell = pane->Table()->visualItemRect(pane->Table()->item(highlighted, 0));
+  // The first click of the two selects the row, the second opens it.
+  QTest::mousePress(pane->Table()->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseRelease(pane->Table()->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(pane->Table()->viewport(), Qt::LeftButton, {}, cell.center());
+  ASSERT_NE(window.ViewOf(Q(temp_ / "a.pdf")), nullptr);
+  EXPECT_EQ(window.CurrentView(), window.ViewOf(Q(temp_ / "a.pdf")));
 }
 
 TEST_F(ReaderWithAddin, ASignatureWrittenWithTheMouseIsTheSealOfTheRun) {

@@ -7,6 +7,12 @@
 
 namespace sealrun::testing {
 
+// The pointer moved over a widget with no button down (delivered at once, whatever the platform's pointer does).
+inline void MovePointer(QWidget* widget, QPoint to) {
+  QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
 // A stroke of the pen: pressed at `from`, dragged in ten steps, released at `to`.
 inline void DrawStroke(QWidget* pad, QPoint from, QPoint to) {
   QTest::mousePress(pad, Qt::LeftButton, {}, from);
