@@ -126,16 +126,10 @@ ReaderWindow::ReaderWindow(Options options, QWidget* parent)
 }
 
 ReaderWindow::~ReaderWindow() {
-  // The views and docks draw from the host's documents and windows: they go before the host stops.
+  // Qt deletes the child widgets after this window's members (the host among them) are gone: removing the
+  // tabs then must not call back into the window.
   pump_->stop();
-  while (tabs_->count() > 0) {
-    QWidget* view = tabs_->widget(0);
-    tabs_->removeTab(0);
-    delete view;
-  }
-  for (auto& [name, dock] : panes_) delete dock;
-  panes_.clear();
-  shown_.clear();
+  tabs_->disconnect(this);
 }
 
 void ReaderWindow::BuildMenus() {
