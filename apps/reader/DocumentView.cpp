@@ -227,11 +227,12 @@ void DocumentView::UpdateScrollBars() {
 }
 
 std::pair<int, int> DocumentView::VisiblePages() const {
+  // Rows top to bottom - 1 are in view; a page starting inside the last row shows in it.
   const int top = ScrollOffset().y();
-  const int bottom = top + std::max(0, viewport()->height() - 1);
+  const int bottom = top + std::max(1, viewport()->height());
   const int first = layout_.PageAt(top);
-  int last = layout_.PageAt(bottom);
-  if (last > first && layout_.PageRect(last).top() > bottom) --last;
+  int last = layout_.PageAt(bottom - 1);
+  if (last > first && layout_.PageRect(last).top() >= bottom) --last;
   return {first, last};
 }
 

@@ -97,7 +97,10 @@ void FirstPage(benchmark::State& state, bool sizesKnown) {
     }
     view->resize(kWidth, kHeight);
     view->show();
-    if (!SpinUntil([&] { return view->IsPageDrawn(0); })) state.SkipWithError("page 0 was never drawn");
+    if (!SpinUntil([&] { return view->IsPageDrawn(0); })) {
+      state.SkipWithError("page 0 was never drawn");
+      break;
+    }
     state.SetIterationTime(Seconds(start));
   }
   state.SetLabel(kFiles[state.range(0)]);
@@ -137,7 +140,10 @@ void ScrollFrame(benchmark::State& state, bool waitForPages) {
     shown.view->viewport()->repaint();
     QCoreApplication::processEvents();  // the pending requests and updates
     state.SetIterationTime(Seconds(start));
-    if (waitForPages) SpinUntil([&] { return VisiblePagesDrawn(*shown.view, shown.sizes); });
+    if (waitForPages && !SpinUntil([&] { return VisiblePagesDrawn(*shown.view, shown.sizes); })) {
+      state.SkipWithError("the pages in view were never drawn");
+      break;
+    }
   }
   state.SetLabel(kFiles[state.range(0)]);
 }
@@ -151,11 +157,15 @@ void ScrollUntilDrawn(benchmark::State& state, int screens, bool coldCache) {
     if (shown.Bar().value() + screens * shown.Bar().pageStep() > shown.Bar().maximum()) shown.Bar().setValue(0);
     if (coldCache) shown.view->Reload(shown.sizes);
     const auto [first, last] = VisiblePages(*shown.view, shown.sizes);
-    SpinUntil([&] { return Drawn(*shown.view, coldCache ? first - 1 : first, coldCache ? last + 1 : last); });
+    if (!SpinUntil([&] { return Drawn(*shown.view, coldCache ? first - 1 : first, coldCache ? last + 1 : last); })) {
+      state.SkipWithError("the pages in and beside the view were never drawn");
+      break;
+    }
     const Clock::time_point start = Clock::now();
     shown.Bar().setValue(shown.Bar().value() + screens * shown.Bar().pageStep());
     if (!SpinUntil([&] { return VisiblePagesDrawn(*shown.view, shown.sizes); })) {
       state.SkipWithError("the pages in view were never drawn");
+      break;
     }
     state.SetIterationTime(Seconds(start));
   }
