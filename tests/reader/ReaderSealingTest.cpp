@@ -1,7 +1,7 @@
 // The reader with the add-in loaded, used as an office user uses it: the pre-stamp placed with a click in
 // every view rotation and shown at once, files added in the docked pane, sealed through the signing dialog
-// with the PIN typed, then verified with the unsealed file's row highlighted and each file's seals listed
-// with their verdicts. With SEALRUN_SCREENSHOTS=FOLDER the windows are saved there as PNG pictures on the way.
+// with the PIN typed, verified with a changed file's row highlighted and each file's seals listed
+// with their verdicts, and unsealed again after a wrong PIN. With SEALRUN_SCREENSHOTS=FOLDER the windows are saved there as PNG pictures on the way.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -36,6 +36,7 @@
 #include "tests/testsupport/QtPointer.h"
 #include "tests/testsupport/TempDir.h"
 #include "verify/CBatchVerify.h"
+#include "verify/CCBatchDel.h"
 #include "workbench/BatchPaneWindow.h"
 
 namespace sealrun::reader {
@@ -216,7 +217,7 @@ TEST_F(ReaderWithAddin, APreStampShowsAtOnceWhereTheUserClickedInEveryViewRotati
   }
 }
 
-TEST_F(ReaderWithAddin, FilesAreSealedFromThePaneThroughTheSigningDialogAndVerifiedWithFailuresHighlighted) {
+TEST_F(ReaderWithAddin, FilesAreSealedVerifiedAndUnsealedFromThePaneThroughTheirDialogs) {
   const fs::path templateFile = Copy("pypdf-crazyones.pdf", "template.pdf");
   Copy("pdfjs-tracemonkey.pdf", "a.pdf");
   Copy("pypdf-crazyones.pdf", "b.pdf");
@@ -351,6 +352,50 @@ TEST_F(ReaderWithAddin, FilesAreSealedFromThePaneThroughTheSigningDialogAndVerif
   QTest::mouseDClick(pane->Table()->viewport(), Qt::LeftButton, {}, cell.center());
   ASSERT_NE(window.ViewOf(Q(temp_ / "a.pdf")), nullptr);
   EXPECT_EQ(window.CurrentView(), window.ViewOf(Q(temp_ / "a.pdf")));
+
+  // Removal from the pane: a wrong PIN is refused with the file untouched, the right one removes the seal,
+  // and the open file shows its page without it.
+  QAction* remove = Command(window, QStringLiteral("批量撤章"));
+  ASSERT_NE(remove, nullptr);
+  remove->trigger();
+  if (!pane->isVisible()) remove->trigger();
+  ASSERT_TRUE(pane->isVisible());
+  PaneButton(*pane, workbench::kClearCommand)->trigger();
+  AddFiles(*pane, {QStringLiteral("b.pdf")});
+  const std::string sealedBytes = sealrun::testing::ReadFileBytes(temp_ / "b.pdf");
+  const QString removeDialog = QStringLiteral("dialog-%1").arg(verify::kRemoveDialogTemplate);
+  auto typePinAndConfirm = [](const QString& pin) {
+    return [pin](QDialog& dialog) {
+      auto* field = dialog.findChild<QLineEdit*>(Control(verify::kRemovePinControl));
+      ASSERT_NE(field, nullptr);
+      EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+      field->clear();
+      QTest::keyClicks(field, pin);
+      QTest::mouseClick(dialog.findChild<QPushButton*>(Control(1)), Qt::LeftButton);
+    };
+  };
+  QStringList boxes;
+  user_.Then<QDialog>(typePinAndConfirm(QStringLiteral("000000")), removeDialog);
+  user_.Then<QMessageBox>([&boxes](QMessageBox& box) {
+    boxes << box.text();
+    box.accept();
+  });
+  user_.Then<QDialog>(typePinAndConfirm(QStringLiteral("123456")), removeDialog);
+  user_.Then<QMessageBox>([&boxes](QMessageBox& box) {
+    boxes << box.text();
+    box.accept();
+  });
+  PaneButton(*pane, workbench::kRunCommand)->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return user_.Done(); }, 60000));
+  ASSERT_EQ(boxes.size(), 2);
+  EXPECT_EQ(boxes[0], QStringLiteral("密码错误，请重新输入!"));
+  EXPECT_EQ(apps::ExamineFile(engine.get(), temp_ / "b.pdf").seals.size(), 0u);
+  EXPECT_EQ(sealrun::testing::ReadFileBytes(temp_ / "b.pdf").compare(0, sealedBytes.size(), sealedBytes), 0)
+      << "removal appends an update";
+  ASSERT_TRUE(window.OpenFile(Q(temp_ / "b.pdf")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return sealed.IsPageDrawn(0); }, 30000));
+  EXPECT_EQ(RedAround(sealed, PixelOf(window, sealed, 0, {480, 720})), 0);
+  EXPECT_EQ(window.Seals().SealCount(), 0);
 }
 
 TEST_F(ReaderWithAddin, ASignatureWrittenWithTheMouseIsTheSealOfTheRun) {
