@@ -39,9 +39,11 @@ function(sealrun_test name)
   endif()
   add_executable(${name} ${_sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} sealrun_testsupport GTest::gtest GTest::gmock GTest::gtest_main sealrun_warnings)
+  # One variable per property: the discovered tests' properties are written one list element per value, so a
+  # second variable in one ENVIRONMENT list would be read as a property name and silently dropped.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT
-      "SEALRUN_CORPUS=${SEALRUN_CORPUS_DIR};LSAN_OPTIONS=suppressions=${SEALRUN_ROOT}/cmake/lsan.supp")
+    PROPERTIES ENVIRONMENT "SEALRUN_CORPUS=${SEALRUN_CORPUS_DIR}"
+               ENVIRONMENT_MODIFICATION "LSAN_OPTIONS=set:suppressions=${SEALRUN_ROOT}/cmake/lsan.supp")
 endfunction()
 
 # Adds every subfolder of the current folder that has a CMakeLists.txt (folders whose parts come and go).

@@ -1,7 +1,8 @@
 // The reader with the add-in loaded, used as an office user uses it: the pre-stamp placed with a click in
 // every view rotation and shown at once, files added in the docked pane, sealed through the signing dialog
 // with the PIN typed, verified with a changed file's row highlighted and each file's seals listed
-// with their verdicts, and unsealed again after a wrong PIN. With SEALRUN_SCREENSHOTS=FOLDER the windows are saved there as PNG pictures on the way.
+// with their verdicts, and unsealed again after a wrong PIN. With SEALRUN_SCREENSHOTS=FOLDER the windows are
+// saved there as PNG pictures on the way.
 #include <gtest/gtest.h>
 
 #include <QAction>
