@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/host/DocumentCore.h"
+
 namespace sealrun::reader {
 namespace {
 
@@ -40,18 +42,9 @@ PageImages::PageImages(const QString& path) : engine_(external::StartEngine()) {
 int PageImages::PageCount() const { return document_ ? std::max(qp_page_count(document_.get()), 0) : 0; }
 
 std::vector<platform::host::Point> PageImages::PageSizes() const {
-  using platform::host::Box;
   std::vector<platform::host::Point> sizes;
   for (int i = 0; i < PageCount(); ++i) {
-    // Letter size when the engine gives no box, as the host assumes.
-    double crop[4] = {0, 0, 612, 792};
-    double media[4] = {0, 0, 612, 792};
-    qp_page_get_box(document_.get(), i, QP_BOX_MEDIA, media);
-    if (qp_page_get_box(document_.get(), i, QP_BOX_CROP, crop) != QP_OK) std::copy(media, media + 4, crop);
-    int rotate = 0;
-    if (const external::PageHandle page = external::LoadPage(document_.get(), i)) qp_page_rotate(page.get(), &rotate);
-    const platform::host::PageGeometry geometry(Box{crop[0], crop[1], crop[2], crop[3]},
-                                                Box{media[0], media[1], media[2], media[3]}, rotate);
+    const platform::host::PageGeometry geometry = platform::host::ReadPageGeometry(document_.get(), i);
     sizes.push_back({geometry.Width(), geometry.Height()});
   }
   return sizes;

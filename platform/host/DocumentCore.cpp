@@ -19,20 +19,24 @@ std::shared_ptr<DocumentCore> DocumentCore::Open(qp_engine engine, const std::u1
   core->path_ = path;
   std::vector<Point> sizes;
   for (int i = 0; i < count; ++i) {
-    double crop[4] = {0, 0, 612, 792};
-    double media[4] = {0, 0, 612, 792};
-    qp_page_get_box(document.get(), i, QP_BOX_MEDIA, media);
-    if (qp_page_get_box(document.get(), i, QP_BOX_CROP, crop) != QP_OK) std::copy(media, media + 4, crop);
-    int rotate = 0;
-    if (const external::PageHandle page = external::LoadPage(document.get(), i)) qp_page_rotate(page.get(), &rotate);
-    core->geometry_.emplace_back(Box{crop[0], crop[1], crop[2], crop[3]}, Box{media[0], media[1], media[2], media[3]},
-                                 rotate);
+    core->geometry_.push_back(ReadPageGeometry(document.get(), i));
     sizes.push_back({core->geometry_.back().Width(), core->geometry_.back().Height()});
   }
   core->pages_.resize(static_cast<size_t>(count));
   core->view_.SetPages(std::move(sizes));
   core->document_ = std::move(document);
   return core;
+}
+
+PageGeometry ReadPageGeometry(qp_document document, int pageIndex) {
+  // Letter size when the engine gives no box.
+  double crop[4] = {0, 0, 612, 792};
+  double media[4] = {0, 0, 612, 792};
+  qp_page_get_box(document, pageIndex, QP_BOX_MEDIA, media);
+  if (qp_page_get_box(document, pageIndex, QP_BOX_CROP, crop) != QP_OK) std::copy(media, media + 4, crop);
+  int rotate = 0;
+  if (const external::PageHandle page = external::LoadPage(document, pageIndex)) qp_page_rotate(page.get(), &rotate);
+  return PageGeometry(Box{crop[0], crop[1], crop[2], crop[3]}, Box{media[0], media[1], media[2], media[3]}, rotate);
 }
 
 void DocumentCore::Close() {

@@ -85,6 +85,10 @@ class DocumentCore {
   ViewModel view_;
 };
 
+// A page's frames as the host reads them from the engine: CropBox (MediaBox when there is none), MediaBox
+// (Letter size when the engine gives none) and /Rotate.
+PageGeometry ReadPageGeometry(qp_document document, int pageIndex);
+
 using external::AnnotationObjectNumber;
 
 }  // namespace sealrun::platform::host

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/apps/ProgramRun.h"
+#include "tests/testsupport/PrivateUser.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::apps {
@@ -17,15 +18,6 @@ using testing::ProgramRun;
 
 class FrontEnd : public ::testing::Test {
  protected:
-  FrontEnd()
-      : config_("XDG_CONFIG_HOME", (temp_ / "config").string()),
-        registry_("SEALRUN_REGISTRY", (temp_ / "registry").string()),
-        hostSettings_("SEALRUN_HOST_SETTINGS", (temp_ / "host.conf").string()),
-        tmp_("TMPDIR", temp_.Path().string()),
-        module_("SEALRUN_ADDIN_MODULE", std::nullopt),
-        moduleDir_("SEALRUN_MODULE_DIR", (temp_ / "module").string()),
-        key_("SEALRUN_KEY", (temp_ / "key").string()) {}
-
   ProgramRun Sealrun(const std::vector<std::string>& arguments) { return testing::RunProgram(SEALRUN_PROGRAM, arguments); }
 
   std::filesystem::path Template(const std::string& corpusName) {
@@ -51,13 +43,7 @@ class FrontEnd : public ::testing::Test {
   }
 
   sealrun::testing::TempDir temp_;
-  sealrun::testing::ScopedEnv config_;
-  sealrun::testing::ScopedEnv registry_;
-  sealrun::testing::ScopedEnv hostSettings_;
-  sealrun::testing::ScopedEnv tmp_;
-  sealrun::testing::ScopedEnv module_;
-  sealrun::testing::ScopedEnv moduleDir_;
-  sealrun::testing::ScopedEnv key_;
+  sealrun::testing::PrivateUser user_{temp_.Path()};
 };
 
 }  // namespace sealrun::apps

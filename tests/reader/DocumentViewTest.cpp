@@ -16,6 +16,7 @@
 #include "apps/reader/PageImages.h"
 #include "external/QpHandles.h"
 #include "platform/host/ViewModel.h"
+#include "tests/testsupport/QtSuite.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::reader {
@@ -24,21 +25,7 @@ namespace {
 using platform::host::Point;
 using platform::host::ViewModel;
 
-class DocumentViewTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "reader_tests";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QApplication>(argc, argv);
-  }
-  static void TearDownTestSuite() { application_.reset(); }
-
-  static std::unique_ptr<QApplication> application_;
-};
-
-std::unique_ptr<QApplication> DocumentViewTest::application_;
+class DocumentViewTest : public sealrun::testing::QtSuite {};
 
 QString Corpus(const char* name) { return QString::fromStdString(sealrun::testing::CorpusFile(name).string()); }
 

@@ -33,8 +33,10 @@
 #include "platform/host/ViewModel.h"
 #include "platform/ui/WritingWindow.h"
 #include "signing/SigModelDlg.h"
-#include "tests/reader/ScriptedUser.h"
-#include "tests/testsupport/QtPointer.h"
+#include "tests/testsupport/PrivateUser.h"
+#include "tests/testsupport/QtInput.h"
+#include "tests/testsupport/QtSuite.h"
+#include "tests/testsupport/ScriptedUser.h"
 #include "tests/testsupport/TempDir.h"
 #include "verify/CBatchVerify.h"
 #include "verify/CCBatchDel.h"
@@ -45,32 +47,15 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace host = platform::host;
-using testing::ScriptedUser;
+using sealrun::testing::ScriptedUser;
 
 constexpr char kPaneName[] = "Sealrun";
 
 QString Control(int id) { return QStringLiteral("ctl-%1").arg(id); }
 
-class ReaderWithAddin : public ::testing::Test {
+class ReaderWithAddin : public sealrun::testing::QtSuite {
  protected:
-  static void SetUpTestSuite() {
-    // Screenshots are taken on the platform the caller chose (Xvfb's X server); tests run offscreen.
-    if (qEnvironmentVariableIsEmpty("SEALRUN_SCREENSHOTS")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "reader_tests";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QApplication>(argc, argv);
-  }
-  static void TearDownTestSuite() { application_.reset(); }
-
-  ReaderWithAddin()
-      : config_("XDG_CONFIG_HOME", (temp_ / "config").string()),
-        registry_("SEALRUN_REGISTRY", (temp_ / "registry").string()),
-        hostSettings_("SEALRUN_HOST_SETTINGS", (temp_ / "host.conf").string()),
-        tmp_("TMPDIR", temp_.Path().string()),
-        module_("SEALRUN_ADDIN_MODULE", std::nullopt),
-        moduleDir_("SEALRUN_MODULE_DIR", (temp_ / "module").string()),
-        key_("SEALRUN_KEY", (temp_ / "key").string()) {
+  ReaderWithAddin() {
     fs::copy(SEALRUN_DEMO_KEY, temp_ / "key", fs::copy_options::recursive);
   }
 
@@ -144,6 +129,14 @@ class ReaderWithAddin : public ::testing::Test {
     EXPECT_NE(view.viewport()->cursor().shape(), Qt::BitmapCursor) << "placed: the cursor is the reader's again";
   }
 
+  // Opens a file (or shows its tab) at half size and waits for its first page; null when that fails.
+  static DocumentView* ShowAtHalfSize(ReaderWindow& window, const fs::path& file) {
+    if (!window.OpenFile(Q(file))) return nullptr;
+    DocumentView* view = window.CurrentView();
+    view->SetZoom(0.5);
+    return QTest::qWaitFor([view] { return view->IsPageDrawn(0); }, 30000) ? view : nullptr;
+  }
+
   static QAction* Command(ReaderWindow& window, const QString& caption) {
     for (QToolBar* toolbar : window.Commands().Toolbars())
       for (QAction* action : toolbar->actions())
@@ -158,32 +151,18 @@ class ReaderWithAddin : public ::testing::Test {
   // Adds files to the pane through its add-files button and the open-file dialog.
   void AddFiles(PaneDock& pane, const QStringList& names) {
     const QString folder = Q(temp_.Path());
-    user_.Then<QFileDialog>([folder, names](QFileDialog& dialog) {
-      dialog.setDirectory(folder);
-      QString typed;
-      for (const QString& name : names) typed += QLatin1Char('"') + name + QStringLiteral("\" ");
-      // Typed into the name field, as a user does: the dialog reads its folder's listing in the background.
-      auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-      ASSERT_NE(field, nullptr);
-      field->setText(typed.trimmed());
-      static_cast<QDialog&>(dialog).accept();  // the Open button
+    QString typed;
+    for (const QString& name : names) typed += QLatin1Char('"') + name + QStringLiteral("\" ");
+    user_.Then<QFileDialog>([folder, typed](QFileDialog& dialog) {
+      sealrun::testing::AnswerFileDialog(dialog, folder, typed.trimmed());
     });
     PaneButton(pane, workbench::kAddFilesCommand)->trigger();
     EXPECT_TRUE(user_.Done());
   }
 
   sealrun::testing::TempDir temp_;
-  sealrun::testing::ScopedEnv config_;
-  sealrun::testing::ScopedEnv registry_;
-  sealrun::testing::ScopedEnv hostSettings_;
-  sealrun::testing::ScopedEnv tmp_;
-  sealrun::testing::ScopedEnv module_;
-  sealrun::testing::ScopedEnv moduleDir_;
-  sealrun::testing::ScopedEnv key_;
+  sealrun::testing::PrivateUser privateUser_{temp_.Path()};
   ScriptedUser user_;
-
- private:
-  static inline std::unique_ptr<QApplication> application_;
 };
 
 ReaderWindow::Options TestOptions() { return {.withHost = true, .nativeFileDialogs = false}; }
@@ -226,10 +205,9 @@ TEST_F(ReaderWithAddin, FilesAreSealedVerifiedAndUnsealedFromThePaneThroughTheir
   ReaderWindow window(TestOptions());
   ASSERT_TRUE(window.HostProblem().isEmpty()) << window.HostProblem().toStdString();
   window.show();
-  ASSERT_TRUE(window.OpenFile(Q(templateFile)));
-  DocumentView& view = *window.CurrentView();
-  view.SetZoom(0.5);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return view.IsPageDrawn(0); }, 30000));
+  DocumentView* shown = ShowAtHalfSize(window, templateFile);
+  ASSERT_NE(shown, nullptr);
+  DocumentView& view = *shown;
 
   // The add-in's sign command opens its pane at the side; the pre-stamp goes where the user clicks.
   QAction* sign = Command(window, QStringLiteral("批量签章"));
@@ -241,10 +219,9 @@ TEST_F(ReaderWithAddin, FilesAreSealedVerifiedAndUnsealedFromThePaneThroughTheir
   PlacePreStamp(view, PixelOf(window, view, 0, {480, 720}));
   AddFiles(*pane, {QStringLiteral("a.pdf"), QStringLiteral("b.pdf")});
   // b.pdf is open in a tab of its own while the run seals it; the template is the document in view.
-  ASSERT_TRUE(window.OpenFile(Q(temp_ / "b.pdf")));
-  DocumentView& sealed = *window.CurrentView();
-  sealed.SetZoom(0.5);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return sealed.IsPageDrawn(0); }, 30000));
+  DocumentView* sealedView = ShowAtHalfSize(window, temp_ / "b.pdf");
+  ASSERT_NE(sealedView, nullptr);
+  DocumentView& sealed = *sealedView;
   EXPECT_EQ(RedAround(sealed, PixelOf(window, sealed, 0, {480, 720})), 0);
   ASSERT_TRUE(window.OpenFile(Q(templateFile)));
   ASSERT_EQ(pane->Table()->rowCount(), 2);
@@ -405,10 +382,9 @@ TEST_F(ReaderWithAddin, ASignatureWrittenWithTheMouseIsTheSealOfTheRun) {
   ReaderWindow window(TestOptions());
   ASSERT_TRUE(window.HostProblem().isEmpty()) << window.HostProblem().toStdString();
   window.show();
-  ASSERT_TRUE(window.OpenFile(Q(templateFile)));
-  DocumentView& view = *window.CurrentView();
-  view.SetZoom(0.5);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return view.IsPageDrawn(0); }, 30000));
+  DocumentView* shown = ShowAtHalfSize(window, templateFile);
+  ASSERT_NE(shown, nullptr);
+  DocumentView& view = *shown;
   Command(window, QStringLiteral("批量签章"))->trigger();
   PaneDock* pane = window.Pane(kPaneName);
   ASSERT_NE(pane, nullptr);

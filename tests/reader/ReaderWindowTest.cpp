@@ -11,26 +11,13 @@
 
 #include "apps/reader/DocumentView.h"
 #include "apps/reader/ReaderWindow.h"
+#include "tests/testsupport/QtSuite.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::reader {
 namespace {
 
-class ReaderWindowTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "reader_tests";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QApplication>(argc, argv);
-  }
-  static void TearDownTestSuite() { application_.reset(); }
-
-  static std::unique_ptr<QApplication> application_;
-};
-
-std::unique_ptr<QApplication> ReaderWindowTest::application_;
+class ReaderWindowTest : public sealrun::testing::QtSuite {};
 
 // The window as a plain reader: these tests look at reading, and a host would register the add-in for the user.
 constexpr ReaderWindow::Options kPlainReader{.withHost = false};

@@ -11,6 +11,7 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/qt/StandardDialogs.h"
 #include "tests/platform/ui/qt/QtBackendFixture.h"
+#include "tests/testsupport/QtInput.h"
 #include "tests/testsupport/TempDir.h"
 
 namespace sealrun::platform::ui::qt {
@@ -100,9 +101,7 @@ TEST_F(QtBackendTest, TheOpenDialogAnswersTheDirectoryAndEveryNameChosen) {
   WhenShown<QFileDialog>([&directory](QFileDialog& shown) {
     EXPECT_EQ(shown.fileMode(), QFileDialog::ExistingFiles);
     EXPECT_EQ(shown.nameFilters(), QStringList{QStringLiteral("PDF文件 (*.pdf)")});
-    shown.setDirectory(directory);
-    shown.selectFile(QStringLiteral("\"a.pdf\" \"b.pdf\""));
-    static_cast<QDialog&>(shown).accept();  // the Open or Save button
+    sealrun::testing::AnswerFileDialog(shown, directory, QStringLiteral("\"a.pdf\" \"b.pdf\""));
   }, kOpenFileDialogName);
   OpenFileRequest request;
   request.filters = {{u"PDF文件(*.pdf)", u"*.pdf"}};
@@ -124,9 +123,7 @@ TEST_F(QtBackendTest, TheSaveDialogAddsTheDefaultExtension) {
     EXPECT_EQ(shown.acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(shown.defaultSuffix(), QStringLiteral("csv"));
     EXPECT_FALSE(shown.testOption(QFileDialog::DontConfirmOverwrite));
-    shown.setDirectory(directory);
-    shown.selectFile(QStringLiteral("结果"));
-    static_cast<QDialog&>(shown).accept();  // the Open or Save button
+    sealrun::testing::AnswerFileDialog(shown, directory, QStringLiteral("结果"));
   }, kSaveFileDialogName);
   SaveFileRequest request;
   request.filters = {{u"CSV(*.csv)", u"*.csv"}};

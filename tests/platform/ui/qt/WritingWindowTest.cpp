@@ -9,7 +9,7 @@
 #include "platform/ui/WritingWindow.h"
 #include "platform/ui/qt/WritingPad.h"
 #include "tests/platform/ui/qt/QtBackendFixture.h"
-#include "tests/testsupport/QtPointer.h"
+#include "tests/testsupport/QtInput.h"
 
 namespace sealrun::platform::ui::qt {
 namespace {

@@ -2,7 +2,8 @@
 // A user who answers the windows the code under test opens inside its own modal loops: each step waits for
 // its window (the active modal window, or the popup menu on show) to appear, plays on it, and gives way to
 // the next. A step whose window does not appear within ten seconds fails the test and closes what is open,
-// so a test that goes wrong fails instead of hanging.
+// so a test that goes wrong fails instead of hanging. Header only: the test programs that include it link
+// Qt themselves.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,7 +15,7 @@
 #include <functional>
 #include <string>
 
-namespace sealrun::reader::testing {
+namespace sealrun::testing {
 
 class ScriptedUser {
  public:
@@ -80,4 +81,4 @@ class ScriptedUser {
   int waited_ = 0;
 };
 
-}  // namespace sealrun::reader::testing
+}  // namespace sealrun::testing

@@ -1,7 +1,10 @@
 #pragma once
-// The pointer as a user moves it over Qt widgets, for the tests of windows (header only: the test programs
-// that include it link Qt's test library themselves).
+// What a user does with the pointer and the keyboard in Qt windows, for the tests of windows (header only: the
+// test programs that include it link Qt's test library themselves).
 #include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -22,6 +25,16 @@ inline void DrawStroke(QWidget* pad, QPoint from, QPoint to) {
     QApplication::sendEvent(pad, &move);
   }
   QTest::mouseRelease(pad, Qt::LeftButton, {}, to);
+}
+
+// Answers Qt's own file dialog: goes to `folder`, types `names` into the name field (several names quoted, as
+// the dialog takes them) and presses Open or Save. Typed rather than selected: the dialog reads the folder's
+// listing in the background, and a selection made before it arrives is lost.
+inline void AnswerFileDialog(QFileDialog& dialog, const QString& folder, const QString& names) {
+  dialog.setDirectory(folder);
+  auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (field != nullptr) field->setText(names);
+  static_cast<QDialog&>(dialog).accept();
 }
 
 }  // namespace sealrun::testing
