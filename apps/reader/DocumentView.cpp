@@ -23,10 +23,19 @@ constexpr double kMaxPicturePixels = 24.0 * 1024 * 1024;
 constexpr double kWheelZoomStep = 1.25;
 constexpr int kLineStep = 40;
 
+// Views are told apart in the shared cache by a number no other view of the process had.
+std::uint64_t NextViewId() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
 }  // namespace
 
 DocumentView::DocumentView(QString path, std::vector<Point> pageSizes, QWidget* parent)
-    : QAbstractScrollArea(parent), path_(std::move(path)), renderer_(std::make_unique<PageRenderer>(path_)) {
+    : QAbstractScrollArea(parent),
+      path_(std::move(path)),
+      id_(NextViewId()),
+      renderer_(std::make_unique<PageRenderer>(path_)) {
   layout_.SetPages(std::move(pageSizes));
   setBackgroundRole(QPalette::Dark);
   viewport()->setMouseTracking(true);
@@ -40,7 +49,7 @@ DocumentView::DocumentView(QString path, std::vector<Point> pageSizes, QWidget* 
 }
 
 // The renderer goes first (the last member): its thread is joined before the view it reports to is gone.
-DocumentView::~DocumentView() = default;
+DocumentView::~DocumentView() { cache_.Forget(id_); }
 
 std::unique_ptr<DocumentView> DocumentView::Open(const QString& path, QString* problem) {
   const PageImages pages(path);
@@ -76,14 +85,14 @@ int DocumentView::CurrentPage() const { return layout_.PageAt(ScrollOffset().y()
 void DocumentView::Reload(std::vector<Point> pageSizes) {
   live_ = nullptr;
   ++generation_;  // pictures of the old file still on their way are dropped
-  cache_.Clear();
+  cache_.Forget(id_);
   ChangeLayout([&] { layout_.SetPages(std::move(pageSizes)); });
 }
 
 void DocumentView::DrawLive(LiveRenderer renderer) {
   live_ = std::move(renderer);
   ++generation_;
-  cache_.Clear();
+  cache_.Forget(id_);
   renderer_->Replace({});
   DrawVisibleLive();
   viewport()->update();
@@ -192,7 +201,7 @@ PageKey DocumentView::KeyFor(int pageIndex) const {
   const double ratio = devicePixelRatioF();
   const double pixels = rect.width() * rect.height() * ratio * ratio;
   const double zoom = pixels > kMaxPicturePixels ? PictureZoom() * std::sqrt(kMaxPicturePixels / pixels) : PictureZoom();
-  return {pageIndex, zoom, Rotation()};
+  return {pageIndex, zoom, Rotation(), id_};
 }
 
 void DocumentView::ChangeLayout(const std::function<void()>& change) {
@@ -268,7 +277,7 @@ void DocumentView::DrawVisibleLive() {
 void DocumentView::Rendered(int pageIndex, double zoom, int rotation, quint64 generation, const QImage& picture) {
   // Pictures of an older opening of the file, or from it while the live document draws, are no longer true.
   if (generation != generation_ || live_ || pageIndex >= PageCount()) return;
-  Keep({pageIndex, zoom, rotation}, picture);
+  Keep({pageIndex, zoom, rotation, id_}, picture);
 }
 
 void DocumentView::Keep(const PageKey& key, QImage picture) {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -86,7 +87,8 @@ class DocumentView : public QAbstractScrollArea {
 
   QString path_;
   PageLayout layout_;
-  PageCache cache_;
+  PageCache& cache_ = SharedPageCache();
+  const std::uint64_t id_;  // names this view's pictures in the shared cache
   LiveRenderer live_;
   quint64 generation_ = 0;
   QTimer requestTimer_;  // gathers the requests of one burst of scrolling into one

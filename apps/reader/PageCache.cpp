@@ -1,5 +1,6 @@
 #include "apps/reader/PageCache.h"
 
+#include <iterator>
 #include <utility>
 
 namespace sealrun::reader {
@@ -35,6 +36,19 @@ void PageCache::Clear() {
   index_.clear();
   entries_.clear();
   bytes_ = 0;
+}
+
+void PageCache::Forget(std::uint64_t view) {
+  for (auto entry = entries_.begin(); entry != entries_.end();) {
+    const auto next = std::next(entry);
+    if (entry->key.view == view) Drop(entry);
+    entry = next;
+  }
+}
+
+PageCache& SharedPageCache() {
+  static PageCache shared;
+  return shared;
 }
 
 void PageCache::Drop(std::list<Entry>::iterator entry) {

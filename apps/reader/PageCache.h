@@ -1,19 +1,23 @@
 #pragma once
 // Drawn pages kept for the screen, bounded in bytes: when a new picture does not fit, the pictures used
-// least recently go first.
+// least recently go first. The views of one window share one cache (SharedPageCache), so however many files
+// are open the pictures stay within one budget.
 #include <QImage>
 #include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <map>
 
 namespace sealrun::reader {
 
-// One drawing of a page: its index, the engine's zoom (pixel ratio included) and the view rotation.
+// One drawing of a page: its index, the engine's zoom (pixel ratio included), the view rotation and the view
+// it was drawn for.
 struct PageKey {
   int pageIndex = 0;
   double zoom = 1.0;
   int rotation = 0;
+  std::uint64_t view = 0;
   auto operator<=>(const PageKey&) const = default;
 };
 
@@ -32,6 +36,8 @@ class PageCache {
   // total fits (the newest stays even when it alone is larger).
   void Insert(const PageKey& key, QImage picture);
   void Clear();
+  // Drops the pictures of one view (its file changed, or it closed).
+  void Forget(std::uint64_t view);
   std::size_t Bytes() const { return bytes_; }
   std::size_t Count() const { return entries_.size(); }
 
@@ -48,5 +54,8 @@ class PageCache {
   std::list<Entry> entries_;  // most recently used first
   std::map<PageKey, std::list<Entry>::iterator> index_;
 };
+
+// The cache the views of this process share, used from the UI thread only.
+PageCache& SharedPageCache();
 
 }  // namespace sealrun::reader

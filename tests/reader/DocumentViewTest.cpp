@@ -279,6 +279,26 @@ TEST_F(DocumentViewTest, AViewClosedWhilePagesAreDrawnGoesAwayCleanly) {
   SUCCEED();
 }
 
+TEST(PageCacheTest, ViewsShareOneBudgetAndForgetOnlyTheirOwnPictures) {
+  QImage picture(100, 100, QImage::Format_RGB888);
+  picture.fill(Qt::white);
+  const std::size_t one = static_cast<std::size_t>(picture.sizeInBytes());
+  PageCache cache(3 * one + 4096);
+  cache.Insert({0, 1.0, 0, 1}, picture);
+  cache.Insert({0, 1.0, 0, 2}, picture);
+  EXPECT_NE(cache.Peek({0, 1.0, 0, 1}), nullptr) << "the same page of two views is two pictures";
+  cache.Insert({1, 1.0, 0, 2}, picture);
+  cache.Insert({2, 1.0, 0, 2}, picture);
+  EXPECT_EQ(cache.Peek({0, 1.0, 0, 1}), nullptr) << "one budget: the first view's older picture made room";
+  cache.Forget(2);
+  EXPECT_EQ(cache.Count(), 0u);
+  EXPECT_EQ(cache.Bytes(), 0u);
+  cache.Insert({0, 1.0, 0, 1}, picture);
+  cache.Insert({0, 1.0, 0, 3}, picture);
+  cache.Forget(3);
+  EXPECT_NE(cache.Peek({0, 1.0, 0, 1}), nullptr) << "another view's pictures stay";
+}
+
 TEST(PageCacheTest, KeepsTheMostRecentlyUsedPicturesWithinItsBytes) {
   const auto picture = [](int side) {
     QImage image(side, side, QImage::Format_RGB888);
