@@ -206,7 +206,7 @@ DocumentView* ReaderWindow::AddView(const fs::path& file, std::vector<host::Poin
   connect(view, &DocumentView::PagePressed, this,
           [this, view](QPoint pixel, Qt::MouseButton button) { OnPagePressed(view, pixel, button); });
   connect(view, &DocumentView::PointerMoved, this, [this, view](QPoint pixel) { OnPointerMoved(view, pixel); });
-  const QSignalBlocker block(tabs_);
+  // The first tab becomes the current one as it is added (OnTabChanged shows its seals).
   const int index = tabs_->addTab(view, QString::fromStdString(file.filename().string()));
   tabs_->setTabToolTip(index, Native(file));
   return view;
@@ -381,7 +381,9 @@ void ReaderWindow::SyncDocuments() {
   }
   if (state.active && state.active->Core()) {
     const auto found = shown_.find(DocumentPath(Text(state.active->Core()->Path())));
-    if (found != shown_.end() && tabs_->currentWidget() != found->second.view) {
+    // The seal list follows the document in view when it changes (a pane row selected since may show another
+    // file's seals), and shows the first one.
+    if (found != shown_.end() && (tabs_->currentWidget() != found->second.view || seals_->File().empty())) {
       tabs_->setCurrentWidget(found->second.view);
       ShowSealsOf(found->first);
     }

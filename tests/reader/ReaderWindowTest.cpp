@@ -11,6 +11,7 @@
 
 #include "apps/reader/DocumentView.h"
 #include "apps/reader/ReaderWindow.h"
+#include "apps/reader/SealList.h"
 #include "tests/testsupport/QtSuite.h"
 #include "tests/testsupport/TempDir.h"
 
@@ -67,6 +68,18 @@ TEST_F(ReaderWindowTest, ZoomAndViewRotationRedrawThePages) {
   EXPECT_NEAR(view->PagePicture(0).width(), 2 * upright.height(), 2);
   view->Turn(-2);
   EXPECT_EQ(view->Rotation(), 270);
+}
+
+TEST_F(ReaderWindowTest, TheSealsOfTheFileInViewAreListedFromTheFirstFileOn) {
+  ReaderWindow window(kPlainReader);
+  window.show();
+  ASSERT_TRUE(window.OpenFile(CorpusFile("pyhanko-minimal-two-fields-signed-twice.pdf")));
+  EXPECT_EQ(window.Seals().File(), DocumentPath(CorpusFile("pyhanko-minimal-two-fields-signed-twice.pdf")));
+  EXPECT_EQ(window.Seals().SealCount(), 2) << "both signature fields";
+  ASSERT_TRUE(window.OpenFile(CorpusFile("pypdf-crazyones.pdf")));
+  EXPECT_EQ(window.Seals().SealCount(), 0);
+  ASSERT_TRUE(window.OpenFile(CorpusFile("pyhanko-minimal-two-fields-signed-twice.pdf")));
+  EXPECT_EQ(window.Seals().SealCount(), 2) << "back to the first tab";
 }
 
 TEST_F(ReaderWindowTest, AFileThatIsNoPdfIsRefusedWithItsReason) {
