@@ -11,21 +11,6 @@ using sealrun::testing::ReadFileBytes;
 
 class AnnotTest : public EngineTest {};
 
-bool IsRed(const unsigned char* p) { return p[0] > 180 && p[1] < 90 && p[2] < 90; }
-bool IsBlue(const unsigned char* p) { return p[2] > 180 && p[0] < 90 && p[1] < 90; }
-
-// The first page of qpdf-rotated.pdf with each rotation.
-std::map<int, int> PagesByRotation(qp_document document) {
-  std::map<int, int> pages;
-  for (int i = 0; i < qp_page_count(document); ++i) {
-    qp_page page = nullptr;
-    int degrees = -1;
-    if (qp_load_page(document, i, &page) == QP_OK && qp_page_rotate(page, &degrees) == QP_OK) pages.emplace(degrees, i);
-    qp_free_page(page);
-  }
-  return pages;
-}
-
 TEST_F(AnnotTest, StampAppearsUprightInItsRectangleOnEveryPageRotation) {
   const auto source = CopyCorpus("qpdf-rotated.pdf");
   std::map<int, int> pages;

@@ -14,6 +14,16 @@ ToolResult RunTool(const std::string& commandLine) {
 
 std::string Quote(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
+std::map<int, int> PagesByRotation(qp_document document) {
+  std::map<int, int> pages;
+  for (int i = 0; i < qp_page_count(document); ++i) {
+    const PageHandle page = external::LoadPage(document, i);
+    int degrees = -1;
+    if (page && qp_page_rotate(page.get(), &degrees) == QP_OK) pages.emplace(degrees, i);
+  }
+  return pages;
+}
+
 Rendering RenderPage(const std::filesystem::path& pdf, int pageIndex) {
   Rendering out;
   const std::filesystem::path prefix = pdf.parent_path() / "render";

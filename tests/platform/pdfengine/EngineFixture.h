@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,13 @@ struct Rendering {
 };
 // Renders one zero-based page at 72 dpi (one pixel per point) as the page is displayed.
 Rendering RenderPage(const std::filesystem::path& pdf, int pageIndex);
+
+// The colours of TwoToneImage on an RGB rendering.
+inline bool IsRed(const unsigned char* p) { return p[0] > 180 && p[1] < 90 && p[2] < 90; }
+inline bool IsBlue(const unsigned char* p) { return p[2] > 180 && p[0] < 90 && p[1] < 90; }
+
+// The first page of the document with each /Rotate (qpdf-rotated.pdf has one of each), by rotation.
+std::map<int, int> PagesByRotation(qp_document document);
 
 class EngineTest : public ::testing::Test {
  protected:

@@ -11,8 +11,6 @@ namespace {
 
 class RenderTest : public EngineTest {};
 
-bool IsRed(const unsigned char* p) { return p[0] > 180 && p[1] < 90 && p[2] < 90; }
-bool IsBlue(const unsigned char* p) { return p[2] > 180 && p[0] < 90 && p[1] < 90; }
 
 // The engine's drawing of one page.
 Rendering Draw(qp_page page, double zoom, int turn) {
@@ -98,11 +96,7 @@ TEST_F(RenderTest, AStampShowsUprightInItsRectangleOnEveryPageRotation) {
   {
     DocumentHandle document = Open(source);
     ASSERT_TRUE(document);
-    for (int i = 0; i < qp_page_count(document.get()); ++i) {
-      PageHandle page = LoadPage(document.get(), i);
-      int degrees = -1;
-      if (page && qp_page_rotate(page.get(), &degrees) == QP_OK) pages.emplace(degrees, i);
-    }
+    pages = PagesByRotation(document.get());
   }
   ASSERT_EQ(pages.size(), 4u);
   for (const auto& [rotation, pageIndex] : pages) {
