@@ -17,8 +17,9 @@ Certificate WrapX509(X509* x509) {
   return Certificate(std::move(impl));
 }
 
-PrivateKey WrapPkey(EVP_PKEY* key) {
+PrivateKey WrapPkey(EVP_PKEY* key, std::shared_ptr<const void> owner) {
   auto impl = std::make_shared<PrivateKey::Impl>();
+  impl->owner = std::move(owner);
   EVP_PKEY_up_ref(key);
   impl->key.reset(key);
   return PrivateKey(std::move(impl));

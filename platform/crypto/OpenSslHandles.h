@@ -51,13 +51,15 @@ class Certificate::Impl {
 
 class PrivateKey::Impl {
  public:
+  // What a key held elsewhere (on a token) needs to stay usable: it goes after the key.
+  std::shared_ptr<const void> owner;
   EvpPkeyPtr key;
 };
 
 // A Certificate sharing the given X509 (its reference count is raised).
 Certificate WrapX509(X509* x509);
-// A PrivateKey sharing the given key (its reference count is raised).
-PrivateKey WrapPkey(EVP_PKEY* key);
+// A PrivateKey sharing the given key (its reference count is raised), keeping `owner` alive as long.
+PrivateKey WrapPkey(EVP_PKEY* key, std::shared_ptr<const void> owner = nullptr);
 
 // The OpenSSL error queue as text (emptied), for error messages.
 std::string TakeOpenSslErrors();
