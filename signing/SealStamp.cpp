@@ -179,7 +179,12 @@ StampResult StampSealAnnotation(const StampInputs& inputs, std::u16string_view p
 
   std::u16string certificateText;
   std::u16string message;
-  if (inputs.signSealMessage) message = inputs.signSealMessage(*fingerprint, pin, certificateText);
+  if (inputs.signSealMessage) {
+    std::optional<std::u16string> signedMessage = inputs.signSealMessage(*fingerprint, pin, certificateText);
+    // Nothing is saved yet: the file stays as it was.
+    if (!signedMessage) return StampFailure::MessageNotSigned;
+    message = std::move(*signedMessage);
+  }
   result = WriteSealDictionary(document, annot, info.encoded, certificateText, message);
   if (result != QP_OK) return EngineFailure(result);
 

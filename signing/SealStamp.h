@@ -30,8 +30,10 @@ using OnlineSigner = std::function<StampResult(qp_signature signature)>;
 // /certSignMsg (only with a non-empty message) are the UTF-16LE bytes of the certificate value and the
 // message, no terminator, compressed by the engine: their /Filter /FlateDecode is real, so read them
 // decoded (qp_cos_stream_to_buffer).
-using SealMessageSigner =
-    std::function<std::u16string(std::u16string_view fingerprint, std::u16string_view pin, std::u16string& certificateText)>;
+// The signer answers the message text, empty when the key has no signer (the seal then carries none), or
+// nullopt when the key's signer did not sign (a token pulled out, say): the file then fails.
+using SealMessageSigner = std::function<std::optional<std::u16string>(
+    std::u16string_view fingerprint, std::u16string_view pin, std::u16string& certificateText)>;
 
 // What every file of one run is stamped with.
 struct StampInputs {

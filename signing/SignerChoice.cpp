@@ -28,7 +28,7 @@ void ApplySigner(const SignerChoice& choice, platform::com::Variant& certificate
     stamp.signSealMessage = [&certificateValue, keySerial = message->keySerial, sealSerial = message->sealSerial](
                                 std::u16string_view fingerprint, std::u16string_view pin,
                                 std::u16string& certificateText) {
-      std::u16string signedMessage =
+      std::optional<std::u16string> signedMessage =
           seal::SignSealMessage(fingerprint, pin, certificateValue, keySerial, sealSerial, u"");
       certificateText = seal::TextOf(certificateValue);
       return signedMessage;

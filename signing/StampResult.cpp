@@ -33,6 +33,7 @@ std::string_view Words(StampFailure failure) {
     case StampFailure::EngineFailed: return "an engine call failed";
     case StampFailure::NotSaved: return "the engine could not save the document";
     case StampFailure::NotSigned: return "the engine could not sign and save with the signer certificate";
+    case StampFailure::MessageNotSigned: return "the key's signer did not sign the seal's message";
     case StampFailure::NoSigningRequest: return "the engine never asked for the server's signature";
     case StampFailure::NoServerAnswer: return "no answer from the signing server";
     case StampFailure::ServerRefused: return "the signing server refused";
@@ -107,6 +108,8 @@ int StampResult::Code() const {
       return kStampNoRecord;
     case StampFailure::NoImage:
       return kStampNoImage;
+    case StampFailure::MessageNotSigned:
+      return QP_ERR_ENGINE;
     case StampFailure::EngineFailed:
     case StampFailure::NotSaved:
     case StampFailure::NotSigned:

@@ -35,6 +35,7 @@ enum class StampFailure {
   EngineFailed,          // an engine call before the save failed (EngineCode)
   NotSaved,              // the engine's save failed (EngineCode)
   NotSigned,             // the engine could not sign with the signer certificate (EngineCode)
+  MessageNotSigned,      // the key has a signer, but it did not sign the seal's message (a token pulled out)
   NoSigningRequest,      // the engine's save never asked for the server's signature
   NoServerAnswer,        // the signing server did not answer
   ServerRefused,         // the server's answer does not say OK

@@ -136,7 +136,8 @@ bool SealSession::Start(std::string& failure) {
   annotationInputs_.signSealMessage = [this, keySerial = inputs.keySerial, sealSerial = sealRecord.SerialNumber](
                                           std::u16string_view fingerprint, std::u16string_view pin,
                                           std::u16string& certificateText) {
-    std::u16string message = seal::SignSealMessage(fingerprint, pin, certificateValue_, keySerial, sealSerial, u"");
+    std::optional<std::u16string> message =
+        seal::SignSealMessage(fingerprint, pin, certificateValue_, keySerial, sealSerial, u"");
     certificateText = seal::TextOf(certificateValue_);
     return message;
   };

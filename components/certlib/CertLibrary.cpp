@@ -5,6 +5,7 @@
 
 #include "components/certlib/CertValidation.h"
 #include "components/certlib/MessageSigner.h"
+#include "platform/crypto/TokenKey.h"
 #include "platform/fs/DebugTrace.h"
 #include "platform/fs/Paths.h"
 #include "platform/text/Utf.h"
@@ -29,6 +30,21 @@ std::u16string ArgText(DispatchCall& call, com::UINT index) {
 }
 
 void Trace(std::string_view line) { platform::fs::DebugTrace(line); }
+
+// The signer certificate a token holds, read without the PIN.
+std::optional<platform::crypto::Certificate> TokenCertificate(const std::string& tokenUri) {
+  const auto uri = platform::crypto::ParseTokenUri(tokenUri);
+  if (!uri) {
+    Trace("CertLibrary: the key names its token in a form that cannot be used");
+    return std::nullopt;
+  }
+  platform::crypto::TokenResult read = platform::crypto::ReadTokenCertificate(*uri);
+  if (!read.Ok()) {
+    Trace("CertLibrary: no signer certificate, " + std::string(platform::crypto::TokenFailureText(read.failure)));
+    return std::nullopt;
+  }
+  return std::move(*read.certificate);
+}
 
 }  // namespace
 
@@ -74,6 +90,11 @@ std::optional<CertLibrary::Container> CertLibrary::OpenContainer() const {
     return std::nullopt;
   }
   const auto pem = ReadKeyFile(key->signerCertificate);
+  if (!pem && !key->signerToken.empty()) {
+    auto onToken = TokenCertificate(key->signerToken);
+    if (!onToken) return std::nullopt;
+    return Container{std::move(*key), std::move(*onToken)};
+  }
   if (!pem) return std::nullopt;
   auto signer = platform::crypto::Certificate::FromBytes(platform::crypto::AsBytes(*pem));
   if (!signer) {
@@ -155,9 +176,11 @@ HRESULT CertLibrary::CrySignMessage(DispatchCall& call) {
   const std::string bytes = platform::text::Utf16ToUtf8(std::u16string_view(data).substr(0, count));
 
   const platform::crypto::Certificate& signer = selected_ ? *selected_ : container_->signer;
+  const SoftKey& key = container_->key;
   const SignedMessage message =
-      SignAttached(container_->key.folder, container_->key.signerPkcs12, pin_.View(), signer,
-                   platform::crypto::AsBytes(bytes));
+      key.signerToken.empty()
+          ? SignAttached(key.folder, key.signerPkcs12, pin_.View(), signer, platform::crypto::AsBytes(bytes))
+          : SignAttachedOnToken(key.signerToken, pin_.View(), signer, platform::crypto::AsBytes(bytes));
   if (!message.der) {
     Trace(message.failure == SignFailure::WrongPin    ? "CertLibrary: nothing signed, the PIN does not open the key"
           : message.failure == SignFailure::KeyLocked ? "CertLibrary: nothing signed, the key is locked"

@@ -35,6 +35,11 @@ SignedMessage SignAttached(const std::filesystem::path& keyFolder, const std::fi
                            std::string_view pin,
                            const platform::crypto::Certificate& signer, platform::crypto::ByteView data);
 
+// The same with the signer's key on a PKCS#11 token (`tokenUri`): the token checks the PIN and counts
+// wrong ones, and signs without the key leaving it. A token that is missing or was removed gives NoKeyFile.
+SignedMessage SignAttachedOnToken(const std::string& tokenUri, std::string_view pin,
+                                  const platform::crypto::Certificate& signer, platform::crypto::ByteView data);
+
 // Standard Base64 on one line, as SignMessage hands the signed message out.
 std::u16string Base64Text(platform::crypto::ByteView bytes);
 

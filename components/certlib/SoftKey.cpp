@@ -69,6 +69,8 @@ std::optional<SoftKey> ReadSoftKey(const std::filesystem::path& folder) {
   if (const pugi::xml_node signer = root.child("Signer")) {
     key.signerCertificate = KeyFilePath(folder, AttributeOr(signer, "certificate", kDefaultCertificate));
     key.signerPkcs12 = KeyFilePath(folder, AttributeOr(signer, "pkcs12", kDefaultPkcs12));
+    key.signerToken = signer.attribute("token").as_string();
+    if (!key.signerToken.empty()) key.signerPkcs12.clear();
   }
   return key;
 }

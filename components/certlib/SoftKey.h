@@ -19,6 +19,10 @@ struct SoftKey {
   // Empty when the key names no signer.
   std::filesystem::path signerCertificate;
   std::filesystem::path signerPkcs12;
+  // The RFC 7512 name of the signer's key on a PKCS#11 token (<Signer token="pkcs11:…"/>); empty for a soft
+  // key. The token then holds the private key and checks the PIN; the certificate is read from the token
+  // when the folder holds no copy of it.
+  std::string signerToken;
 };
 
 // The key in `folder`, or nullopt when there is no readable key.xml with a SealKey root.

@@ -6,6 +6,7 @@
 #include "components/sealkey/PinCheck.h"
 #include "components/sealkey/RememberedPin.h"
 #include "components/sealkey/SealHeader.h"
+#include "components/sealkey/TokenPin.h"
 #include "platform/crypto/KeyStore.h"
 #include "platform/fs/DebugTrace.h"
 #include "platform/fs/KnownFolders.h"
@@ -168,7 +169,9 @@ HRESULT KeyObject::VerifyPin(DispatchCall& call) {
   if (const HRESULT hr = call.ArgString(0, pin); FAILED(hr)) return hr;
   const SealKey* key = Key();
   int32_t result = kKeyMissing;
-  if (key != nullptr) {
+  if (key != nullptr && key->signerToken) {
+    result = CheckTokenPin(*key, pin, /*registerSigner=*/true);
+  } else if (key != nullptr) {
     result = PinAnswer(CheckPinCounted(*key, pin));
     if (result == kKeyOk)
       UnlockSigner(*key, pin);
@@ -190,7 +193,8 @@ HRESULT KeyObject::WebWritePin(DispatchCall& call) {
     WipeSecret(pin);
     return call.Raise(E_FAIL, u"No seal key is inserted.");
   }
-  const int32_t answer = PinAnswer(CheckPinCounted(*key, pin));
+  const int32_t answer =
+      key->signerToken ? CheckTokenPin(*key, pin, /*registerSigner=*/false) : PinAnswer(CheckPinCounted(*key, pin));
   if (answer != kKeyOk) {
     WipeSecret(pin);
     Trace("PIN to remember refused");

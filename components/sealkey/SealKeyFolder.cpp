@@ -7,6 +7,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "platform/crypto/TokenUri.h"
 #include "platform/fs/DebugTrace.h"
 #include "platform/text/Utf.h"
 
@@ -130,19 +131,30 @@ std::optional<SealKey> ParseSealKey(const std::string& keyXml, const std::filesy
     return std::nullopt;
   }
   key.serial = Utf8ToUtf16(serial);
-  auto pin = ParsePin(root.child("Pin"));
-  if (!pin) {
-    Trace("key.xml has no usable PIN verifier; no key");
-    return std::nullopt;
-  }
-  key.pin = std::move(*pin);
-  if (const pugi::xml_node unlock = root.child("UnlockCode")) {
-    key.unlockCode = ParsePin(unlock);
-    if (!key.unlockCode) Trace("key.xml has an unusable unlock code verifier; the key has no unlock code");
-  }
   if (const pugi::xml_node signer = root.child("Signer")) {
     key.signerCertificate = InsideKey(folder, signer.attribute("certificate").as_string());
     key.signerPkcs12 = InsideKey(folder, signer.attribute("pkcs12").as_string());
+    if (const std::string_view token = signer.attribute("token").as_string(); !token.empty()) {
+      if (!platform::crypto::ParseTokenUri(token)) {
+        Trace("key.xml names its token in a form that cannot be used; no key");
+        return std::nullopt;
+      }
+      key.signerToken = std::string(token);
+      key.signerPkcs12.reset();
+    }
+  }
+  // A token checks and counts its PIN itself: a token key keeps no verifier and no unlock code.
+  if (!key.signerToken) {
+    auto pin = ParsePin(root.child("Pin"));
+    if (!pin) {
+      Trace("key.xml has no usable PIN verifier; no key");
+      return std::nullopt;
+    }
+    key.pin = std::move(*pin);
+    if (const pugi::xml_node unlock = root.child("UnlockCode")) {
+      key.unlockCode = ParsePin(unlock);
+      if (!key.unlockCode) Trace("key.xml has an unusable unlock code verifier; the key has no unlock code");
+    }
   }
   for (const pugi::xml_node seal : root.children("Seal")) {
     if (key.seals.size() == kMaxSeals) {

@@ -28,12 +28,15 @@ struct SealEntry {
 struct SealKey {
   std::filesystem::path folder;
   std::u16string serial;
+  // The PIN's verifier; unused when the signer is on a token, which checks its PIN itself.
   PinVerifier pin;
   // The code that unlocks the key after too many wrong PINs, kept as a verifier like the PIN; without
   // one only the key's administrator can unlock it (by removing its try counter).
   std::optional<PinVerifier> unlockCode;
   std::optional<std::filesystem::path> signerCertificate;
   std::optional<std::filesystem::path> signerPkcs12;
+  // The RFC 7512 name of the signer's key on a PKCS#11 token, when the key is a token's.
+  std::optional<std::string> signerToken;
   std::vector<SealEntry> seals;  // in key order
 };
 

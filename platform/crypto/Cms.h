@@ -55,6 +55,11 @@ Result<Bytes> CmsSign(const Certificate& signer, std::span<const ByteView> range
 Result<Bytes> CmsSign(const Certificate& signer, const PrivateKey& key,
                       std::span<const ByteView> ranges, const CmsSignOptions& options = {});
 
+// An attached SignedData: the data travels inside it (SHA-256, the signing-time attribute, the signer's
+// certificate and the `extra` ones). For a signed message that carries what it signs.
+Result<Bytes> CmsSignAttached(const Certificate& signer, const PrivateKey& key, ByteView data,
+                              std::span<const Certificate> extra = {});
+
 struct CmsVerifyResult {
   // The bytes are a SignedData with at least one signer.
   bool wellFormed = false;

@@ -147,17 +147,24 @@ TEST_F(CertificateTest, SealMessageIsSignedInTheLibrarysOrder) {
 }
 
 TEST_F(CertificateTest, SealMessageNotSigned) {
+  // A key with a signer that does not sign (a token pulled out) is told apart from a key without a signer.
   UseCertificateText("-----BEGIN CERTIFICATE-----\n", "signed=0\n");
   Variant slot;
-  EXPECT_EQ(SignSealMessage(u"FP", u"4711", slot, u"", u"S-3", u"CSP"), u"");
+  EXPECT_EQ(SignSealMessage(u"FP", u"4711", slot, u"", u"S-3", u"CSP"), std::nullopt);
   EXPECT_TRUE(Called("CertLibrary.CSPName put BSTR:CSP"));
   EXPECT_FALSE(Called("CertLibrary.SetParams")) << "no key serial";
   EXPECT_FALSE(Called("CertLibrary.SignMessage"));
 
   Configure("nocreate=CertLibrary\n");
   Variant untouched(u"kept");
-  EXPECT_EQ(SignSealMessage(u"FP", u"4711", untouched, u"K", u"S", u""), u"");
+  EXPECT_EQ(SignSealMessage(u"FP", u"4711", untouched, u"K", u"S", u""), u"") << "no library: no signer";
   EXPECT_EQ(untouched.AsString(), u"kept");
+
+  UseCertificateText("");
+  ClearCalls();
+  Variant empty;
+  EXPECT_EQ(SignSealMessage(u"FP", u"4711", empty, u"K", u"S", u""), u"") << "no certificate: no signer";
+  EXPECT_FALSE(Called("CertLibrary.CrySignMessage"));
 }
 
 }  // namespace

@@ -112,7 +112,10 @@ TEST_F(DemoKeyTest, SignerCertificateValidatesAndSignsAMessageThatVerifies) {
   ASSERT_EQ(VerifyKeyPin(u"123456"), 0);
   const std::u16string fingerprint = u"ABCDEFGHIJKLMNOPQRSTUVWXYZ01";
   platform::com::Variant slot;
-  const std::u16string message = SignSealMessage(fingerprint, u"123456", slot, u"ZQ-DEMO-0001", u"DEMO-SEAL-0001", u"");
+  const std::optional<std::u16string> signedMessage =
+      SignSealMessage(fingerprint, u"123456", slot, u"ZQ-DEMO-0001", u"DEMO-SEAL-0001", u"");
+  ASSERT_TRUE(signedMessage.has_value());
+  const std::u16string& message = *signedMessage;
   ASSERT_FALSE(message.empty());
   EXPECT_NE(slot.AsString().value_or(u"").find(u"BEGIN"), std::u16string::npos);
   const auto der = support::DecodeWithAlphabet(platform::text::Utf16ToUtf8(message), support::StandardAlphabet);
@@ -122,8 +125,8 @@ TEST_F(DemoKeyTest, SignerCertificateValidatesAndSignsAMessageThatVerifies) {
   ASSERT_TRUE(verified.signer.has_value());
   EXPECT_EQ(*verified.signer, *certificate);
 
-  EXPECT_EQ(SignSealMessage(fingerprint, u"000000", slot, u"ZQ-DEMO-0001", u"DEMO-SEAL-0001", u""), u"")
-      << "a wrong PIN signs nothing";
+  EXPECT_EQ(SignSealMessage(fingerprint, u"000000", slot, u"ZQ-DEMO-0001", u"DEMO-SEAL-0001", u""), std::nullopt)
+      << "a wrong PIN signs nothing, and the key's signer is known to have refused";
 }
 
 }  // namespace

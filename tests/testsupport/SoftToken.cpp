@@ -121,6 +121,8 @@ void MakeTokenKeyFolder(const fs::path& folder, const std::string& uri) {
   std::string escaped;
   for (const char c : uri) escaped += c == '&' ? std::string("&amp;") : std::string(1, c);
   text = std::regex_replace(text, std::regex("<Signer [^>]*/>"), "<Signer certificate=\"signer.pem\" token=\"" + escaped + "\"/>");
+  // The token checks the PIN: the key keeps no verifier of its own.
+  text = std::regex_replace(text, std::regex("[ ]*<(Pin|UnlockCode)[^>]*>[^<]*</(Pin|UnlockCode)>\n"), "");
   fs::permissions(keyXml, fs::perms::owner_read | fs::perms::owner_write);
   std::ofstream(keyXml, std::ios::trunc) << text;
 }

@@ -36,7 +36,7 @@ class SoftToken {
 };
 
 // A copy of the demo seal key in `folder` whose signer is the token key `uri`: key.xml names the token,
-// and the PKCS#12 file is gone (the private key lives on the token alone).
+// the PKCS#12 file and the PIN verifiers are gone (the private key lives on the token, which checks the PIN).
 void MakeTokenKeyFolder(const std::filesystem::path& folder, const std::string& uri);
 
 }  // namespace sealrun::testing
