@@ -153,7 +153,7 @@ TokenResult ReadTokenCertificate(const TokenUri& uri) {
     return Failure(FailureOfCode(TakeTokenError(), TokenFailure::NoCertificate), "no certificate on the token");
   TokenResult result;
   result.failure = TokenFailure::None;
-  result.pin = open->module->PinState(open->slot);
+  result.pin = open->module->PinState(open->slot).value_or(TokenPinState{});
   result.certificate = std::move(certificate);
   return result;
 }
@@ -164,20 +164,36 @@ TokenResult LoginToTokenKey(const TokenUri& uri, std::string_view pin) {
   auto open = FindToken(uri, failure);
   if (!open) return failure;
   PKCS11_SLOT* slot = open->slot;
-  if (open->module->PinState(slot).locked) return Failure(TokenFailure::PinLocked, "the token reports its PIN locked");
+  const std::optional<TokenPinState> before = open->module->PinState(slot);
+  if (!before) return Failure(TokenFailure::TokenRemoved, "the token does not answer");
+  if (before->locked) return Failure(TokenFailure::PinLocked, "the token reports its PIN locked");
 
-  // libp11 takes a second login as done without asking the token: log out first, so this PIN is checked.
-  int loggedIn = 0;
-  if (PKCS11_is_logged_in(slot, 0, &loggedIn) == 0 && loggedIn) PKCS11_logout(slot);
-  ERR_clear_error();
-  std::string secret(pin);
-  const int login = PKCS11_login(slot, 0, secret.c_str());
-  OPENSSL_cleanse(secret.data(), secret.size());
-  if (login != 0) {
-    TokenResult refused = Failure(FailureOfCode(TakeTokenError(), TokenFailure::Failed), "the token refused the login");
-    // The token's flags now tell whether tries are running out.
-    refused.pin = open->module->PinState(slot);
-    return refused;
+  const std::string keyName = uri.object + '\0' + std::string(uri.id.begin(), uri.id.end());
+  if (open->module->LoggedInWith(slot, pin)) {
+    if (const TokenModule::KeptKey* kept = open->module->FindKept(keyName)) {
+      TokenResult result;
+      result.failure = TokenFailure::None;
+      result.pin = *before;
+      result.certificate = kept->certificate;
+      result.key = WrapPkey(kept->key.GetImpl().key.get(), open->module);
+      return result;
+    }
+  } else {
+    open->module->ForgetLogin();
+    // libp11 takes a second login as done without asking the token: log out first, so this PIN is checked.
+    int loggedIn = 0;
+    if (PKCS11_is_logged_in(slot, 0, &loggedIn) == 0 && loggedIn) PKCS11_logout(slot);
+    ERR_clear_error();
+    std::string secret(pin);
+    const int login = PKCS11_login(slot, 0, secret.c_str());
+    OPENSSL_cleanse(secret.data(), secret.size());
+    if (login != 0) {
+      TokenResult refused = Failure(FailureOfCode(TakeTokenError(), TokenFailure::Failed), "the token refused the login");
+      // The token's flags now tell whether tries are running out.
+      refused.pin = open->module->PinState(slot).value_or(TokenPinState{});
+      return refused;
+    }
+    open->module->RememberLogin(slot, pin);
   }
 
   PKCS11_KEY* keys = nullptr;
@@ -195,13 +211,16 @@ TokenResult LoginToTokenKey(const TokenUri& uri, std::string_view pin) {
   if (handle == nullptr) return Failure(TokenFailure::Failed, "the token's key cannot be used");
   // The key signs through the module: it keeps the module loaded for as long as it lives.
   PrivateKey privateKey = WrapPkey(handle, open->module);
+  open->module->Keep({keyName, *certificate, WrapPkey(handle)});
   EVP_PKEY_free(handle);
-  if (!privateKey.Matches(*certificate))
+  if (!privateKey.Matches(*certificate)) {
+    open->module->ForgetLogin();
     return Failure(TokenFailure::NoCertificate, "the token's certificate does not belong to its key");
+  }
 
   TokenResult result;
   result.failure = TokenFailure::None;
-  result.pin = open->module->PinState(slot);
+  result.pin = open->module->PinState(slot).value_or(TokenPinState{});
   result.certificate = std::move(certificate);
   result.key = std::move(privateKey);
   ERR_clear_error();

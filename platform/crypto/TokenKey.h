@@ -45,9 +45,10 @@ struct TokenResult {
 // The certificate of the key the URI names, read without the PIN (certificates are public objects).
 TokenResult ReadTokenCertificate(const TokenUri& uri);
 
-// Logs in to the token with the PIN, checking it afresh even when the token was logged in before (a wrong
-// PIN then logs it out, so keys found earlier sign no more), and finds the key and its certificate. An
-// empty PIN is refused without reaching the token.
+// Logs in to the token with the PIN and finds the key and its certificate. A PIN other than the one that
+// logged the token in lately is checked by the token afresh (a wrong one logs it out, so keys found
+// earlier sign no more); the same PIN within a minute is not sent again. An empty PIN is refused without
+// reaching the token.
 TokenResult LoginToTokenKey(const TokenUri& uri, std::string_view pin);
 
 // Text for a failure, for traces and messages.

@@ -8,6 +8,10 @@
 #include <filesystem>
 #include <map>
 
+#include <openssl/crypto.h>
+#include <openssl/rand.h>
+
+#include "platform/crypto/Digest.h"
 #include "platform/crypto/OpenSslHandles.h"
 
 namespace sealrun::platform::crypto {
@@ -68,25 +72,65 @@ Result<std::shared_ptr<TokenModule>> TokenModule::Get(const std::string& request
     const auto getList = reinterpret_cast<CK_C_GetFunctionList>(dlsym(module->library_.get(), "C_GetFunctionList"));
     if (getList != nullptr && getList(&functions) == CKR_OK) module->functions_ = functions;
   }
+  module->salt_.resize(32);
+  if (RAND_bytes(module->salt_.data(), static_cast<int>(module->salt_.size())) != 1)
+    return OpenSslError(ErrorCode::Failed, "no random salt");
   Registry()[path] = module;
   return module;
 }
 
 void TokenModule::ModuleHandle::operator()(void* handle) const { dlclose(handle); }
 
-TokenPinState TokenModule::PinState(PKCS11_SLOT* slot) const {
+std::optional<TokenPinState> TokenModule::PinState(PKCS11_SLOT* slot) const {
   TokenPinState state;
   const auto* functions = static_cast<const CK_FUNCTION_LIST*>(functions_);
+  if (functions == nullptr) return state;
   CK_TOKEN_INFO info{};
-  if (functions == nullptr || functions->C_GetTokenInfo(PKCS11_get_slotid_from_slot(slot), &info) != CKR_OK)
-    return state;
+  if (functions->C_GetTokenInfo(PKCS11_get_slotid_from_slot(slot), &info) != CKR_OK) return std::nullopt;
   state.countLow = (info.flags & CKF_USER_PIN_COUNT_LOW) != 0;
   state.finalTry = (info.flags & CKF_USER_PIN_FINAL_TRY) != 0;
   state.locked = (info.flags & CKF_USER_PIN_LOCKED) != 0;
   return state;
 }
 
+Bytes TokenModule::PinDigest(std::string_view pin) const {
+  Digest digest(DigestAlgorithm::Sha256);
+  digest.Update(salt_);
+  digest.Update(AsBytes(pin));
+  return digest.Final();
+}
+
+bool TokenModule::LoggedInWith(PKCS11_SLOT* slot, std::string_view pin) {
+  constexpr auto kIdleLifetime = std::chrono::minutes(1);
+  const auto now = std::chrono::steady_clock::now();
+  if (login_ && now - login_->lastUse > kIdleLifetime) login_.reset();
+  int loggedIn = 0;
+  if (!login_ || login_->slotId != PKCS11_get_slotid_from_slot(slot) ||
+      PKCS11_is_logged_in(slot, 0, &loggedIn) != 0 || !loggedIn)
+    return false;
+  const Bytes digest = PinDigest(pin);
+  if (digest.size() != login_->pinDigest.size() ||
+      CRYPTO_memcmp(digest.data(), login_->pinDigest.data(), digest.size()) != 0)
+    return false;
+  login_->lastUse = now;
+  return true;
+}
+
+void TokenModule::RememberLogin(PKCS11_SLOT* slot, std::string_view pin) {
+  login_ = Login{PKCS11_get_slotid_from_slot(slot), PinDigest(pin), std::chrono::steady_clock::now(), std::nullopt};
+}
+
+const TokenModule::KeptKey* TokenModule::FindKept(const std::string& name) const {
+  return login_ && login_->kept && login_->kept->name == name ? &*login_->kept : nullptr;
+}
+
+void TokenModule::Keep(KeptKey kept) {
+  if (login_) login_->kept = std::move(kept);
+}
+
 TokenModule::~TokenModule() {
+  // The kept key refers to the module's slots: it goes first.
+  login_.reset();
   library_.reset();
   if (slots_ != nullptr) PKCS11_release_all_slots(context_, slots_, slotCount_);
   if (loaded_) PKCS11_CTX_unload(context_);

@@ -4,10 +4,15 @@
 // share one loaded module, and it stays loaded while any key found through it lives.
 #include <libp11.h>
 
+#include <chrono>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <mutex>
 #include <string>
 
+#include "platform/crypto/Certificate.h"
+#include "platform/crypto/PrivateKey.h"
 #include "platform/crypto/Result.h"
 #include "platform/crypto/TokenKey.h"
 
@@ -30,9 +35,28 @@ class TokenModule {
   std::mutex& Lock() { return mutex_; }
   PKCS11_SLOT* Slots() const { return slots_; }
   unsigned int SlotCount() const { return slotCount_; }
-  // The token's PIN flags as it reports them now. libp11 reads them only when it lists the slots, and
-  // listing them again would close every session of the slot, so they are asked of the module itself.
-  TokenPinState PinState(PKCS11_SLOT* slot) const;
+  // The token's PIN flags as it reports them now; nullopt when the token does not answer (pulled out).
+  // libp11 reads them only when it lists the slots, and listing them again would close every session of
+  // the slot, so they are asked of the module itself.
+  std::optional<TokenPinState> PinState(PKCS11_SLOT* slot) const;
+
+  // The PIN that logged the token in lately, kept as a salted digest: a batch signs a message per document,
+  // and the same PIN need not be sent to the token each time (a login costs far more than a signature).
+  // Forgotten after a minute unused, and whenever a login is tried with another PIN.
+  bool LoggedInWith(PKCS11_SLOT* slot, std::string_view pin);
+  void RememberLogin(PKCS11_SLOT* slot, std::string_view pin);
+  void ForgetLogin() { login_.reset(); }
+
+  // The key and certificate found under the remembered login, by the name the caller gives them: finding
+  // them again asks the token to search and decrypt its objects, which costs more than a signature. The
+  // kept key does not hold the module (that would keep it loaded for ever); callers wrap it again.
+  struct KeptKey {
+    std::string name;
+    Certificate certificate;
+    PrivateKey key;
+  };
+  const KeptKey* FindKept(const std::string& name) const;
+  void Keep(KeptKey kept);
 
  private:
   struct ModuleHandle {
@@ -46,6 +70,16 @@ class TokenModule {
   // The module as libp11 loaded it, opened once more for its function list (released before libp11 unloads it).
   std::unique_ptr<void, ModuleHandle> library_;
   const void* functions_ = nullptr;  // CK_FUNCTION_LIST
+
+  struct Login {
+    unsigned long slotId = 0;
+    Bytes pinDigest;
+    std::chrono::steady_clock::time_point lastUse;
+    std::optional<KeptKey> kept;
+  };
+  Bytes PinDigest(std::string_view pin) const;
+  Bytes salt_;
+  std::optional<Login> login_;
 };
 
 }  // namespace sealrun::platform::crypto
