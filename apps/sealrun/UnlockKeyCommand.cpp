@@ -27,6 +27,7 @@ constexpr int32_t kWrongCode = 2;
 constexpr int32_t kCounterNotWritten = 4;
 constexpr int32_t kTooManyWrongCodes = 6;
 constexpr int32_t kNoUnlockCode = 7;
+constexpr int32_t kPinOnToken = 8;
 
 constexpr char kAdministratorUnlocks[] =
     "the key's administrator unlocks it by removing the file pin-tries from the key folder";
@@ -61,6 +62,9 @@ int Answer(int32_t answer) {
                     std::string(kAdministratorUnlocks));
     case kNoUnlockCode:
       return Refuse("this seal key has no unlock code; " + std::string(kAdministratorUnlocks));
+    case kPinOnToken:
+      return Refuse("this seal key's PIN is kept and counted by its token; the token's administrator unlocks it "
+                    "with the token's own tools (its security officer PIN)");
     default:
       return Refuse("the seal key did not answer the unlock code");
   }

@@ -244,7 +244,9 @@ HRESULT KeyObject::WebUnlockKey(DispatchCall& call) {
   if (const HRESULT hr = call.ArgString(0, code); FAILED(hr)) return hr;
   const SealKey* key = Key();
   int32_t result = kKeyMissing;
-  if (key != nullptr && !key->unlockCode) {
+  if (key != nullptr && key->signerToken) {
+    result = kKeyOnToken;
+  } else if (key != nullptr && !key->unlockCode) {
     result = kKeyNoUnlockCode;
   } else if (key != nullptr) {
     result = PinAnswer(CheckUnlockCodeCounted(*key, code));

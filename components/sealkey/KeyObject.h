@@ -22,6 +22,7 @@ enum KeyResult : int32_t {
   kKeyNoPinWritten = 5,  // WebAddGlobalPinTag without an accepted WebWritePin before it
   kKeyLocked = 6,        // too many wrong PINs: no PIN is checked until the key is unlocked
   kKeyNoUnlockCode = 7,  // WebUnlockKey on a key that has no unlock code
+  kKeyOnToken = 8,       // WebUnlockKey on a key whose PIN its token keeps: the token's own tools unlock it
 };
 
 class KeyObject final : public platform::com::DispatchObject<KeyObject, platform::com::IDispatch> {

@@ -94,6 +94,12 @@ TEST_F(TokenKey, AWrongPinIsRefusedAndCountedByTheToken) {
   const auto uri = platform::crypto::ParseTokenUri(SoftToken::KeyUri());
   ASSERT_TRUE(uri);
   EXPECT_TRUE(platform::crypto::ReadTokenCertificate(*uri).pin.countLow) << "the token counted the wrong PIN";
+
+  // Unlocking is the token's business, and the front end says so rather than pointing at a try counter.
+  const ProgramRun unlock =
+      sealrun::testing::RunProgramWithInput(SEALRUN_PROGRAM, {"unlock-key", "--code", "-"}, "12345678\n");
+  EXPECT_EQ(unlock.exitCode, 2) << unlock.output;
+  EXPECT_TRUE(Contains(unlock.output, "kept and counted by its token")) << unlock.output;
 }
 
 TEST_F(TokenKey, ATokenPulledOutMidBatchFailsTheFilesLeftAndLeavesThemAsTheyWere) {
