@@ -1,12 +1,16 @@
 #include "platform/net/HttpClient.h"
 
 #include <httplib.h>
+#include <openssl/err.h>
+#include <openssl/x509_vfy.h>
 
 #include <charconv>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+#include <cstdlib>
 #include <exception>
+#include <memory>
+#include <thread>
 
 namespace sealrun::platform::net {
 namespace {
@@ -67,7 +71,48 @@ HttpFailure FailureOf(httplib::Error error) {
   }
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// The client for the origin, with the client certificate when one is configured; null with the reason
+// in `failure` when the configured files cannot be used.
+std::unique_ptr<httplib::Client> MakeClient(const std::string& origin, bool https, std::string& failure) {
+  if (!https) return std::make_unique<httplib::Client>(origin);
+  const ClientTlsSettings tls = ClientTlsSettingsFromEnvironment();
+  auto client = tls.certificateFile.empty()
+                    ? std::make_unique<httplib::Client>(origin)
+                    : std::make_unique<httplib::Client>(origin, tls.certificateFile, tls.keyFile);
+  if (!client->is_valid()) {
+    failure = tls.certificateFile.empty() ? "the client cannot be made for " + origin
+                                          : "the client certificate " + tls.certificateFile + " or its key " +
+                                                tls.keyFile + " cannot be used";
+    return nullptr;
+  }
+  // The extra trust anchors join the system's roots, which the client adds to the same store when it connects.
+  if (!tls.caFile.empty()) {
+    X509_STORE* store = SSL_CTX_get_cert_store(client->ssl_context());
+    if (store == nullptr || X509_STORE_load_file(store, tls.caFile.c_str()) != 1) {
+      ERR_clear_error();
+      failure = "the trust anchors in " + tls.caFile + " cannot be read";
+      return nullptr;
+    }
+  }
+  return client;
+}
+
 }  // namespace
+
+ClientTlsSettings ClientTlsSettingsFromEnvironment() {
+  ClientTlsSettings settings;
+  settings.certificateFile = Environment(kClientCertificateVariable);
+  settings.keyFile = Environment(kClientKeyVariable);
+  if (settings.keyFile.empty()) settings.keyFile = settings.certificateFile;
+  if (settings.certificateFile.empty()) settings.keyFile.clear();
+  settings.caFile = Environment(kTrustAnchorsVariable);
+  return settings;
+}
 
 bool ParseHttpAddress(std::string_view url, HttpAddress& address) {
   const std::size_t schemeEnd = url.find("://");
@@ -135,12 +180,12 @@ HttpAnswer HttpPost(std::string_view url, std::string_view body, const HttpHeade
     const bool literalV6 = address.host.find(':') != std::string::npos;
     const std::string origin = address.scheme + "://" + (literalV6 ? "[" + address.host + "]" : address.host) + ":" +
                                std::to_string(address.port);
-    httplib::Client client(origin);
-    if (!client.is_valid()) {
+    const std::unique_ptr<httplib::Client> made = MakeClient(origin, address.scheme == "https", answer.failureText);
+    if (!made) {
       answer.failure = HttpFailure::Connection;
-      answer.failureText = "the client cannot be made for " + origin;
       return answer;
     }
+    httplib::Client& client = *made;
     const ExchangeDeadline deadline(client, options.totalTimeout);
     client.set_connection_timeout(options.connectTimeout);
     client.set_read_timeout(options.ioTimeout);
