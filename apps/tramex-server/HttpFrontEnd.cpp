@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -180,6 +181,9 @@ int RunHttpServer(const ServerOptions& options, const TramexService& service, st
             ::poll(nullptr, 0, 20);
           break;
         }
+        // Answers and TLS records go out as written, not held back for the peer's delayed acknowledgement.
+        const int noDelay = 1;
+        setsockopt(socket.Get(), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         AcceptedConnection connection{std::move(socket), PeerText(peer)};
         if (!pool.TryHand(connection)) TurnAway(connection, tls, log);
       }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -20,6 +21,7 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   auto process = std::make_unique<ServerProcess>(Token{}, logFile);
   std::vector<std::string> arguments = {program.string(), "--listen", "127.0.0.1:0"};
   arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+  process->https_ = std::find(extraArguments.begin(), extraArguments.end(), "--tls-cert") != extraArguments.end();
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

@@ -23,7 +23,10 @@ class ServerProcess {
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
 
-  std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/tramex"; }
+  // https:// when the server was given a TLS certificate.
+  std::string Url() const {
+    return std::string(https_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + "/tramex";
+  }
   // Lines of the standard output so far, the "listening on" line first.
   std::vector<std::string> LogLines() const;
   // How many requests the server has logged so far (its standard error, in LOGFILE.requests).
@@ -32,6 +35,7 @@ class ServerProcess {
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+  bool https_ = false;
   std::filesystem::path logFile_;
 };
 

@@ -76,6 +76,34 @@ std::string Environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
+struct X509StoreDeleter {
+  void operator()(X509_STORE* store) const { X509_STORE_free(store); }
+};
+
+// The system's roots (OpenSSL's default paths) and the anchors of the extra file, read once per process and
+// file name: reading a few hundred roots for each request would cost more than the exchange itself. A new
+// reference for the caller, or null when the extra file cannot be read.
+X509_STORE* SharedTrustStore(const std::string& caFile) {
+  static std::mutex mutex;
+  static std::unique_ptr<X509_STORE, X509StoreDeleter> shared;
+  static std::string sharedFor;
+  const std::lock_guard lock(mutex);
+  if (!shared || sharedFor != caFile) {
+    std::unique_ptr<X509_STORE, X509StoreDeleter> store(X509_STORE_new());
+    if (!store) return nullptr;
+    X509_STORE_set_default_paths(store.get());
+    ERR_clear_error();  // a missing default file or folder only means fewer roots
+    if (!caFile.empty() && X509_STORE_load_file(store.get(), caFile.c_str()) != 1) {
+      ERR_clear_error();
+      return nullptr;
+    }
+    shared = std::move(store);
+    sharedFor = caFile;
+  }
+  X509_STORE_up_ref(shared.get());
+  return shared.get();
+}
+
 // The client for the origin, with the client certificate when one is configured; null with the reason
 // in `failure` when the configured files cannot be used.
 std::unique_ptr<httplib::Client> MakeClient(const std::string& origin, bool https, std::string& failure) {
@@ -90,15 +118,16 @@ std::unique_ptr<httplib::Client> MakeClient(const std::string& origin, bool http
                                                 tls.keyFile + " cannot be used";
     return nullptr;
   }
-  // The extra trust anchors join the system's roots, which the client adds to the same store when it connects.
-  if (!tls.caFile.empty()) {
-    X509_STORE* store = SSL_CTX_get_cert_store(client->ssl_context());
-    if (store == nullptr || X509_STORE_load_file(store, tls.caFile.c_str()) != 1) {
-      ERR_clear_error();
-      failure = "the trust anchors in " + tls.caFile + " cannot be read";
-      return nullptr;
-    }
+  X509_STORE* trusted = SharedTrustStore(tls.caFile);
+  if (trusted == nullptr) {
+    failure = "the trust anchors in " + tls.caFile + " cannot be read";
+    return nullptr;
   }
+  client->set_ca_cert_store(trusted);  // the client's context keeps the reference it is given
+  // Named locations keep the client from reading the default roots again into the shared store: the extra
+  // file (small), or else the default certificate folder, whose hashed entries are only looked up on demand.
+  if (!tls.caFile.empty()) client->set_ca_cert_path(tls.caFile);
+  else client->set_ca_cert_path(std::string(), X509_get_default_cert_dir());
   return client;
 }
 
@@ -191,6 +220,9 @@ HttpAnswer HttpPost(std::string_view url, std::string_view body, const HttpHeade
     client.set_read_timeout(options.ioTimeout);
     client.set_write_timeout(options.ioTimeout);
     client.set_keep_alive(false);
+    // A request is written in several pieces (and TLS records); waiting for each piece's acknowledgement
+    // would cost a delayed-ACK period per exchange.
+    client.set_tcp_nodelay(true);
     client.set_follow_location(false);
     client.set_decompress(true);
 
