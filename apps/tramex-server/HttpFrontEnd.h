@@ -1,6 +1,8 @@
 #pragma once
-// The HTTP side of tramex-server: POST bodies to the service, one log line per request, several clients
-// at once (a pool of worker threads), bodies over the request bound refused unread.
+// The network side of tramex-server: a listening socket, plain HTTP or HTTPS, one request per connection
+// served by a bounded set of worker threads (RequestHandler), connections over the limit turned away at once,
+// and an orderly stop on SIGINT or SIGTERM: no new connections, requests in flight finished or cut within a
+// few seconds, exit code 0.
 #include <cstdio>
 
 #include "apps/tramex-server/ServerOptions.h"
@@ -8,8 +10,8 @@
 
 namespace sealrun::tramex {
 
-// Listens until SIGINT or SIGTERM. Prints "listening on HOST:PORT" first (the port actually bound) and a
-// line per request to `log`. Returns the process exit code.
-int RunHttpServer(const ServerOptions& options, const TramexService& service, std::FILE* log);
+// Prints "listening on HOST:PORT" (the port actually bound) as the first line of `out`, and the log to `log`.
+// Returns the process exit code.
+int RunHttpServer(const ServerOptions& options, const TramexService& service, std::FILE* out, std::FILE* log);
 
 }  // namespace sealrun::tramex

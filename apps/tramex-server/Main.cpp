@@ -1,4 +1,5 @@
-// tramex-server: a signing server for the TRAMEX protocol. See ServerOptions.h for the command line.
+// tramex-server: a signing server for the TRAMEX protocol. See ServerOptions.h for the command line and
+// tramex-server.conf.example for the configuration file.
 #include <cstdio>
 #include <exception>
 #include <string_view>
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<ServerOptions> options = ParseServerOptions(arguments, error);
     if (!options) {
-      std::fprintf(stderr, "tramex-server: %s\n%s", error.c_str(), std::string(ServerUsage()).c_str());
+      std::fprintf(stderr, "tramex-server: %s\n%s", error.c_str(), ServerUsage().c_str());
       return 2;
     }
     auto identity = LoadSigningIdentity(options->keyFile, options->password, options->certFile);
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
       return 2;
     }
     const TramexService service(std::move(*identity), options->failure);
-    return RunHttpServer(*options, service, stdout);
+    return RunHttpServer(*options, service, stdout, stderr);
   } catch (const std::exception& exception) {
     std::fprintf(stderr, "tramex-server: %s\n", exception.what());
     return 1;

@@ -15,6 +15,8 @@ crypto::Error Failure(crypto::ErrorCode code, std::string message) { return cryp
 
 crypto::Result<SigningIdentity> LoadSigningIdentity(const std::string& keyFile, const std::string& password,
                                                     const std::string& certFile) {
+  if (keyFile.rfind("pkcs11:", 0) == 0)
+    return Failure(crypto::ErrorCode::Unsupported, keyFile + ": keys on PKCS#11 tokens are not supported by this build");
   const std::optional<std::string> keyBytes = platform::fs::ReadFile(keyFile);
   if (!keyBytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + keyFile);
 

@@ -1,13 +1,17 @@
 // Online signing of 200 one-page files against a tramex-server on loopback, started by the benchmark:
 // per file the engine opens the document, a signature field is added, the document is saved with room for
 // the signature, the server is asked to sign and to verify, and the CMS is merged. Reported: files per
-// second (wall clock) and the share of that time spent inside the HTTP exchanges.
+// second (wall clock) and the share of that time spent inside the HTTP exchanges; once over plain HTTP and
+// once over HTTPS (a certificate made for the run with the openssl command line, trusted through
+// SEALRUN_TLS_CA_FILE), each exchange on its own connection as the add-in makes them.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,14 +69,55 @@ int SignOneFile(qp_engine engine, const fs::path& path, const signing::OnlineSig
   return signing::SignOnlineAndCommit(signer, document.get(), signature.get()).Code();
 }
 
-void BM_OnlineSignOnePageFiles(benchmark::State& state) {
+// A CA and a server certificate for 127.0.0.1 in the folder (ca.pem, server.pem, server.key); false when the
+// openssl command line fails.
+bool MakeServerCertificate(const fs::path& folder) {
+  const std::string config = (folder / "openssl.cnf").string();
+  {
+    std::ofstream out(config);
+    out << "[req]\ndistinguished_name = dn\n[dn]\n[ca]\nbasicConstraints = critical,CA:TRUE\n"
+           "keyUsage = critical,keyCertSign\n[server]\nbasicConstraints = critical,CA:FALSE\n"
+           "subjectAltName = IP:127.0.0.1\nextendedKeyUsage = serverAuth\n";
+  }
+  const std::string at = "'" + folder.string() + "/";
+  const std::string common = "openssl req -x509 -config '" + config +
+                             "' -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 ";
+  return std::system((common + "-extensions ca -subj /CN=bench-ca -keyout " + at + "ca.key' -out " + at +
+                      "ca.pem' 2>/dev/null").c_str()) == 0 &&
+         std::system((common + "-extensions server -subj /CN=127.0.0.1 -CA " + at + "ca.pem' -CAkey " + at +
+                      "ca.key' -keyout " + at + "server.key' -out " + at + "server.pem' 2>/dev/null").c_str()) == 0;
+}
+
+enum class Scheme { Http, Https };
+
+// SEALRUN_TLS_CA_FILE for the length of one benchmark: the client trusts the run's own CA.
+class TrustAnchorsForRun {
+ public:
+  explicit TrustAnchorsForRun(const fs::path& file) { setenv("SEALRUN_TLS_CA_FILE", file.c_str(), 1); }
+  ~TrustAnchorsForRun() { unsetenv("SEALRUN_TLS_CA_FILE"); }
+  TrustAnchorsForRun(const TrustAnchorsForRun&) = delete;
+  TrustAnchorsForRun& operator=(const TrustAnchorsForRun&) = delete;
+};
+
+void SignOnePageFiles(benchmark::State& state, Scheme scheme) {
   const fs::path source = Corpus() / "pypdf-crazyones.pdf";
   if (!fs::exists(source)) {
     state.SkipWithError("corpus file pypdf-crazyones.pdf missing");
     return;
   }
   const ScratchDir scratch;
-  const auto server = bench::ServerProcess::Start(TRAMEX_SERVER_PROGRAM, scratch.Path() / "server.log");
+  std::vector<std::string> serverArguments;
+  if (scheme == Scheme::Https) {
+    if (!MakeServerCertificate(scratch.Path())) {
+      state.SkipWithError("the openssl command line could not make a server certificate");
+      return;
+    }
+    serverArguments = {"--tls-cert", (scratch.Path() / "server.pem").string(), "--tls-key",
+                       (scratch.Path() / "server.key").string()};
+  }
+  std::optional<TrustAnchorsForRun> trust;
+  if (scheme == Scheme::Https) trust.emplace(scratch.Path() / "ca.pem");
+  const auto server = bench::ServerProcess::Start(TRAMEX_SERVER_PROGRAM, scratch.Path() / "server.log", serverArguments);
   if (!server) {
     state.SkipWithError("tramex-server did not start");
     return;
@@ -118,10 +163,14 @@ void BM_OnlineSignOnePageFiles(benchmark::State& state) {
       exchanges > 0 ? std::chrono::duration<double, std::milli>(timed.Spent()).count() / exchanges : 0.0;
   state.counters["exchanges_per_file"] = signedFiles > 0 ? exchanges / static_cast<double>(signedFiles) : 0.0;
   state.counters["empty_answers"] = static_cast<double>(timed.EmptyAnswers());
-  // Every signing request and every verification request left one log line behind the "listening" line.
-  state.counters["server_log_lines"] = static_cast<double>(server->LogLines().size() - 1);
+  // Every signing request and every verification request left one log line.
+  state.counters["server_log_lines"] = static_cast<double>(server->RequestLines());
 }
+
+void BM_OnlineSignOnePageFiles(benchmark::State& state) { SignOnePageFiles(state, Scheme::Http); }
+void BM_OnlineSignOnePageFilesHttps(benchmark::State& state) { SignOnePageFiles(state, Scheme::Https); }
 BENCHMARK(BM_OnlineSignOnePageFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_OnlineSignOnePageFilesHttps)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
 

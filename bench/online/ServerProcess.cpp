@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -20,6 +21,7 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   auto process = std::make_unique<ServerProcess>(Token{}, logFile);
   std::vector<std::string> arguments = {program.string(), "--listen", "127.0.0.1:0"};
   arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+  process->https_ = std::find(extraArguments.begin(), extraArguments.end(), "--tls-cert") != extraArguments.end();
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -27,6 +29,8 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string requestLog = logFile.string() + ".requests";
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, requestLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int spawned = posix_spawn(&process->pid_, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
@@ -54,14 +58,27 @@ ServerProcess::~ServerProcess() {
   waitpid(pid_, &status, 0);
 }
 
-std::vector<std::string> ServerProcess::LogLines() const {
+namespace {
+
+std::vector<std::string> CompleteLines(const std::filesystem::path& file) {
   std::vector<std::string> lines;
-  std::ifstream log(logFile_);
+  std::ifstream log(file);
   // A line still being written has no line feed yet; it is left for the next read.
   std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
   for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
     lines.push_back(text.substr(start, end - start));
   return lines;
+}
+
+}  // namespace
+
+std::vector<std::string> ServerProcess::LogLines() const { return CompleteLines(logFile_); }
+
+std::size_t ServerProcess::RequestLines() const {
+  std::size_t count = 0;
+  for (const std::string& line : CompleteLines(logFile_.string() + ".requests"))
+    count += line.find(" event=request ") != std::string::npos ? 1 : 0;
+  return count;
 }
 
 }  // namespace sealrun::bench

@@ -1,12 +1,16 @@
 #include "platform/net/HttpClient.h"
 
 #include <httplib.h>
+#include <openssl/err.h>
+#include <openssl/x509_vfy.h>
 
 #include <charconv>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+#include <cstdlib>
 #include <exception>
+#include <memory>
+#include <thread>
 
 namespace sealrun::platform::net {
 namespace {
@@ -67,7 +71,77 @@ HttpFailure FailureOf(httplib::Error error) {
   }
 }
 
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+struct X509StoreDeleter {
+  void operator()(X509_STORE* store) const { X509_STORE_free(store); }
+};
+
+// The system's roots (OpenSSL's default paths) and the anchors of the extra file, read once per process and
+// file name: reading a few hundred roots for each request would cost more than the exchange itself. A new
+// reference for the caller, or null when the extra file cannot be read.
+X509_STORE* SharedTrustStore(const std::string& caFile) {
+  static std::mutex mutex;
+  static std::unique_ptr<X509_STORE, X509StoreDeleter> shared;
+  static std::string sharedFor;
+  const std::lock_guard lock(mutex);
+  if (!shared || sharedFor != caFile) {
+    std::unique_ptr<X509_STORE, X509StoreDeleter> store(X509_STORE_new());
+    if (!store) return nullptr;
+    X509_STORE_set_default_paths(store.get());
+    ERR_clear_error();  // a missing default file or folder only means fewer roots
+    if (!caFile.empty() && X509_STORE_load_file(store.get(), caFile.c_str()) != 1) {
+      ERR_clear_error();
+      return nullptr;
+    }
+    shared = std::move(store);
+    sharedFor = caFile;
+  }
+  X509_STORE_up_ref(shared.get());
+  return shared.get();
+}
+
+// The client for the origin, with the client certificate when one is configured; null with the reason
+// in `failure` when the configured files cannot be used.
+std::unique_ptr<httplib::Client> MakeClient(const std::string& origin, bool https, std::string& failure) {
+  if (!https) return std::make_unique<httplib::Client>(origin);
+  const ClientTlsSettings tls = ClientTlsSettingsFromEnvironment();
+  auto client = tls.certificateFile.empty()
+                    ? std::make_unique<httplib::Client>(origin)
+                    : std::make_unique<httplib::Client>(origin, tls.certificateFile, tls.keyFile);
+  if (!client->is_valid()) {
+    failure = tls.certificateFile.empty() ? "the client cannot be made for " + origin
+                                          : "the client certificate " + tls.certificateFile + " or its key " +
+                                                tls.keyFile + " cannot be used";
+    return nullptr;
+  }
+  X509_STORE* trusted = SharedTrustStore(tls.caFile);
+  if (trusted == nullptr) {
+    failure = "the trust anchors in " + tls.caFile + " cannot be read";
+    return nullptr;
+  }
+  client->set_ca_cert_store(trusted);  // the client's context keeps the reference it is given
+  // Named locations keep the client from reading the default roots again into the shared store: the extra
+  // file (small), or else the default certificate folder, whose hashed entries are only looked up on demand.
+  if (!tls.caFile.empty()) client->set_ca_cert_path(tls.caFile);
+  else client->set_ca_cert_path(std::string(), X509_get_default_cert_dir());
+  return client;
+}
+
 }  // namespace
+
+ClientTlsSettings ClientTlsSettingsFromEnvironment() {
+  ClientTlsSettings settings;
+  settings.certificateFile = Environment(kClientCertificateVariable);
+  settings.keyFile = Environment(kClientKeyVariable);
+  if (settings.keyFile.empty()) settings.keyFile = settings.certificateFile;
+  if (settings.certificateFile.empty()) settings.keyFile.clear();
+  settings.caFile = Environment(kTrustAnchorsVariable);
+  return settings;
+}
 
 bool ParseHttpAddress(std::string_view url, HttpAddress& address) {
   const std::size_t schemeEnd = url.find("://");
@@ -135,17 +209,20 @@ HttpAnswer HttpPost(std::string_view url, std::string_view body, const HttpHeade
     const bool literalV6 = address.host.find(':') != std::string::npos;
     const std::string origin = address.scheme + "://" + (literalV6 ? "[" + address.host + "]" : address.host) + ":" +
                                std::to_string(address.port);
-    httplib::Client client(origin);
-    if (!client.is_valid()) {
+    const std::unique_ptr<httplib::Client> made = MakeClient(origin, address.scheme == "https", answer.failureText);
+    if (!made) {
       answer.failure = HttpFailure::Connection;
-      answer.failureText = "the client cannot be made for " + origin;
       return answer;
     }
+    httplib::Client& client = *made;
     const ExchangeDeadline deadline(client, options.totalTimeout);
     client.set_connection_timeout(options.connectTimeout);
     client.set_read_timeout(options.ioTimeout);
     client.set_write_timeout(options.ioTimeout);
     client.set_keep_alive(false);
+    // A request is written in several pieces (and TLS records); waiting for each piece's acknowledgement
+    // would cost a delayed-ACK period per exchange.
+    client.set_tcp_nodelay(true);
     client.set_follow_location(false);
     client.set_decompress(true);
 

@@ -1,6 +1,9 @@
 #pragma once
 // Synchronous HTTP POST, the request object's role: one request, one answer, no connection kept.
-// "http://" and "https://" addresses; HTTPS checks the server's certificate against the system's roots.
+// "http://" and "https://" addresses; HTTPS checks the server's certificate against the system's roots (OpenSSL's
+// default paths, so SSL_CERT_FILE applies) and the trust anchors of SEALRUN_TLS_CA_FILE, and presents the client
+// certificate of SEALRUN_TLS_CLIENT_CERT / SEALRUN_TLS_CLIENT_KEY when they are set: the machine's settings, as
+// a Windows client would take them from the user's certificate store, whoever makes the request.
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -37,6 +40,18 @@ struct HttpAnswer {
   std::string body;        // the answer body (whatever the status)
   std::string failureText; // for traces
 };
+
+inline constexpr char kClientCertificateVariable[] = "SEALRUN_TLS_CLIENT_CERT";  // PEM certificate (and chain)
+inline constexpr char kClientKeyVariable[] = "SEALRUN_TLS_CLIENT_KEY";  // PEM key; the certificate file when unset
+inline constexpr char kTrustAnchorsVariable[] = "SEALRUN_TLS_CA_FILE";  // PEM certificates trusted besides the system's
+
+struct ClientTlsSettings {
+  std::string certificateFile;  // empty: no client certificate
+  std::string keyFile;
+  std::string caFile;  // empty: the system's roots only
+};
+// What the environment configures, read at each request.
+ClientTlsSettings ClientTlsSettingsFromEnvironment();
 
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 

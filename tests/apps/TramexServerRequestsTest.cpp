@@ -20,6 +20,7 @@ namespace sealrun::signing::testing {
 namespace {
 
 using sealrun::testing::LinesWith;
+using sealrun::testing::LinesWithAll;
 using sealrun::testing::ReadFileBytes;
 using sealrun::testing::TramexServerProcess;
 
@@ -126,8 +127,8 @@ TEST_F(TramexServerRequests, MalformedPacketsAreRefused) {
 
   const std::vector<std::string> lines = server_->RequestLines(bodies.size() + 1);
   ASSERT_EQ(lines.size(), bodies.size() + 1);
-  EXPECT_EQ(LinesWith(lines, "HTTP 400 STATUS MALFORMED"), bodies.size());
-  EXPECT_EQ(LinesWith(lines, " " + std::to_string(good.size()) + "B SIGNCONTEXT HTTP 200 STATUS OK"), 1u);
+  EXPECT_EQ(LinesWith(lines, "http=400 status=MALFORMED"), bodies.size());
+  EXPECT_EQ(LinesWithAll(lines, {" bytes=" + std::to_string(good.size()) + " kind=SIGNCONTEXT ", "http=200 status=OK"}), 1u);
 }
 
 TEST_F(TramexServerRequests, RequestWithinTheSizeBoundIsServed) {
@@ -142,7 +143,7 @@ TEST_F(TramexServerRequests, RequestWithinTheSizeBoundIsServed) {
   EXPECT_TRUE(SignedByDemoKey(Post(packet), attributes));
   const std::vector<std::string> lines = server_->RequestLines(1);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_NE(lines[0].find(" " + std::to_string(packet.size()) + "B SIGNCONTEXT HTTP 200 STATUS OK"), std::string::npos)
+  EXPECT_EQ(LinesWithAll(lines, {" bytes=" + std::to_string(packet.size()) + " kind=SIGNCONTEXT ", "http=200 status=OK"}), 1u)
       << lines[0];
 }
 
@@ -161,8 +162,8 @@ TEST_F(TramexServerRequests, RequestOverTheSizeBoundIsRefused) {
   EXPECT_TRUE(SignedByDemoKey(Post(protocol::BuildPacket(SigningRequest(attributes))), attributes));
   const std::vector<std::string> lines = server_->RequestLines(2);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(LinesWith(lines, "HTTP 413"), 1u);
-  EXPECT_EQ(LinesWith(lines, "SIGNCONTEXT HTTP 200 STATUS OK"), 1u);
+  EXPECT_EQ(LinesWith(lines, " http=413 "), 1u);
+  EXPECT_EQ(LinesWithAll(lines, {"kind=SIGNCONTEXT", "http=200 status=OK"}), 1u);
 }
 
 TEST_F(TramexServerRequests, BodyOfUnstatedLengthIsRefusedUnread) {
@@ -185,8 +186,8 @@ TEST_F(TramexServerRequests, BodyOfUnstatedLengthIsRefusedUnread) {
   EXPECT_TRUE(SignedByDemoKey(Post(protocol::BuildPacket(SigningRequest(attributes))), attributes));
   const std::vector<std::string> lines = server_->RequestLines(2);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(LinesWith(lines, " 0B - HTTP 411"), 1u) << lines[0] << "\n" << lines[1];
-  EXPECT_EQ(LinesWith(lines, "SIGNCONTEXT HTTP 200 STATUS OK"), 1u);
+  EXPECT_EQ(LinesWith(lines, " bytes=0 kind=- keysn=- http=411 "), 1u) << lines[0] << "\n" << lines[1];
+  EXPECT_EQ(LinesWithAll(lines, {"kind=SIGNCONTEXT", "http=200 status=OK"}), 1u);
 }
 
 TEST_F(TramexServerRequests, SeveralClientsAreServedAtOnce) {
@@ -228,11 +229,11 @@ TEST_F(TramexServerRequests, SeveralClientsAreServedAtOnce) {
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(kClients + 1));
   std::set<std::string> clientPorts;
   for (const std::string& line : lines) {
-    EXPECT_NE(line.find("SIGNCONTEXT HTTP 200 STATUS OK"), std::string::npos) << line;
-    clientPorts.insert(line.substr(0, line.find(" POST")));
+    EXPECT_EQ(LinesWithAll({line}, {"kind=SIGNCONTEXT", "http=200 status=OK"}), 1u) << line;
+    clientPorts.insert(sealrun::testing::LogField(line, "client_addr"));
   }
   EXPECT_EQ(clientPorts.size(), lines.size());
-  EXPECT_EQ(LinesWith(lines, " " + std::to_string(heldBody.size()) + "B SIGNCONTEXT"), 1u);
+  EXPECT_EQ(LinesWith(lines, " bytes=" + std::to_string(heldBody.size()) + " kind=SIGNCONTEXT"), 1u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 namespace sealrun::signing::testing {
 namespace {
 
-using sealrun::testing::LinesWith;
+using sealrun::testing::LinesWithAll;
 using sealrun::testing::ReadFileBytes;
 using sealrun::testing::TempDir;
 using sealrun::testing::TramexServerProcess;
@@ -86,9 +86,9 @@ TEST_F(TramexServerTest, SignedFileIsValidAndNamesTheDemoCertificate) {
   // The server signed, then confirmed the verification request the client sent with its fixed serial text.
   const std::vector<std::string> lines = server->RequestLines(2);
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(LinesWith(lines, "POST /tramex"), 2u);
-  EXPECT_EQ(LinesWith(lines, "SIGNCONTEXT HTTP 200 STATUS OK"), 1u) << lines[0] << "\n" << lines[1];
-  EXPECT_EQ(LinesWith(lines, "VERIFYSIGNATURE HTTP 200 STATUS OK"), 1u) << lines[0] << "\n" << lines[1];
+  EXPECT_EQ(LinesWithAll(lines, {"method=POST", "path=/tramex"}), 2u);
+  EXPECT_EQ(LinesWithAll(lines, {"kind=SIGNCONTEXT", "http=200 status=OK"}), 1u) << lines[0] << "\n" << lines[1];
+  EXPECT_EQ(LinesWithAll(lines, {"kind=VERIFYSIGNATURE", "http=200 status=OK"}), 1u) << lines[0] << "\n" << lines[1];
 }
 
 TEST_F(TramexServerTest, EarlierSignaturesStayValid) {
@@ -115,18 +115,18 @@ TEST_F(TramexServerTest, EarlierSignaturesStayValid) {
 TEST_F(TramexServerTest, EveryServerFailureLeavesTheFileAsItWas) {
   struct Case {
     const char* mode;
-    std::vector<std::string> log;  // what the server logs for each request it gets
+    std::vector<std::pair<std::string, std::string>> log;  // the kind and HTTP and TRAMEX status of each request
     StampFailure failure;          // why the file was not signed
   };
   const Case cases[] = {
       // A refusal is still followed by the verification request, with nothing to confirm.
-      {"refuse", {"SIGNCONTEXT HTTP 200 STATUS REFUSED", "VERIFYSIGNATURE HTTP 200 STATUS NOSIGNATURE"},
+      {"refuse", {{"kind=SIGNCONTEXT", "http=200 status=REFUSED"}, {"kind=VERIFYSIGNATURE", "http=200 status=NOSIGNATURE"}},
        StampFailure::ServerRefused},
       // No answer the client can read: it does not ask again.
-      {"http500", {"SIGNCONTEXT HTTP 500 STATUS OK"}, StampFailure::NoServerAnswer},
-      {"nocert", {"SIGNCONTEXT HTTP 200 STATUS OK"}, StampFailure::UnusableServerAnswer},
+      {"http500", {{"kind=SIGNCONTEXT", "http=500 status=OK"}}, StampFailure::NoServerAnswer},
+      {"nocert", {{"kind=SIGNCONTEXT", "http=200 status=OK"}}, StampFailure::UnusableServerAnswer},
       // The signature is rejected before the merge; the server is told what it sent and disowns it.
-      {"garbage", {"SIGNCONTEXT HTTP 200 STATUS OK", "VERIFYSIGNATURE HTTP 200 STATUS FAIL"},
+      {"garbage", {{"kind=SIGNCONTEXT", "http=200 status=OK"}, {"kind=VERIFYSIGNATURE", "http=200 status=FAIL"}},
        StampFailure::UnusableServerAnswer},
   };
   const std::filesystem::path path = Copy("pypdf-crazyones.pdf");
@@ -144,7 +144,7 @@ TEST_F(TramexServerTest, EveryServerFailureLeavesTheFileAsItWas) {
     EXPECT_EQ(SignatureCount(path), 0);
     const std::vector<std::string> lines = server->RequestLines(c.log.size());
     ASSERT_EQ(lines.size(), c.log.size());
-    for (const std::string& expected : c.log) EXPECT_EQ(LinesWith(lines, expected), 1u) << expected;
+    for (const auto& [kind, status] : c.log) EXPECT_EQ(LinesWithAll(lines, {kind, status}), 1u) << kind << " " << status;
   }
 }
 
