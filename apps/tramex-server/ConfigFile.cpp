@@ -146,7 +146,8 @@ class ConfigReader {
       return Fail("unknown key `" + key + "`");
     }
     if (!NonEmpty(key, value)) return false;
-    *path = Path(value);
+    // A key on a PKCS#11 token is named by its URI, not by a file.
+    *path = key == "signing_key" && value.rfind("pkcs11:", 0) == 0 ? std::string(value) : Path(value);
     return true;
   }
 

@@ -2,6 +2,7 @@
 
 #include "platform/crypto/KeyStore.h"
 #include "platform/crypto/PemArmour.h"
+#include "platform/crypto/TokenKey.h"
 #include "platform/fs/Files.h"
 
 namespace sealrun::tramex {
@@ -11,12 +12,37 @@ namespace crypto = platform::crypto;
 
 crypto::Error Failure(crypto::ErrorCode code, std::string message) { return crypto::Error{code, std::move(message)}; }
 
+// A key on a PKCS#11 token (an HSM): the password is the token's user PIN, and the key never leaves the
+// token. The token holds the key's certificate beside it (same label and id); certFile, when given, names the
+// certificate to send instead (a chain's end-entity certificate kept outside the token).
+crypto::Result<SigningIdentity> LoadTokenIdentity(const std::string& uriText, const std::string& pin,
+                                                  const std::string& certFile) {
+  const crypto::Result<crypto::TokenUri> uri = crypto::ParseTokenUri(uriText);
+  if (!uri) return Failure(uri.GetError().code, uriText + ": " + uri.GetError().message);
+  crypto::TokenResult login = crypto::LoginToTokenKey(*uri, pin);
+  if (!login.Ok())
+    return Failure(crypto::ErrorCode::NotFound,
+                   uriText + ": " + std::string(crypto::TokenFailureText(login.failure)) + " (" + login.detail + ")");
+  std::optional<crypto::Certificate> certificate = login.certificate;
+  if (!certFile.empty()) {
+    const std::optional<std::string> bytes = platform::fs::ReadFile(certFile);
+    if (!bytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + certFile);
+    crypto::Result<crypto::Certificate> read = crypto::Certificate::FromBytes(crypto::AsBytes(*bytes));
+    if (!read) return Failure(read.GetError().code, certFile + ": " + read.GetError().message);
+    certificate = *read;
+  }
+  if (login.key->Algorithm() != crypto::KeyAlgorithm::Rsa)
+    return Failure(crypto::ErrorCode::Unsupported, "the key is not an RSA key");
+  if (!certificate || !login.key->Matches(*certificate))
+    return Failure(crypto::ErrorCode::KeyMismatch, "the key does not belong to the certificate");
+  return SigningIdentity{*certificate, *login.key};
+}
+
 }  // namespace
 
 crypto::Result<SigningIdentity> LoadSigningIdentity(const std::string& keyFile, const std::string& password,
                                                     const std::string& certFile) {
-  if (keyFile.rfind("pkcs11:", 0) == 0)
-    return Failure(crypto::ErrorCode::Unsupported, keyFile + ": keys on PKCS#11 tokens are not supported by this build");
+  if (keyFile.rfind("pkcs11:", 0) == 0) return LoadTokenIdentity(keyFile, password, certFile);
   const std::optional<std::string> keyBytes = platform::fs::ReadFile(keyFile);
   if (!keyBytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + keyFile);
 

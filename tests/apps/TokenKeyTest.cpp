@@ -1,7 +1,7 @@
 // A seal key whose signer lives on a PKCS#11 token (SoftHSM2), used from the front end as a user would:
 // both seal forms signed on the token and accepted by pdfsig, a wrong PIN refused by the token and counted
 // there, and a token pulled out in the middle of a batch, which fails the files left with each of them
-// byte-identical.
+// byte-identical; and the signing server with its key on a token (an HSM).
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -10,6 +10,7 @@
 
 #include "platform/crypto/TokenKey.h"
 #include "tests/apps/FrontEndFixture.h"
+#include "tests/apps/TramexServerProcess.h"
 #include "tests/testsupport/SoftToken.h"
 
 namespace sealrun::apps {
@@ -123,6 +124,28 @@ TEST_F(TokenKey, ATokenPulledOutMidBatchFailsTheFilesLeftAndLeavesThemAsTheyWere
       EXPECT_TRUE(Contains(run.output, "not sealed: " + files[i].string())) << run.output;
     }
   }
+}
+
+TEST_F(TokenKey, TheSigningServerSignsWithItsKeyOnAToken) {
+  // A wrong PIN: the server does not start, and says why.
+  const ProgramRun refused = sealrun::testing::RunProgram(
+      "env", {"TRAMEX_KEY_PASSWORD=000000", TRAMEX_SERVER_PROGRAM, "--listen", "127.0.0.1:0", "--key", SoftToken::KeyUri()});
+  EXPECT_EQ(refused.exitCode, 2) << refused.output;
+  EXPECT_TRUE(Contains(refused.output, "the token refused the PIN")) << refused.output;
+
+  const auto server = sealrun::testing::TramexServerProcess::Start(
+      {"--key", SoftToken::KeyUri()}, {"TRAMEX_KEY_PASSWORD=" + std::string(SoftToken::kUserPin)});
+  ASSERT_TRUE(server) << "tramex-server did not start with its key on the token";
+  UseSignatureMode("1");
+  const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
+  WriteFileBytes(folder / "BrasmoorPublic.dll",
+                 "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><WebUrl>" + server->Url() +
+                     "</WebUrl><DigitalSignOnline>true</DigitalSignOnline></Public></Brasmoor>\r\n");
+  const fs::path file = Copy("pypdf-crazyones.pdf", "online.pdf");
+  const ProgramRun run = Sign({file}, SoftToken::kUserPin);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const ProgramRun pdfsig = sealrun::testing::RunProgram("pdfsig", {"-nocert", file.string()});
+  EXPECT_TRUE(Contains(pdfsig.output, "Signature Validation: Signature is Valid.")) << pdfsig.output;
 }
 
 }  // namespace
