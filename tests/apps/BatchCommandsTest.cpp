@@ -54,24 +54,6 @@ class BatchCommands : public FrontEnd {
     return path;
   }
 
-  // The seal form every later run uses: "1" signature fields, "0" seal annotations.
-  void UseSignatureMode(const char* mode) {
-    const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
-    fs::create_directories(folder);
-    WriteFileBytes(folder / "OrtavexConfig.dll",
-                   std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><SIGNATURE><SignatureMode>") +
-                       mode + "</SignatureMode></SIGNATURE></Brasmoor>\r\n");
-  }
-
-  // Signatures made by the signing server at `url` from now on.
-  void UseSigningServer(const std::string& url) {
-    const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
-    fs::create_directories(folder);
-    WriteFileBytes(folder / "BrasmoorPublic.dll",
-                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><WebUrl>" + url +
-                       "</WebUrl><DigitalSignOnline>true</DigitalSignOnline></Public></Brasmoor>\r\n");
-  }
-
   std::map<fs::path, std::string> Snapshot(const std::vector<fs::path>& files) {
     std::map<fs::path, std::string> bytes;
     for (const auto& file : files) bytes[file] = ReadFileBytes(file);

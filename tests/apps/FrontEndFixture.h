@@ -28,6 +28,24 @@ class FrontEnd : public ::testing::Test {
     return target;
   }
 
+  // The seal form every later run uses: "1" signature fields, "0" seal annotations.
+  void UseSignatureMode(const char* mode) {
+    const std::filesystem::path folder = temp_ / "config" / "Signavox_ConfigFile";
+    std::filesystem::create_directories(folder);
+    sealrun::testing::WriteFileBytes(folder / "OrtavexConfig.dll",
+                   std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><SIGNATURE><SignatureMode>") +
+                       mode + "</SignatureMode></SIGNATURE></Brasmoor>\r\n");
+  }
+
+  // Signatures made by the signing server at `url` from now on.
+  void UseSigningServer(const std::string& url) {
+    const std::filesystem::path folder = temp_ / "config" / "Signavox_ConfigFile";
+    std::filesystem::create_directories(folder);
+    sealrun::testing::WriteFileBytes(folder / "BrasmoorPublic.dll",
+                   "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><WebUrl>" + url +
+                       "</WebUrl><DigitalSignOnline>true</DigitalSignOnline></Public></Brasmoor>\r\n");
+  }
+
   static std::vector<std::vector<std::string>> Records(const std::string& output) {
     std::vector<std::vector<std::string>> records;
     std::istringstream lines(output);

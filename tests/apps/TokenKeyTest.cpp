@@ -39,15 +39,6 @@ class TokenKey : public FrontEnd {
     return target;
   }
 
-  // "1": signature fields; "0": seal annotations.
-  void UseSignatureMode(const char* mode) {
-    const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
-    fs::create_directories(folder);
-    WriteFileBytes(folder / "OrtavexConfig.dll",
-                   std::string("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><SIGNATURE><SignatureMode>") +
-                       mode + "</SignatureMode></SIGNATURE></Brasmoor>\r\n");
-  }
-
   ProgramRun Sign(const std::vector<fs::path>& files, const std::string& pin) {
     std::vector<std::string> arguments = {"sign", "--keyword", "crazy", "--seal", "演示公章", "--pin", pin};
     for (const fs::path& file : files) arguments.push_back(file.string());
@@ -137,10 +128,7 @@ TEST_F(TokenKey, TheSigningServerSignsWithItsKeyOnAToken) {
       {"--key", SoftToken::KeyUri()}, {"TRAMEX_KEY_PASSWORD=" + std::string(SoftToken::kUserPin)});
   ASSERT_TRUE(server) << "tramex-server did not start with its key on the token";
   UseSignatureMode("1");
-  const fs::path folder = temp_ / "config" / "Signavox_ConfigFile";
-  WriteFileBytes(folder / "BrasmoorPublic.dll",
-                 "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<Brasmoor><Public><WebUrl>" + server->Url() +
-                     "</WebUrl><DigitalSignOnline>true</DigitalSignOnline></Public></Brasmoor>\r\n");
+  UseSigningServer(server->Url());
   const fs::path file = Copy("pypdf-crazyones.pdf", "online.pdf");
   const ProgramRun run = Sign({file}, SoftToken::kUserPin);
   ASSERT_EQ(run.exitCode, 0) << run.output;
