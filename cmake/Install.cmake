@@ -3,8 +3,10 @@
 # end finds the modules beside itself); <prefix>/bin/sealrun links to the program; the demo seal key goes to
 # <prefix>/share/sealrun/demo-key; the desktop reader, where it is built, stands beside the program and is linked
 # from <prefix>/bin too.
+# They are the package's private programs and modules, not libraries for others, so their folder is lib/sealrun
+# under every prefix rather than the multiarch library folder (Debian policy 9.1.1).
 include(GNUInstallDirs)
-set(SEALRUN_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/sealrun)
+set(SEALRUN_INSTALL_DIR lib/sealrun)
 
 set(_programs)
 foreach(_target sealrun sealrun-reader tramex-server sealrun_tramex_server)

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
+#include <string_view>
 
 #include "apps/reader/CommandBars.h"
 #include "apps/reader/DocumentView.h"
@@ -24,9 +25,38 @@ void PrintSummary(sealrun::reader::ReaderWindow& window) {
   std::fflush(stdout);
 }
 
+constexpr char kUsage[] =
+    "usage: sealrun-reader [--screenshot PNG] [FILE...]\n"
+    "\n"
+    "The desktop reader with the Sealrun add-in loaded: each FILE opens in a tab, and the add-in's toolbar\n"
+    "(批量签章, 签章验证, 批量撤章), its batch pane and its dialogs are real windows. The add-in is registered\n"
+    "for the current user on first use, as sealrun does. Needs a graphical session (DISPLAY or\n"
+    "WAYLAND_DISPLAY); Qt's own options (such as -platform offscreen) are accepted too.\n"
+    "\n"
+    "  --screenshot PNG  once the first page is drawn, save the window as PNG, print a line saying what\n"
+    "                    the window holds and exit\n"
+    "  --help            print this text and exit\n"
+    "\n"
+    "examples:\n"
+    "  sealrun-reader contract.pdf invoice.pdf\n"
+    "  sealrun-reader --screenshot window.png contract.pdf\n";
+
+// Asked before Qt starts, so that the text needs no display.
+bool WantsHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help" || argument == "-h") return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (WantsHelp(argc, argv)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("sealrun-reader"));
   QStringList arguments = QApplication::arguments().mid(1);

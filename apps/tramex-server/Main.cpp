@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
   using namespace sealrun::tramex;
   try {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+      std::fputs(ServerUsage().c_str(), stdout);
+      return 0;
+    }
     std::string error;
     const std::optional<ServerOptions> options = ParseServerOptions(arguments, error);
     if (!options) {

@@ -116,7 +116,7 @@ bool ParseListenAddress(std::string_view text, std::string& host, int& port) {
 
 std::string ServerUsage() {
   return "usage: tramex-server [--config FILE] [--listen HOST:PORT]\n"
-         "                     [--key FILE.p12|FILE.pem [--password-file FILE]] [--cert FILE]\n"
+         "                     [--key FILE.p12|FILE.pem|pkcs11:URI [--password-file FILE]] [--cert FILE]\n"
          "                     [--tls-cert FILE --tls-key FILE [--tls-client-ca FILE]]\n"
          "                     [--max-connections N] [--header-timeout 10s] [--body-timeout 10s]\n"
          "                     [--fail refuse|http500|nocert|garbage] [--delay MS]\n"
@@ -124,7 +124,8 @@ std::string ServerUsage() {
          "  override them. PORT 0 picks a free port; the first line of output is \"listening on HOST:PORT\".\n"
          "  The key's password comes from --password-file, password_file or the environment variable " +
          std::string(kPasswordVariable) +
-         ".\n  Without a key the demo key (" + DemoSigningKeyFile().string() + ") is used.\n";
+         ".\n  A key on a PKCS#11 token (an HSM) is named by its RFC 7512 URI; its password is the token's PIN.\n"
+         "  Without a key the demo key (" + DemoSigningKeyFile().string() + ") is used.\n";
 }
 
 std::optional<ServerOptions> ParseServerOptions(std::span<const std::string_view> arguments, std::string& error) {

@@ -135,7 +135,7 @@ TEST(TramexServerConfig, TheSystemdUnitPassesSystemdAnalyze) {
                               "RestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX", "LoadCredential=", "StateDirectory="})
     EXPECT_NE(unit.find(setting), std::string::npos) << setting;
   // The installed program is not on this machine: the unit is judged with the program of this build in its place.
-  const std::string installed = "/usr/lib/x86_64-linux-gnu/sealrun/tramex-server";
+  const std::string installed = "/usr/lib/sealrun/tramex-server";
   const std::size_t at = unit.find("ExecStart=" + installed);
   ASSERT_NE(at, std::string::npos);
   unit.replace(at + 10, installed.size(), TRAMEX_SERVER_PROGRAM);
