@@ -4,6 +4,9 @@ target_compile_options(sealrun_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
   -Wformat=2 -Wimplicit-fallthrough
   $<$<BOOL:${SEALRUN_WERROR}>:-Werror>)
+# Every program and library is linked with its relocations read-only after start (full RELRO): a memory fault
+# cannot redirect a call through a writable table.
+target_link_options(sealrun_warnings INTERFACE -Wl,-z,relro -Wl,-z,now)
 
 # sealrun_library(NAME DEPS ... PRIVATE_DEPS ...): one library per folder, sources found in that folder only.
 # The platform layers are shared libraries, as the system's own libraries are: they hold process-wide state
