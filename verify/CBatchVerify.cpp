@@ -1,6 +1,8 @@
 #include "verify/CBatchVerify.h"
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 #include "platform/ui/Backend.h"
 #include "platform/ui/QuitRequest.h"
@@ -8,10 +10,14 @@
 #include "verify/DialogPlacement.h"
 #include "verify/DocumentVerification.h"
 #include "verify/RunTrace.h"
+#include "verify/VerificationWorkers.h"
 
 namespace sealrun::verify {
 
 namespace ui = platform::ui;
+
+// How long the run waits for the next file's result before it answers the window's messages again.
+constexpr std::chrono::milliseconds kPumpInterval{25};
 
 CBatchVerify::CBatchVerify(VerifyRunInputs inputs)
     : ui::Dialog(kVerifyDialogTemplate, u"签章验证"), inputs_(std::move(inputs)) {
@@ -49,18 +55,26 @@ void CBatchVerify::RunBatchVerify() {
   const bool fields = inputs_.sealForm == config::SealForm::SignatureField;
   const SignerTrust trust = SignerTrust::Load({inputs_.settings.validateCertificate, inputs_.moduleFolder});
   const RowOutcome outcome{failed, inputs_.list};
+  const FileExaminer examine = [fields, &trust](qp_engine engine, std::u16string_view path) {
+    return fields ? VerifySignatureFieldsOf(engine, path, trust) : VerifySealAnnotationsOf(engine, path, trust);
+  };
+  VerificationWorkers workers(inputs_.engine, inputs_.files, examine, VerificationWorkerCount(inputs_.files.size()));
   int done = 0;
   for (int i = 0; i < total; ++i) {
-    // Asked to stop: the files done so far are the run; the rest were never opened.
-    if (ui::QuitRequested()) {
+    // Asked to stop: the files reported so far are the run; the rest are not reported.
+    std::optional<VerificationResult> result;
+    while (!ui::QuitRequested() && !(result = workers.Take(static_cast<std::size_t>(i), kPumpInterval)))
+      ui::PumpOneMessage();
+    if (!result) {
       ui::Notify(StoppedRunText(i, total));
       break;
     }
     const std::u16string& path = inputs_.files[static_cast<std::size_t>(i)];
-    const VerificationResult result = fields ? VerifySignatureFields(inputs_.engine, path, i, outcome, trust)
-                                             : VerifySealAnnotations(inputs_.engine, path, i, outcome, trust);
-    if (result.Failed()) TraceFile(path, "not verified: " + result.Reason());
-    if (inputs_.list != nullptr) inputs_.list->SetItemText(i, kRemarkColumn, result.Text());
+    if (result->Failed()) {
+      outcome.Fail(i, result->RowHighlight());
+      TraceFile(path, "not verified: " + result->Reason());
+    }
+    if (inputs_.list != nullptr) inputs_.list->SetItemText(i, kRemarkColumn, result->Text());
     progress_->SetPosition(i + 1);
     status_->SetText(RunStatus(header, i + 1));
     ui::PumpOneMessage();

@@ -82,6 +82,14 @@ DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTru
   return examination;
 }
 
+VerificationResult VerifySignatureFieldsOf(qp_engine engine, std::u16string_view path, const SignerTrust& trust) {
+  return Examine(&ExamineSignatureFields, engine, path, trust);
+}
+
+VerificationResult VerifySealAnnotationsOf(qp_engine engine, std::u16string_view path, const SignerTrust& trust) {
+  return Examine(&ExamineSealAnnotations, engine, path, trust);
+}
+
 VerificationResult VerifySignatureFields(qp_engine engine, std::u16string_view path, int row,
                                          const RowOutcome& outcome, const SignerTrust& trust) {
   return VerifyWith(&ExamineSignatureFields, engine, path, row, outcome, trust);

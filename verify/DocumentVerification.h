@@ -50,6 +50,11 @@ DocumentExamination ExamineSignatureFields(qp_document document, const SignerTru
 // memory.
 DocumentExamination ExamineSealAnnotations(qp_document document, const SignerTrust& trust = {});
 
+// One file's seal counts, or that it did not open; nothing is reported. Safe to call from several threads at
+// once, each with an engine of its own.
+VerificationResult VerifySignatureFieldsOf(qp_engine engine, std::u16string_view path, const SignerTrust& trust = {});
+VerificationResult VerifySealAnnotationsOf(qp_engine engine, std::u16string_view path, const SignerTrust& trust = {});
+
 // One file of a verification run: the document's seal counts, or that it did not open. A file with an
 // invalid seal (or that does not open) is reported as failed; only the former is highlighted.
 VerificationResult VerifySignatureFields(qp_engine engine, std::u16string_view path, int row,

@@ -2,17 +2,20 @@
 // column, failed rows and highlights, the summary texts, and the PIN and key serial refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
 #include "platform/fs/Files.h"
 #include "platform/ui/Backend.h"
 #include "platform/ui/HeadlessBackend.h"
+#include "platform/ui/QuitRequest.h"
 #include "tests/verify/SealedFiles.h"
 #include "verify/BatchTexts.h"
 #include "verify/CBatchVerify.h"
 #include "verify/CCBatchDel.h"
 #include "verify/RemovalResult.h"
+#include "verify/VerificationWorkers.h"
 
 namespace sealrun::verify::testing {
 namespace {
@@ -111,6 +114,52 @@ TEST_F(BatchDialogs, VerificationJudgesSignersWithTheSettingsAndTheModuleFolderI
     EXPECT_EQ(list_.ItemText(0, kRemarkColumn), validate ? u"印章总数:1 有效:0 失效:1" : u"印章总数:1 有效:1 失效:0");
     EXPECT_EQ(failed_, validate ? std::vector<int>{0} : std::vector<int>{});
   }
+}
+
+TEST_F(BatchDialogs, ARunOnSeveralWorkersReportsEveryRowAsOneFileAfterAnotherWould) {
+  // Without traces the run verifies on worker threads; rows still come out in order, each with its own result.
+  const auto notPdf = temp_ / "broken.pdf";
+  platform::fs::ReplaceFileAtomically(notPdf, "%PDF-1.7 and nothing else");
+  const auto sealed = Base("sealed.pdf", 3);
+  ASSERT_EQ(Seal(sealed, Form::SealAnnotation), 0);
+  const auto tampered = Tamper("add-annot", sealed);
+  std::vector<std::filesystem::path> files;
+  std::vector<std::u16string> expected;
+  std::vector<int> expectedFailed;
+  for (int i = 0; i < 12; ++i) {
+    const int kind = i % 4;
+    files.push_back(kind == 0 ? sealed : kind == 1 ? tampered : kind == 2 ? notPdf : temp_ / "missing.pdf");
+    expected.push_back(kind == 0 ? u"印章总数:1 有效:1 失效:0" : kind == 1 ? u"印章总数:1 有效:0 失效:1" : u"文档打开失败");
+    if (kind != 0) expectedFailed.push_back(i);
+  }
+  Fill(files);
+  ASSERT_GE(VerificationWorkerCount(files.size()), 1);
+  user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0, {}, {}});
+  EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(list_.ItemText(i, kRemarkColumn), expected[static_cast<std::size_t>(i)]) << "row " << i;
+    EXPECT_EQ(list_.ItemState(i, ui::kLvisDropHilited) != 0, i % 4 == 1) << "row " << i;
+  }
+  EXPECT_EQ(failed_, expectedFailed);
+  const std::vector<int>& progress = user_->ProgressPositions();
+  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+  EXPECT_EQ(progress.back(), 12);
+  EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 12, 9));
+}
+
+TEST_F(BatchDialogs, AVerificationRunAskedToStopReportsNoFileAndSaysSo) {
+  const auto sealed = Base("sealed.pdf");
+  ASSERT_EQ(Seal(sealed, Form::SignatureField), 0);
+  Fill({sealed, sealed, sealed});
+  user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
+  ui::RequestQuit(2);
+  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SignatureField, &failed_, &list_, 0, {}, {}});
+  dialog.DoModal(nullptr);
+  ui::ClearQuitRequest();
+  EXPECT_EQ(user_->Notices(), std::vector<std::u16string>{StoppedRunText(0, 3)});
+  EXPECT_EQ(list_.ItemText(0, kRemarkColumn), u"");
+  EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 0, 0));
 }
 
 TEST_F(BatchDialogs, RemovalChecksThePinFirstAndRemovesTheOwnersLatestSeals) {
