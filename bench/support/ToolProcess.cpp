@@ -17,7 +17,8 @@ namespace {
 class Pipe {
  public:
   Pipe() {
-    if (pipe(ends_.data()) != 0) ends_ = {-1, -1};
+    // Close-on-exec: a child spawned by another thread at the same time must not hold this pipe open.
+    if (pipe2(ends_.data(), O_CLOEXEC) != 0) ends_ = {-1, -1};
   }
   ~Pipe() {
     CloseRead();
