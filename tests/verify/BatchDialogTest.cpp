@@ -117,35 +117,42 @@ TEST_F(BatchDialogs, VerificationJudgesSignersWithTheSettingsAndTheModuleFolderI
 }
 
 TEST_F(BatchDialogs, ARunOnSeveralWorkersReportsEveryRowAsOneFileAfterAnotherWould) {
-  // Without traces the run verifies on worker threads; rows still come out in order, each with its own result.
+  // Without traces the run verifies on worker threads; rows still come out in order, each with its own result,
+  // in both forms (seal annotations with a signed message, so that signers are checked on the workers too).
   const auto notPdf = temp_ / "broken.pdf";
   platform::fs::ReplaceFileAtomically(notPdf, "%PDF-1.7 and nothing else");
-  const auto sealed = Base("sealed.pdf", 3);
-  ASSERT_EQ(Seal(sealed, Form::SealAnnotation), 0);
-  const auto tampered = Tamper("add-annot", sealed);
-  std::vector<std::filesystem::path> files;
-  std::vector<std::u16string> expected;
-  std::vector<int> expectedFailed;
-  for (int i = 0; i < 12; ++i) {
-    const int kind = i % 4;
-    files.push_back(kind == 0 ? sealed : kind == 1 ? tampered : kind == 2 ? notPdf : temp_ / "missing.pdf");
-    expected.push_back(kind == 0 ? u"印章总数:1 有效:1 失效:0" : kind == 1 ? u"印章总数:1 有效:0 失效:1" : u"文档打开失败");
-    if (kind != 0) expectedFailed.push_back(i);
+  SignMessagesWith(sealrun::testing::SharedTestIdentity());
+  for (const Form form : {Form::SealAnnotation, Form::SignatureField}) {
+    const bool fields = form == Form::SignatureField;
+    const auto sealed = Base(fields ? "field.pdf" : "annotation.pdf", 3);
+    ASSERT_EQ(Seal(sealed, form), 0);
+    const auto tampered = Tamper("add-annot", sealed);
+    std::vector<std::filesystem::path> files;
+    std::vector<std::u16string> expected;
+    std::vector<int> expectedFailed;
+    for (int i = 0; i < 12; ++i) {
+      const int kind = i % 4;
+      files.push_back(kind == 0 ? sealed : kind == 1 ? tampered : kind == 2 ? notPdf : temp_ / "missing.pdf");
+      expected.push_back(kind == 0   ? u"印章总数:1 有效:1 失效:0"
+                         : kind == 1 ? u"印章总数:1 有效:0 失效:1"
+                                     : u"文档打开失败");
+      if (kind != 0) expectedFailed.push_back(i);
+    }
+    Fill(files);
+    user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
+    const auto sealForm = fields ? config::SealForm::SignatureField : config::SealForm::SealAnnotation;
+    CBatchVerify dialog(VerifyRunInputs{engine_, files_, sealForm, &failed_, &list_, 0, {}, {}});
+    EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
+    for (int i = 0; i < 12; ++i) {
+      EXPECT_EQ(list_.ItemText(i, kRemarkColumn), expected[static_cast<std::size_t>(i)]) << "row " << i;
+      EXPECT_EQ(list_.ItemState(i, ui::kLvisDropHilited) != 0, i % 4 == 1) << "row " << i;
+    }
+    EXPECT_EQ(failed_, expectedFailed);
+    const std::vector<int>& progress = user_->ProgressPositions();
+    EXPECT_TRUE(std::is_sorted(progress.end() - 12, progress.end()));
+    EXPECT_EQ(progress.back(), 12);
+    EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 12, 9));
   }
-  Fill(files);
-  ASSERT_GE(VerificationWorkerCount(files.size()), 1);
-  user_->OnDialog(kVerifyDialogTemplate, [](ui::Dialog& dialog) { dialog.ChildAs<ui::Button>(ui::kIdOk)->Click(); });
-  CBatchVerify dialog(VerifyRunInputs{engine_, files_, config::SealForm::SealAnnotation, &failed_, &list_, 0, {}, {}});
-  EXPECT_EQ(dialog.DoModal(nullptr), ui::kIdOk);
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(list_.ItemText(i, kRemarkColumn), expected[static_cast<std::size_t>(i)]) << "row " << i;
-    EXPECT_EQ(list_.ItemState(i, ui::kLvisDropHilited) != 0, i % 4 == 1) << "row " << i;
-  }
-  EXPECT_EQ(failed_, expectedFailed);
-  const std::vector<int>& progress = user_->ProgressPositions();
-  EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-  EXPECT_EQ(progress.back(), 12);
-  EXPECT_EQ(dialog.Summary(), RunSummary(RunKind::Verify, 12, 9));
 }
 
 TEST_F(BatchDialogs, AVerificationRunAskedToStopReportsNoFileAndSaysSo) {
