@@ -20,6 +20,8 @@
 //   * qp_image: qp_image_free. qp_string: qp_string_delete. qp_certificate: qp_certificate_free.
 //   Release functions accept null. Release a document's pages, texts, searches, images and
 //   signatures before closing it.
+// - Threads: an engine, and everything opened with it, is used by one thread at a time. Engines share
+//   nothing, so several threads may each work with an engine of their own at once.
 // - Coordinates: PDF points. Boxes and character boxes are in PDF user space (as the page dictionary
 //   states them, origin wherever the file puts it, y up), x0 <= x1 and y0 <= y1.
 //   Annotation rectangles given to qp_annot_set_rect are in the displayed frame: the page's MediaBox

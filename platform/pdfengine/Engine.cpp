@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/pdfengine/Internal.h"
 
@@ -16,6 +17,18 @@ bool TracesWanted() {
 // MuPDF reports caught errors and warnings itself; they go to standard error only when traces are on.
 void QuietMessage(void*, const char* message) {
   if (TracesWanted()) std::fprintf(stderr, "pdfengine: %s\n", message);
+}
+
+// MuPDF builds its AES tables on first use, without a lock, and marks them built with a plain flag. Engines
+// may run on threads of their own (a verification run has one per worker), so the tables are built here,
+// once, before any engine exists.
+void BuildSharedTables() {
+  static std::once_flag built;
+  std::call_once(built, [] {
+    fz_aes aes;
+    const unsigned char key[16] = {};
+    fz_aes_setkey_enc(&aes, key, 128);
+  });
 }
 
 }  // namespace
@@ -52,6 +65,7 @@ extern "C" int qp_startup(qp_engine* engine, uint32_t flags, int reserved1, int 
     *engine = nullptr;
     if ((flags != 0 && flags != 0x20000000u) || reserved1 != 0 || reserved2 != 0 || reserved3 != 0)
       Fail(QP_ERR_ARGUMENT, "unknown startup flags");
+    BuildSharedTables();
     auto created = std::make_unique<qp_engine_s>();
     created->ctx = fz_new_context(created->budget.Allocator(), nullptr, FZ_STORE_DEFAULT);
     if (created->ctx == nullptr) Fail(QP_ERR_ENGINE, "no MuPDF context");
