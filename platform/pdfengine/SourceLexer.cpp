@@ -1,9 +1,11 @@
 #include "platform/pdfengine/SourceLexer.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <limits>
-#include <string_view>
 #include <cstring>
+#include <string_view>
 
 namespace sealrun::platform::pdfengine {
 namespace {
@@ -15,12 +17,19 @@ constexpr std::size_t kNumberLimit = 65535;
 // From this position of the decimal point on the engine reads a real with its Acrobat-compatible routine.
 constexpr std::size_t kLooseRealPoint = 10;
 
-bool IsWhite(int c) { return c == 0 || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' '; }
+// The byte classes of PDF syntax, one table lookup per byte: the lexer asks for every byte of a source.
+enum ByteClass : std::uint8_t { kRegular = 0, kWhite = 1, kDelimiter = 2 };
 
-bool IsDelimiter(int c) {
-  return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
-         c == '/' || c == '%';
-}
+constexpr std::array<std::uint8_t, 256> kByteClasses = [] {
+  std::array<std::uint8_t, 256> classes{};
+  for (const unsigned char c : {'\0', '\t', '\n', '\f', '\r', ' '}) classes[c] = kWhite;
+  for (const unsigned char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) classes[c] = kDelimiter;
+  return classes;
+}();
+
+bool IsWhite(unsigned char c) { return kByteClasses[c] == kWhite; }
+// White space or a delimiter: where a run of regular characters (a name, a number, a keyword) ends.
+bool EndsRun(unsigned char c) { return kByteClasses[c] != kRegular; }
 
 int HexValue(int c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -32,6 +41,9 @@ int HexValue(int c) {
 // A run of regular characters decoded as the engine decodes a name: "#xx" is one byte, except "#00" and
 // a "#" not followed by two hex digits, which stay as written.
 std::string DecodeRegularRun(std::span<const unsigned char> run) {
+  // Most runs have no "#": their bytes are the name.
+  if (std::memchr(run.data(), '#', run.size()) == nullptr)
+    return std::string(reinterpret_cast<const char*>(run.data()), std::min(run.size(), kNameLimit));
   std::string out;
   std::size_t i = 0;
   auto keep = [&](unsigned char byte) {
@@ -95,7 +107,7 @@ Token SourceLexer::Next() {
   const unsigned char c = bytes_[at_++];
   switch (c) {
     case '/':
-      while (at_ < bytes_.size() && !IsWhite(bytes_[at_]) && !IsDelimiter(bytes_[at_])) ++at_;
+      while (at_ < bytes_.size() && !EndsRun(bytes_[at_])) ++at_;
       token.kind = TokenKind::Name;
       break;
     case '(':
@@ -141,16 +153,20 @@ Token SourceLexer::Next() {
 Token SourceLexer::Number(std::size_t begin) {
   Token token;
   token.begin = begin;
-  std::string text(1, static_cast<char>(bytes_[begin]));
   const bool negative = bytes_[begin] == '-';
+  bool extraMinus = false;
   if (negative) {
-    while (Peek() == '-') ++at_;
+    while (Peek() == '-') {
+      ++at_;
+      extraMinus = true;
+    }
   }
+  const std::size_t afterSigns = at_;
   bool bad = false;
-  bool textEnded = false;
+  std::size_t textEnd = std::string::npos;  // where a later minus sign ends the digits that count
   std::size_t point = bytes_[begin] == '.' ? 0 : std::string::npos;
   std::size_t length = 1;
-  while (at_ < bytes_.size() && !IsWhite(bytes_[at_]) && !IsDelimiter(bytes_[at_])) {
+  while (at_ < bytes_.size() && !EndsRun(bytes_[at_])) {
     const unsigned char c = bytes_[at_++];
     if (++length > kNumberLimit) {
       token.kind = TokenKind::Error;
@@ -161,18 +177,23 @@ Token SourceLexer::Number(std::size_t begin) {
       if (point != std::string::npos) bad = true;
       point = length - 1;
     } else if (c == '-') {
-      textEnded = true;
-      continue;
+      if (textEnd == std::string::npos) textEnd = at_ - 1;
     } else if (c < '0' || c > '9') {
       bad = true;
     }
-    if (!textEnded) text.push_back(static_cast<char>(c));
   }
   token.end = at_;
   if (bad) {
     token.kind = TokenKind::Keyword;
     return token;
   }
+  // The text that counts: the first byte, then what follows the extra minus signs up to a later minus sign.
+  // Without extra minus signs that is one piece of the source.
+  const auto* source = reinterpret_cast<const char*>(bytes_.data());
+  const std::size_t counted = textEnd == std::string::npos ? at_ : textEnd;
+  std::string joined;
+  if (extraMinus) joined = "-" + std::string(source + afterSigns, counted - afterSigns);
+  const std::string_view text = extraMinus ? std::string_view(joined) : std::string_view(source + begin, counted - begin);
   // The digits without a leading "+" (from_chars takes none): "+.5" is 0.5, "-" alone and "." alone are 0.
   std::string_view digits(text);
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
@@ -208,7 +229,7 @@ Token SourceLexer::Number(std::size_t begin) {
 Token SourceLexer::Regular(std::size_t begin) {
   Token token;
   token.begin = begin;
-  while (at_ < bytes_.size() && !IsWhite(bytes_[at_]) && !IsDelimiter(bytes_[at_])) ++at_;
+  while (at_ < bytes_.size() && !EndsRun(bytes_[at_])) ++at_;
   token.end = at_;
   const std::string word = DecodeRegularRun(bytes_.subspan(begin, at_ - begin));
   if (word == "true") {
