@@ -1,6 +1,8 @@
 #include "verify/SignedMessage.h"
 
 #include <array>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "external/QpHandles.h"
@@ -114,16 +116,21 @@ SignedMessageCheck CheckSignedMessage(qp_annot annotation, std::u16string_view r
   const std::array<std::string, 2> forms{platform::text::Utf16ToUtf8(*fingerprint), Utf16LeBytes(*fingerprint)};
 
   // The message's data is the stored fingerprint in one of its forms; a detached message is tried with each.
-  const std::optional<crypto::Bytes> carried = crypto::CmsEncapsulatedContent(*der);
+  // The message is parsed once for its content and the first form checked; another form needs a verifier of
+  // its own.
+  const std::span<const crypto::Certificate> known(&*named, 1);
+  crypto::CmsVerifier first(*der, known);
+  const std::optional<crypto::Bytes> carried = first.EncapsulatedContent();
   std::vector<std::string> candidates;
   for (const std::string& form : forms) {
     if (!carried || crypto::AsChars(*carried) == form) candidates.push_back(form);
   }
   if (candidates.empty()) return Invalid("the message signs another fingerprint than the record stores");
   std::string problem;
-  for (const std::string& data : candidates) {
-    const crypto::ByteView ranges[] = {crypto::AsBytes(data)};
-    const crypto::CmsVerifyResult verified = crypto::CmsVerify(*der, ranges, std::span<const crypto::Certificate>(&*named, 1));
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    crypto::CmsVerifier verifier = i == 0 ? std::move(first) : crypto::CmsVerifier(*der, known);
+    verifier.Update(crypto::AsBytes(candidates[i]));
+    const crypto::CmsVerifyResult verified = verifier.Finish();
     if (!verified.Valid()) {
       problem = verified.problem;
       continue;

@@ -323,6 +323,23 @@ CmsVerifyResult CmsVerify(ByteView signedDataDer, std::span<const ByteView> rang
   return verifier.Finish();
 }
 
+namespace {
+
+// The content a parsed SignedData carries inside itself; nullopt when it is not a SignedData or detached.
+std::optional<Bytes> CarriedContent(CMS_ContentInfo* cms) {
+  if (cms == nullptr || OBJ_obj2nid(CMS_get0_type(cms)) != NID_pkcs7_signed) return std::nullopt;
+  ASN1_OCTET_STRING** carried = CMS_get0_content(cms);  // owned by the ContentInfo
+  if (carried == nullptr || *carried == nullptr) return std::nullopt;
+  const unsigned char* data = ASN1_STRING_get0_data(*carried);
+  return Bytes(data, data + ASN1_STRING_length(*carried));
+}
+
+}  // namespace
+
+std::optional<Bytes> CmsVerifier::EncapsulatedContent() const {
+  return impl_ && impl_->result.wellFormed ? CarriedContent(impl_->cms.get()) : std::nullopt;
+}
+
 std::optional<Bytes> CmsEncapsulatedContent(ByteView signedDataDer) {
   if (signedDataDer.empty() || signedDataDer.size() > static_cast<std::size_t>(LONG_MAX)) return std::nullopt;
   // The content does not need the certificates, whose public keys cost the most to parse.
@@ -330,14 +347,7 @@ std::optional<Bytes> CmsEncapsulatedContent(ByteView signedDataDer) {
   const ByteView parsed = separated ? ByteView(separated->signedData) : signedDataDer;
   const unsigned char* cursor = parsed.data();
   const CmsPtr cms(d2i_CMS_ContentInfo(nullptr, &cursor, static_cast<long>(parsed.size())));
-  std::optional<Bytes> content;
-  if (cms && OBJ_obj2nid(CMS_get0_type(cms.get())) == NID_pkcs7_signed) {
-    ASN1_OCTET_STRING** carried = CMS_get0_content(cms.get());  // owned by the ContentInfo
-    if (carried != nullptr && *carried != nullptr) {
-      const unsigned char* data = ASN1_STRING_get0_data(*carried);
-      content = Bytes(data, data + ASN1_STRING_length(*carried));
-    }
-  }
+  std::optional<Bytes> content = CarriedContent(cms.get());
   ERR_clear_error();
   return content;
 }

@@ -91,6 +91,9 @@ class CmsVerifier {
   CmsVerifier& operator=(CmsVerifier&&) noexcept;
   ~CmsVerifier();
 
+  // The data the SignedData carries inside itself, before Finish; nullopt when it is detached or not a
+  // usable SignedData. Not verified until Finish is.
+  std::optional<Bytes> EncapsulatedContent() const;
   void Update(ByteView data);
   CmsVerifyResult Finish();
 

@@ -347,6 +347,15 @@ TEST_F(CmsTest, AttachedDataIsReadBackAndALeftOutSignerIsFoundAmongKnownCertific
   EXPECT_FALSE(CmsEncapsulatedContent(detached).has_value());
   EXPECT_FALSE(CmsEncapsulatedContent(AsBytes("not a SignedData")).has_value());
   EXPECT_TRUE(CmsVerify(detached, {AsBytes("FINGERPRINT-0123")}).Valid());
+  // A verifier gives the same content before it is finished, from the one parse it verifies with.
+  for (const Bytes* der : {&attached, &detached}) {
+    CmsVerifier verifier(*der);
+    const std::optional<Bytes> content = verifier.EncapsulatedContent();
+    EXPECT_EQ(content, CmsEncapsulatedContent(*der));
+    verifier.Update(AsBytes("FINGERPRINT-0123"));
+    EXPECT_TRUE(verifier.Finish().Valid());
+  }
+  EXPECT_FALSE(CmsVerifier(AsBytes("not a SignedData")).EncapsulatedContent().has_value());
 
   const std::optional<Bytes> data = CmsEncapsulatedContent(noCertificates);
   ASSERT_TRUE(data.has_value());
