@@ -1,7 +1,6 @@
 #include "verify/VerificationWorkers.h"
 
 #include <algorithm>
-#include <system_error>
 #include <utility>
 
 #include "external/QpHandles.h"
@@ -30,14 +29,16 @@ VerificationWorkers::VerificationWorkers(qp_engine callerEngine, const std::vect
     if (external::EngineHandle engine = external::StartEngine()) engines.push_back(std::move(engine));
   // One worker on an engine of its own would only add a thread beside the caller's.
   if (engines.size() < 2) return;
+  // Reserved first: a thread that started must never be left unjoined by a failure to store it.
+  threads_.reserve(engines.size());
   for (auto& engine : engines) {
     try {
       threads_.emplace_back([this, owned = std::move(engine)]() mutable {
         Work(owned.get());
         owned.reset();
       });
-    } catch (const std::system_error&) {
-      break;  // the threads that did start do the work
+    } catch (...) {
+      break;  // no more threads; those that did start do the work
     }
   }
 }
