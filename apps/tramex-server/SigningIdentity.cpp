@@ -12,6 +12,25 @@ namespace crypto = platform::crypto;
 
 crypto::Error Failure(crypto::ErrorCode code, std::string message) { return crypto::Error{code, std::move(message)}; }
 
+// The certificate --cert names (PEM or DER).
+crypto::Result<crypto::Certificate> ReadCertificateFile(const std::string& certFile) {
+  const std::optional<std::string> bytes = platform::fs::ReadFile(certFile);
+  if (!bytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + certFile);
+  crypto::Result<crypto::Certificate> read = crypto::Certificate::FromBytes(crypto::AsBytes(*bytes));
+  if (!read) return Failure(read.GetError().code, certFile + ": " + read.GetError().message);
+  return read;
+}
+
+// The key with the certificate it signs for, once both are known to belong together.
+crypto::Result<SigningIdentity> MatchedIdentity(const crypto::PrivateKey& key,
+                                                const std::optional<crypto::Certificate>& certificate) {
+  if (key.Algorithm() != crypto::KeyAlgorithm::Rsa)
+    return Failure(crypto::ErrorCode::Unsupported, "the key is not an RSA key");
+  if (!certificate || !key.Matches(*certificate))
+    return Failure(crypto::ErrorCode::KeyMismatch, "the key does not belong to the certificate");
+  return SigningIdentity{*certificate, key};
+}
+
 // A key on a PKCS#11 token (an HSM): the password is the token's user PIN, and the key never leaves the
 // token. The token holds the key's certificate beside it (same label and id); certFile, when given, names the
 // certificate to send instead (a chain's end-entity certificate kept outside the token).
@@ -25,17 +44,11 @@ crypto::Result<SigningIdentity> LoadTokenIdentity(const std::string& uriText, co
                    uriText + ": " + std::string(crypto::TokenFailureText(login.failure)) + " (" + login.detail + ")");
   std::optional<crypto::Certificate> certificate = login.certificate;
   if (!certFile.empty()) {
-    const std::optional<std::string> bytes = platform::fs::ReadFile(certFile);
-    if (!bytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + certFile);
-    crypto::Result<crypto::Certificate> read = crypto::Certificate::FromBytes(crypto::AsBytes(*bytes));
-    if (!read) return Failure(read.GetError().code, certFile + ": " + read.GetError().message);
+    crypto::Result<crypto::Certificate> read = ReadCertificateFile(certFile);
+    if (!read) return read.GetError();
     certificate = *read;
   }
-  if (login.key->Algorithm() != crypto::KeyAlgorithm::Rsa)
-    return Failure(crypto::ErrorCode::Unsupported, "the key is not an RSA key");
-  if (!certificate || !login.key->Matches(*certificate))
-    return Failure(crypto::ErrorCode::KeyMismatch, "the key does not belong to the certificate");
-  return SigningIdentity{*certificate, *login.key};
+  return MatchedIdentity(*login.key, certificate);
 }
 
 }  // namespace
@@ -68,17 +81,11 @@ crypto::Result<SigningIdentity> LoadSigningIdentity(const std::string& keyFile, 
     if (certFile.empty()) certificate = *imported;
   }
   if (!certFile.empty()) {
-    const std::optional<std::string> certificateBytes = platform::fs::ReadFile(certFile);
-    if (!certificateBytes) return Failure(crypto::ErrorCode::NotFound, "cannot read " + certFile);
-    crypto::Result<crypto::Certificate> read = crypto::Certificate::FromBytes(crypto::AsBytes(*certificateBytes));
-    if (!read) return Failure(read.GetError().code, certFile + ": " + read.GetError().message);
+    crypto::Result<crypto::Certificate> read = ReadCertificateFile(certFile);
+    if (!read) return read.GetError();
     certificate = *read;
   }
-  if (key->Algorithm() != crypto::KeyAlgorithm::Rsa)
-    return Failure(crypto::ErrorCode::Unsupported, "the key is not an RSA key");
-  if (!key->Matches(*certificate))
-    return Failure(crypto::ErrorCode::KeyMismatch, "the key does not belong to the certificate");
-  return SigningIdentity{*certificate, *key};
+  return MatchedIdentity(*key, certificate);
 }
 
 }  // namespace sealrun::tramex
