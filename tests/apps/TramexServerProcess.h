@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -103,11 +104,7 @@ class TramexServerProcess {
   std::string ReadLogLine(std::chrono::milliseconds wait = std::chrono::milliseconds(2000)) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (true) {
-      if (const std::size_t end = logBuffered_.find('\n'); end != std::string::npos) {
-        std::string line = logBuffered_.substr(0, end);
-        logBuffered_.erase(0, end + 1);
-        return line;
-      }
+      if (std::optional<std::string> line = TakeLine(logBuffered_)) return *line;
       char chunk[4096];
       const ssize_t got = pread(log_, chunk, sizeof chunk, logOffset_);
       if (got > 0) {
@@ -124,11 +121,7 @@ class TramexServerProcess {
   std::string ReadLine(std::chrono::milliseconds wait = std::chrono::milliseconds(2000)) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (true) {
-      if (const std::size_t end = buffered_.find('\n'); end != std::string::npos) {
-        std::string line = buffered_.substr(0, end);
-        buffered_.erase(0, end + 1);
-        return line;
-      }
+      if (std::optional<std::string> line = TakeLine(buffered_)) return *line;
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) return {};
       pollfd ready{output_, POLLIN, 0};
@@ -141,6 +134,15 @@ class TramexServerProcess {
   }
 
  private:
+  // The first whole line held in `buffered`, taken out of it without its line feed.
+  static std::optional<std::string> TakeLine(std::string& buffered) {
+    const std::size_t end = buffered.find('\n');
+    if (end == std::string::npos) return std::nullopt;
+    std::string line = buffered.substr(0, end);
+    buffered.erase(0, end + 1);
+    return line;
+  }
+
   bool Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
