@@ -71,8 +71,8 @@ int main(int argc, char** argv) {
   if (!screenshot.isEmpty()) {
     // Pages are drawn off the window's thread: wait for the first page of the document in view (at most 10 s).
     auto* poll = new QTimer(&window);  // owned by the window
-    int waited = 0;
-    QObject::connect(poll, &QTimer::timeout, &window, [&, poll] {
+    // The time waited lives in the handler: this block ends before the event loop runs it.
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, &screenshot, poll, waited = 0]() mutable {
       sealrun::reader::DocumentView* view = window.CurrentView();
       if ((view != nullptr && !view->IsPageDrawn(0)) && (waited += 50) < 10000) return;
       poll->stop();
