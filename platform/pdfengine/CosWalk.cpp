@@ -409,7 +409,7 @@ class Walker {
     for (std::uint32_t k = 0; k < here.count; ++k) {
       pdf_obj* value = nullptr;
       if (dict) {
-        value = pdf_dict_gets(ctx_, engine, tree.Text(tree.Nodes()[child].key).c_str());
+        value = pdf_dict_gets(ctx_, engine, tree.Text(tree.Nodes()[child].key).data());
       } else if (static_cast<int>(k) < pdf_array_len(ctx_, engine)) {
         value = pdf_array_get(ctx_, engine, static_cast<int>(k));
       }
@@ -423,7 +423,7 @@ class Walker {
 
   // The entry of an engine dictionary with this key: where the source has it if the order agrees there,
   // else looked up (an entry whose value is null is found only by looking at every key).
-  bool EngineEntry(pdf_obj* dict, int index, const std::string& key, pdf_obj** value) const {
+  bool EngineEntry(pdf_obj* dict, int index, std::string_view key, pdf_obj** value) const {
     if (index < pdf_dict_len(ctx_, dict)) {
       pdf_obj* name = pdf_dict_get_key(ctx_, dict, index);
       if (pdf_is_name(ctx_, name) && key == pdf_to_name(ctx_, name)) {
@@ -431,7 +431,7 @@ class Walker {
         return true;
       }
     }
-    if (pdf_obj* found = pdf_dict_gets(ctx_, dict, key.c_str()); found != nullptr) {
+    if (pdf_obj* found = pdf_dict_gets(ctx_, dict, key.data()); found != nullptr) {
       *value = found;
       return true;
     }
@@ -469,7 +469,7 @@ class Walker {
       case SourceKind::String: {
         if (!pdf_is_string(ctx_, engine)) return false;
         if (!tree.StringsKept()) return true;
-        const std::string& bytes = tree.Text(here.text);
+        const std::string_view bytes = tree.Text(here.text);
         return pdf_to_str_len(ctx_, engine) == bytes.size() &&
                std::memcmp(pdf_to_str_buf(ctx_, engine), bytes.data(), bytes.size()) == 0;
       }
@@ -519,8 +519,8 @@ class Walker {
     for (std::uint32_t k = 0; k < here.count; ++k) {
       Key key;
       if (here.kind == SourceKind::Dict) {
-        const std::string& text = tree.Text(tree.Nodes()[child].key);
-        key = Key{text.c_str(), text.size()};
+        const std::string_view text = tree.Text(tree.Nodes()[child].key);
+        key = Key{text.data(), text.size()};
       }
       EmitSource(source, child, depth + 1, key);
       child += static_cast<int>(tree.Nodes()[child].size);
@@ -563,7 +563,7 @@ class Walker {
           item.bytes = reinterpret_cast<const unsigned char*>(pdf_to_str_buf(ctx_, engine));
           item.length = pdf_to_str_len(ctx_, engine);
         } else {
-          const std::string& bytes = tree.Text(here.text);
+          const std::string_view bytes = tree.Text(here.text);
           item.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
           item.length = bytes.size();
         }
@@ -579,9 +579,9 @@ class Walker {
         break;
       case SourceKind::Name: {
         // Matched: the source's name bytes are the engine's.
-        const std::string& name = tree.Text(here.text);
+        const std::string_view name = tree.Text(here.text);
         item.kind = QP_ITEM_NAME;
-        item.bytes = reinterpret_cast<const unsigned char*>(name.c_str());
+        item.bytes = reinterpret_cast<const unsigned char*>(name.data());
         item.length = name.size();
         break;
       }

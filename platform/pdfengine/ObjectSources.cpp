@@ -25,9 +25,9 @@ struct BufferDrop {
 
 std::shared_ptr<const SourceTree> ObjectSources::Load(int number) {
   if (const auto cached = trees_.find(number); cached != trees_.end()) return cached->second;
-  auto tree = std::make_shared<SourceTree>();
+  // Parsed into one reused tree, then copied at its own size: the tree's buffers grow once per document.
   std::shared_ptr<const SourceTree> parsed;
-  if (Parse(number, *tree)) parsed = std::move(tree);
+  if (Parse(number, parsing_)) parsed = std::make_shared<const SourceTree>(parsing_);
   const std::size_t nodes = parsed == nullptr ? 1 : parsed->Nodes().size();
   if (treeNodes_ + nodes > kTreeNodeLimit) {
     trees_.clear();

@@ -59,6 +59,7 @@ class ObjectSources {
   std::unordered_map<int, std::unique_ptr<ObjectStream>> objectStreams_;  // null: could not be decoded
   std::size_t decodedBytes_ = 0;
   std::unordered_map<int, std::shared_ptr<const SourceTree>> trees_;  // null: no source that reads
+  SourceTree parsing_;
   std::size_t treeNodes_ = 0;
   std::vector<unsigned char> dataBuffer_;
   std::vector<unsigned char> wholeFile_;

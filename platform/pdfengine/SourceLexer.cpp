@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <limits>
-#include <cstring>
 #include <string_view>
 
 namespace sealrun::platform::pdfengine {
@@ -40,14 +39,12 @@ int HexValue(int c) {
 
 // A run of regular characters decoded as the engine decodes a name: "#xx" is one byte, except "#00" and
 // a "#" not followed by two hex digits, which stay as written.
-std::string DecodeRegularRun(std::span<const unsigned char> run) {
-  // Most runs have no "#": their bytes are the name.
-  if (std::memchr(run.data(), '#', run.size()) == nullptr)
-    return std::string(reinterpret_cast<const char*>(run.data()), std::min(run.size(), kNameLimit));
-  std::string out;
+// Appended to `out`; the lexer has seen the "#" already, runs without one are taken as they stand.
+void DecodeRegularRun(std::span<const unsigned char> run, std::string& out) {
+  const std::size_t start = out.size();
   std::size_t i = 0;
   auto keep = [&](unsigned char byte) {
-    if (out.size() < kNameLimit) out.push_back(static_cast<char>(byte));
+    if (out.size() - start < kNameLimit) out.push_back(static_cast<char>(byte));
   };
   while (i < run.size()) {
     const unsigned char c = run[i++];
@@ -64,7 +61,6 @@ std::string DecodeRegularRun(std::span<const unsigned char> run) {
     keep(static_cast<unsigned char>(high * 16 + low));
     i += 2;
   }
-  return out;
 }
 
 // The digits as strtod reads them in the "C" locale: a value too large is infinite, one too small is zero.
@@ -82,21 +78,34 @@ double DigitsValue(std::string_view digits) {
 
 }  // namespace
 
-void SourceLexer::SkipWhiteAndComments() {
-  while (at_ < bytes_.size()) {
-    const unsigned char c = bytes_[at_];
+// Inlined into Next, which then keeps the position in a register: every token starts here.
+inline std::size_t SourceLexer::SkipWhiteAndComments(std::size_t at) const {
+  const unsigned char* const data = bytes_.data();
+  const std::size_t size = bytes_.size();
+  while (at < size) {
+    const unsigned char c = data[at];
     if (IsWhite(c)) {
-      ++at_;
+      ++at;
     } else if (c == '%') {
-      while (at_ < bytes_.size() && bytes_[at_] != '\n' && bytes_[at_] != '\r') ++at_;
+      while (at < size && data[at] != '\n' && data[at] != '\r') ++at;
     } else {
-      return;
+      break;
     }
   }
+  return at;
+}
+
+std::size_t SourceLexer::RunEnd(std::size_t from, bool& escaped) const {
+  const unsigned char* p = bytes_.data() + from;
+  const unsigned char* const end = bytes_.data() + bytes_.size();
+  bool hash = false;
+  for (; p != end && !EndsRun(*p); ++p) hash |= *p == '#';
+  escaped = hash;
+  return static_cast<std::size_t>(p - bytes_.data());
 }
 
 Token SourceLexer::Next() {
-  SkipWhiteAndComments();
+  at_ = SkipWhiteAndComments(at_);
   Token token;
   token.begin = at_;
   if (at_ >= bytes_.size()) {
@@ -107,7 +116,7 @@ Token SourceLexer::Next() {
   const unsigned char c = bytes_[at_++];
   switch (c) {
     case '/':
-      while (at_ < bytes_.size() && !EndsRun(bytes_[at_])) ++at_;
+      at_ = RunEnd(at_, token.escaped);
       token.kind = TokenKind::Name;
       break;
     case '(':
@@ -166,9 +175,13 @@ Token SourceLexer::Number(std::size_t begin) {
   std::size_t textEnd = std::string::npos;  // where a later minus sign ends the digits that count
   std::size_t point = bytes_[begin] == '.' ? 0 : std::string::npos;
   std::size_t length = 1;
-  while (at_ < bytes_.size() && !EndsRun(bytes_[at_])) {
-    const unsigned char c = bytes_[at_++];
+  const unsigned char* const data = bytes_.data();
+  const std::size_t size = bytes_.size();
+  std::size_t at = at_;
+  for (; at < size && !EndsRun(data[at]); ++at) {
+    const unsigned char c = data[at];
     if (++length > kNumberLimit) {
+      at_ = at + 1;
       token.kind = TokenKind::Error;
       token.end = at_;
       return token;
@@ -177,11 +190,12 @@ Token SourceLexer::Number(std::size_t begin) {
       if (point != std::string::npos) bad = true;
       point = length - 1;
     } else if (c == '-') {
-      if (textEnd == std::string::npos) textEnd = at_ - 1;
+      if (textEnd == std::string::npos) textEnd = at;
     } else if (c < '0' || c > '9') {
       bad = true;
     }
   }
+  at_ = at;
   token.end = at_;
   if (bad) {
     token.kind = TokenKind::Keyword;
@@ -229,9 +243,10 @@ Token SourceLexer::Number(std::size_t begin) {
 Token SourceLexer::Regular(std::size_t begin) {
   Token token;
   token.begin = begin;
-  while (at_ < bytes_.size() && !EndsRun(bytes_[at_])) ++at_;
+  at_ = RunEnd(at_, token.escaped);
   token.end = at_;
-  const std::string word = DecodeRegularRun(bytes_.subspan(begin, at_ - begin));
+  std::string scratch;
+  const std::string_view word = Word(token, scratch);
   if (word == "true") {
     token.kind = TokenKind::True;
   } else if (word == "false") {
@@ -273,13 +288,41 @@ bool SourceLexer::SkipHexString() {
   return false;
 }
 
-std::string SourceLexer::NameOf(const Token& token) const {
+std::span<const unsigned char> SourceLexer::RunOf(const Token& token) const {
   const std::size_t skip = token.kind == TokenKind::Name ? 1 : 0;
-  return DecodeRegularRun(bytes_.subspan(token.begin + skip, token.end - token.begin - skip));
+  return bytes_.subspan(token.begin + skip, token.end - token.begin - skip);
+}
+
+std::string_view SourceLexer::Word(const Token& token, std::string& scratch) const {
+  const std::span<const unsigned char> run = RunOf(token);
+  if (!token.escaped) return {reinterpret_cast<const char*>(run.data()), std::min(run.size(), kNameLimit)};
+  scratch.clear();
+  DecodeRegularRun(run, scratch);
+  return scratch;
+}
+
+void SourceLexer::AppendName(const Token& token, std::string& out) const {
+  const std::span<const unsigned char> run = RunOf(token);
+  if (token.escaped) {
+    DecodeRegularRun(run, out);
+  } else {
+    out.append(reinterpret_cast<const char*>(run.data()), std::min(run.size(), kNameLimit));
+  }
+}
+
+std::string SourceLexer::NameOf(const Token& token) const {
+  std::string out;
+  AppendName(token, out);
+  return out;
 }
 
 std::string SourceLexer::StringOf(const Token& token) const {
   std::string out;
+  AppendString(token, out);
+  return out;
+}
+
+void SourceLexer::AppendString(const Token& token, std::string& out) const {
   const std::span<const unsigned char> body = bytes_.subspan(token.begin + 1, token.end - token.begin - 2);
   if (token.kind == TokenKind::HexString) {
     int high = -1;
@@ -294,7 +337,7 @@ std::string SourceLexer::StringOf(const Token& token) const {
       }
     }
     if (high >= 0) out.push_back(static_cast<char>(high * 16));
-    return out;
+    return;
   }
   for (std::size_t i = 0; i < body.size(); ++i) {
     const unsigned char c = body[i];
@@ -326,7 +369,6 @@ std::string SourceLexer::StringOf(const Token& token) const {
         break;
     }
   }
-  return out;
 }
 
 }  // namespace sealrun::platform::pdfengine

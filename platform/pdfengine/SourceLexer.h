@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace sealrun::platform::pdfengine {
 
@@ -35,6 +36,7 @@ struct Token {
   std::size_t end = 0;
   std::int64_t integer = 0;  // Int: the written value
   bool overflow = false;     // Int: the digits do not fit 64 bits
+  bool escaped = false;      // Name, Keyword: the run holds a "#", which may stand for another byte
   double real = 0.0;         // Real: the written digits read as a double
   // Real: the engine read these digits with its Acrobat-compatible routine, which can give another value
   // than the digits say; the written value stays the digits' own.
@@ -53,10 +55,18 @@ class SourceLexer {
   // their leading "/" (names) or not (keywords); names longer than the engine keeps are cut where it cuts.
   std::string NameOf(const Token& token) const;
   std::string StringOf(const Token& token) const;
+  // The same bytes appended to `out`, without a string of their own: a parse reads thousands of names.
+  void AppendName(const Token& token, std::string& out) const;
+  void AppendString(const Token& token, std::string& out) const;
+  // A name or keyword's decoded bytes: in the source itself when nothing in it needs decoding, else in `scratch`.
+  std::string_view Word(const Token& token, std::string& scratch) const;
 
  private:
   int Peek() const { return at_ < bytes_.size() ? bytes_[at_] : -1; }
-  void SkipWhiteAndComments();
+  std::size_t SkipWhiteAndComments(std::size_t at) const;
+  // Where the run of regular characters from `from` ends, and whether it holds a "#".
+  std::size_t RunEnd(std::size_t from, bool& escaped) const;
+  std::span<const unsigned char> RunOf(const Token& token) const;
   Token Number(std::size_t begin);
   Token Regular(std::size_t begin);
   bool SkipLiteralString();

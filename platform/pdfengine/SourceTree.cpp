@@ -1,6 +1,8 @@
 #include "platform/pdfengine/SourceTree.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <optional>
 #include <unordered_set>
 
@@ -34,9 +36,9 @@ class SourceTree::Reader {
     const Token keyword = Next();
     if (objectNumber.kind != TokenKind::Int || objectNumber.overflow || objectNumber.integer != number) return false;
     if (generation.kind != TokenKind::Int || generation.integer < 0 || generation.integer >= 65536) return false;
-    if (keyword.kind != TokenKind::Keyword || lexer_.NameOf(keyword) != "obj") return false;
+    if (keyword.kind != TokenKind::Keyword || Word(keyword) != "obj") return false;
     const Token first = Next();
-    if (first.kind == TokenKind::Keyword && lexer_.NameOf(first) == "endobj") {
+    if (first.kind == TokenKind::Keyword && Word(first) == "endobj") {
       tree_.ending_ = Ending::EndObj;
       return AddNode(SourceKind::Null);
     }
@@ -47,7 +49,7 @@ class SourceTree::Reader {
     }
     const Token second = Next();
     if (second.kind == TokenKind::Keyword) {
-      const std::string word = lexer_.NameOf(second);
+      const std::string_view word = Word(second);
       if ((word == "stream" || word == "endobj") && AddInt(first)) {
         ReadEnding(second);
         return true;
@@ -69,7 +71,7 @@ class SourceTree::Reader {
   // carriage return.
   void ReadEnding(const Token& token) {
     if (token.kind != TokenKind::Keyword) return;
-    const std::string word = lexer_.NameOf(token);
+    const std::string_view word = Word(token);
     if (word == "endobj") {
       tree_.ending_ = Ending::EndObj;
       return;
@@ -94,13 +96,20 @@ class SourceTree::Reader {
     tree_.streamData_ = at;
   }
 
+  std::string_view Word(const Token& token) { return lexer_.Word(token, scratch_); }
+
   Token Next() {
     if (pending_) {
-      const Token token = *pending_;
-      pending_.reset();
-      return token;
+      pending_ = false;
+      return pendingToken_;
     }
-    const Token token = lexer_.Next();
+    return Fresh();
+  }
+
+  // One return of one named token, so that it is built in place: a copy of a token just written field by
+  // field would read it back before the writes reach the cache.
+  Token Fresh() {
+    Token token = lexer_.Next();
     if (token.end >= size_) touchedEnd_ = true;
     return token;
   }
@@ -131,16 +140,23 @@ class SourceTree::Reader {
     return true;
   }
 
-  std::uint32_t AddText(std::string text) {
-    tree_.texts_.push_back(std::move(text));
-    return static_cast<std::uint32_t>(tree_.texts_.size() - 1);
-  }
-
-  // A name with a NUL byte is cut there by the engine.
-  std::uint32_t AddName(std::string text) {
-    if (text.find('\0') != std::string::npos) tree_.standsAlone_ = false;
-    tree_.texts_.push_back(std::move(text));
-    return static_cast<std::uint32_t>(tree_.texts_.size() - 1);
+  // The token's name or string bytes as the next text. False past what a text offset holds.
+  bool AddText(const Token& token, std::uint32_t& index) {
+    std::string& bytes = tree_.textBytes_;
+    const std::size_t offset = bytes.size();
+    if (token.kind == TokenKind::Name) {
+      lexer_.AppendName(token, bytes);
+      // A name with a NUL byte is cut there by the engine.
+      if (token.escaped && bytes.find('\0', offset) != std::string::npos) tree_.standsAlone_ = false;
+    } else {
+      lexer_.AppendString(token, bytes);
+    }
+    const std::size_t length = bytes.size() - offset;
+    bytes.push_back('\0');
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) return false;
+    index = static_cast<std::uint32_t>(tree_.textSpans_.size());
+    tree_.textSpans_.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)});
+    return true;
   }
 
   // A value that starts with `first` (an integer is the caller's: what follows it decides what it is).
@@ -152,8 +168,7 @@ class SourceTree::Reader {
         return Array(depth + 1);
       case TokenKind::Name:
         AddNode(SourceKind::Name);
-        tree_.nodes_.back().text = AddName(lexer_.NameOf(first));
-        return true;
+        return AddText(first, tree_.nodes_.back().text);
       case TokenKind::Real:
         AddNode(SourceKind::Real);
         tree_.nodes_.back().real = first.real;
@@ -163,8 +178,7 @@ class SourceTree::Reader {
       case TokenKind::HexString:
         AddNode(SourceKind::String);
         tree_.nodes_.back().hex = first.kind == TokenKind::HexString;
-        if (tree_.keepStrings_) tree_.nodes_.back().text = AddText(lexer_.StringOf(first));
-        return true;
+        return !tree_.keepStrings_ || AddText(first, tree_.nodes_.back().text);
       case TokenKind::True:
       case TokenKind::False:
         AddNode(SourceKind::Bool);
@@ -181,21 +195,21 @@ class SourceTree::Reader {
     if (depth > kMaxDepth) return false;
     const std::size_t index = tree_.nodes_.size();
     AddNode(SourceKind::Dict);
-    std::vector<std::uint32_t> keys;
-    std::optional<KeySet> keySet;
+    Keys keys;
     for (;;) {
       const Token keyToken = Next();
       if (keyToken.kind == TokenKind::CloseDict) break;
       if (keyToken.kind != TokenKind::Name) return false;
-      const std::uint32_t key = AddName(lexer_.NameOf(keyToken));
-      if (!Unique(keys, keySet, key)) return false;
+      std::uint32_t key = 0;
+      if (!AddText(keyToken, key) || !Unique(keys, key)) return false;
       const std::size_t valueIndex = tree_.nodes_.size();
       const Token first = Next();
       if (first.kind == TokenKind::Int) {
         const Token second = Next();
         if (second.kind == TokenKind::CloseDict || second.kind == TokenKind::Name) {
           AddInt(first);
-          pending_ = second;
+          pending_ = true;
+          pendingToken_ = second;
         } else if (second.kind != TokenKind::Int || Next().kind != TokenKind::R || !AddReference(first, second)) {
           return false;
         }
@@ -209,30 +223,38 @@ class SourceTree::Reader {
     return true;
   }
 
-  // Keys are compared by their index in texts_, which stays valid while texts_ grows.
+  // Keys are compared by their text index, which stays valid while the texts grow.
   struct KeyHash {
-    const std::vector<std::string>* texts;
-    std::size_t operator()(std::uint32_t key) const { return std::hash<std::string>{}((*texts)[key]); }
+    const SourceTree* tree;
+    std::size_t operator()(std::uint32_t key) const { return std::hash<std::string_view>{}(tree->Text(key)); }
   };
   struct KeyEqual {
-    const std::vector<std::string>* texts;
-    bool operator()(std::uint32_t a, std::uint32_t b) const { return (*texts)[a] == (*texts)[b]; }
+    const SourceTree* tree;
+    bool operator()(std::uint32_t a, std::uint32_t b) const { return tree->Text(a) == tree->Text(b); }
   };
   using KeySet = std::unordered_set<std::uint32_t, KeyHash, KeyEqual>;
+  // A dictionary's keys so far: the first few on the stack, a set once there are more.
+  struct Keys {
+    std::array<std::uint32_t, kLinearKeyCheck> first{};
+    std::size_t count = 0;
+    std::optional<KeySet> set;
+  };
 
-  bool Unique(std::vector<std::uint32_t>& keys, std::optional<KeySet>& keySet, std::uint32_t key) {
-    if (!keySet && keys.size() < kLinearKeyCheck) {
-      for (const std::uint32_t earlier : keys) {
-        if (tree_.texts_[earlier] == tree_.texts_[key]) return false;
+  bool Unique(Keys& keys, std::uint32_t key) {
+    if (!keys.set && keys.count < kLinearKeyCheck) {
+      const std::string_view text = tree_.Text(key);
+      for (std::size_t i = 0; i < keys.count; ++i) {
+        const std::string_view earlier = tree_.Text(keys.first[i]);
+        if (earlier.size() == text.size() && earlier == text) return false;
       }
-      keys.push_back(key);
+      keys.first[keys.count++] = key;
       return true;
     }
-    if (!keySet) {
-      keySet.emplace(keys.size() * 2, KeyHash{&tree_.texts_}, KeyEqual{&tree_.texts_});
-      keySet->insert(keys.begin(), keys.end());
+    if (!keys.set) {
+      keys.set.emplace(keys.count * 2, KeyHash{&tree_}, KeyEqual{&tree_});
+      keys.set->insert(keys.first.begin(), keys.first.begin() + static_cast<std::ptrdiff_t>(keys.count));
     }
-    return keySet->insert(key).second;
+    return keys.set->insert(key).second;
   }
 
   // The engine's array parser: integers wait for a following "R"; two integers and an "R" are a reference.
@@ -288,14 +310,17 @@ class SourceTree::Reader {
   SourceTree& tree_;
   SourceLexer lexer_;
   std::size_t size_;
-  std::optional<Token> pending_;
+  bool pending_ = false;
+  Token pendingToken_;
+  std::string scratch_;  // a keyword's bytes when they need decoding
   bool touchedEnd_ = false;
 };
 
 SourceTree::Result SourceTree::Parse(std::span<const unsigned char> bytes, Framing framing, int number,
                                      bool keepStrings, bool complete) {
   nodes_.clear();
-  texts_.clear();
+  textBytes_.clear();
+  textSpans_.clear();
   keepStrings_ = keepStrings;
   standsAlone_ = true;
   ending_ = framing == Framing::Bare ? Ending::EndObj : Ending::Other;

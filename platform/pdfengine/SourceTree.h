@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sealrun::platform::pdfengine {
@@ -42,7 +43,11 @@ class SourceTree {
   Result Parse(std::span<const unsigned char> bytes, Framing framing, int number, bool keepStrings, bool complete);
 
   const std::vector<SourceNode>& Nodes() const { return nodes_; }
-  const std::string& Text(std::uint32_t index) const { return texts_[index]; }
+  // A name's or kept string's bytes. A NUL follows them in memory, so data() serves as a C string too.
+  std::string_view Text(std::uint32_t index) const {
+    const TextSpan span = textSpans_[index];
+    return {textBytes_.data() + span.offset, span.length};
+  }
   bool StringsKept() const { return keepStrings_; }
 
   // True when every value is what the engine makes of the same bytes: no integer too long for 64 bits and no
@@ -58,8 +63,14 @@ class SourceTree {
 
  private:
   class Reader;
+  struct TextSpan {
+    std::uint32_t offset;
+    std::uint32_t length;
+  };
   std::vector<SourceNode> nodes_;
-  std::vector<std::string> texts_;
+  // Every text in one piece, each followed by a NUL: a parse makes no allocation per name.
+  std::string textBytes_;
+  std::vector<TextSpan> textSpans_;
   bool keepStrings_ = true;
   bool standsAlone_ = true;
   Ending ending_ = Ending::Other;
