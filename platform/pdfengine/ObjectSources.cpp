@@ -77,11 +77,16 @@ std::span<const unsigned char> ObjectSources::WholeFile() {
     wholeFileTried_ = true;
     const std::int64_t size = FileSizeOf(doc_->file);
     if (size > 0 && size <= kWholeFileLimit) {
-      wholeFile_.resize(static_cast<std::size_t>(size));
-      if (ReadFileAt(doc_->file, 0, wholeFile_.data(), wholeFile_.size()) != size) wholeFile_ = {};
+      // Not zeroed first: the read fills every byte or the buffer is let go.
+      wholeFile_ = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(size));
+      wholeFileSize_ = static_cast<std::size_t>(size);
+      if (ReadFileAt(doc_->file, 0, wholeFile_.get(), wholeFileSize_) != size) {
+        wholeFile_.reset();
+        wholeFileSize_ = 0;
+      }
     }
   }
-  return wholeFile_;
+  return {wholeFile_.get(), wholeFileSize_};
 }
 
 bool ObjectSources::LoadFromFile(int number, std::int64_t offset, SourceTree& tree) {

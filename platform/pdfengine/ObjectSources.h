@@ -62,7 +62,8 @@ class ObjectSources {
   SourceTree parsing_;
   std::size_t treeNodes_ = 0;
   std::vector<unsigned char> dataBuffer_;
-  std::vector<unsigned char> wholeFile_;
+  std::unique_ptr<unsigned char[]> wholeFile_;
+  std::size_t wholeFileSize_ = 0;
   bool wholeFileTried_ = false;
   std::vector<unsigned char> window_;
   std::int64_t windowStart_ = -1;
