@@ -106,8 +106,8 @@ class SourceTree::Reader {
     return Fresh();
   }
 
-  // One return of one named token, so that it is built in place: a copy of a token just written field by
-  // field would read it back before the writes reach the cache.
+  // One named token and one return, so that the token is built in place. A copy would read the token back
+  // in wide loads right after the lexer wrote it field by field, and such loads wait for the writes.
   Token Fresh() {
     Token token = lexer_.Next();
     if (token.end >= size_) touchedEnd_ = true;
@@ -244,8 +244,7 @@ class SourceTree::Reader {
     if (!keys.set && keys.count < kLinearKeyCheck) {
       const std::string_view text = tree_.Text(key);
       for (std::size_t i = 0; i < keys.count; ++i) {
-        const std::string_view earlier = tree_.Text(keys.first[i]);
-        if (earlier.size() == text.size() && earlier == text) return false;
+        if (tree_.Text(keys.first[i]) == text) return false;
       }
       keys.first[keys.count++] = key;
       return true;
