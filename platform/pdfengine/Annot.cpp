@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/UnloadedSource.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -56,6 +57,11 @@ extern "C" qp_annot qp_page_load_annots(qp_page page) {
   return Guard<qp_annot>(__func__, nullptr, [&]() -> qp_annot {
     if (page == nullptr) return nullptr;
     fz_context* ctx = page->document->ctx;
+    // Most pages have no annotations: a page the engine has not read yet is not read to learn that.
+    if (const auto source = UnloadedDictionary(ctx, SourcesOf(page->document), page->obj);
+        source != nullptr && RootEntry(*source, "Annots") < 0) {
+      return nullptr;
+    }
     pdf_obj* annots = Mu(ctx, [&] { return pdf_dict_get(ctx, page->obj, PDF_NAME(Annots)); });
     const int length = Mu(ctx, [&] { return pdf_array_len(ctx, annots); });
     qp_annot first = nullptr;

@@ -8,6 +8,7 @@
 
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/PageIndex.h"
+#include "platform/pdfengine/UnloadedSource.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -204,6 +205,20 @@ extern "C" qp_cos qp_cos_dict_gets(qp_cos dict, const char* key) {
   return Guard<qp_cos>(__func__, nullptr, [&]() -> qp_cos {
     if (dict == nullptr || key == nullptr) return nullptr;
     fz_context* ctx = Ctx(dict);
+    // An entry of a dictionary the engine has not read yet that is missing or a reference is answered from the
+    // source, without reading the dictionary: a page's /Contents and /Resources, say. The reference made here
+    // names what the engine's would.
+    if (const auto source = UnloadedDictionary(ctx, SourcesOf(dict->document), dict->obj); source != nullptr) {
+      const int entry = RootEntry(*source, key);
+      if (entry < 0) return nullptr;
+      const SourceNode& value = source->Nodes()[static_cast<std::size_t>(entry)];
+      if (value.kind == SourceKind::Reference) {
+        const std::unique_ptr<pdf_obj, ObjDrop> reference(Mu(ctx, [&] {
+          return pdf_new_indirect(ctx, dict->document->doc, static_cast<int>(value.integer), value.generation);
+        }), ObjDrop{ctx});
+        return WrapObject(dict->document, reference.get());
+      }
+    }
     pdf_obj* value = Mu(ctx, [&] { return pdf_dict_gets(ctx, dict->obj, key); });
     return WrapObject(dict->document, value);
   });

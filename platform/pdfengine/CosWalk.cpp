@@ -16,6 +16,7 @@
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/ObjectSources.h"
 #include "platform/pdfengine/SourceTree.h"
+#include "platform/pdfengine/UnloadedSource.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -105,9 +106,9 @@ class Walker {
   };
 
   ObjectSources& Sources(pdf_document* doc) {
-    std::unique_ptr<ObjectSources>& sources = doc == document_->doc ? document_->sources : otherSources_;
-    if (sources == nullptr || sources->Document() != doc) sources = std::make_unique<ObjectSources>(ctx_, doc);
-    return *sources;
+    if (doc == document_->doc) return SourcesOf(document_);
+    if (otherSources_ == nullptr || otherSources_->Document() != doc) otherSources_ = std::make_unique<ObjectSources>(ctx_, doc);
+    return *otherSources_;
   }
 
   int Report(qp_walk_item& item) {
@@ -183,15 +184,7 @@ class Walker {
   // same items the engine's object matched with that source would give. False, with nothing reported, for
   // any other object.
   bool WalkFromSource(pdf_document* doc, int number, int depth, Key key) {
-    if (doc == nullptr || doc->crypt != nullptr) return false;
-    bool unloaded = false;
-    Mu(ctx_, [&] {
-      if (number <= 0 || number >= pdf_xref_len(ctx_, doc)) return;
-      const pdf_xref_entry* entry = pdf_get_xref_entry(ctx_, doc, number);
-      unloaded = entry != nullptr && entry->obj == nullptr && entry->stm_buf == nullptr &&
-                 ((entry->type == 'n' && entry->ofs > 0) || (entry->type == 'o' && entry->ofs > 0));
-    });
-    if (!unloaded) return false;
+    if (!EngineHasNotLoaded(ctx_, doc, number)) return false;
     std::shared_ptr<const SourceTree> tree = Sources(doc).Load(number);
     if (tree == nullptr || !tree->StandsAlone()) return false;
     const SourceNode& root = tree->Nodes()[0];

@@ -4,6 +4,7 @@
 
 #include "platform/pdfengine/Internal.h"
 #include "platform/pdfengine/PageIndex.h"
+#include "platform/pdfengine/UnloadedSource.h"
 
 using namespace sealrun::platform::pdfengine;
 
@@ -76,14 +77,17 @@ extern "C" int qp_load_page(qp_document document, int pageIndex, qp_page* page) 
     EnforceBudget(ctx);
     const int pages = PageCount(document);
     if (pageIndex < 0 || pageIndex >= pages) Fail(QP_ERR_ARGUMENT, "no such page");
-    const PageIndex::Reference found = document->pages->Find(ctx, document->doc, pageIndex);
+    ObjectSources& sources = SourcesOf(document);
+    const PageIndex::Reference found = document->pages->Find(ctx, document->doc, &sources, pageIndex);
     // Either way the reference the page tree holds, and one of the caller's: the lookup lends it, a new one is
     // made.
     std::unique_ptr<pdf_obj, ObjDrop> obj(Mu(ctx, [&] {
       return found.number > 0 ? pdf_new_indirect(ctx, document->doc, found.number, found.generation)
                               : pdf_keep_obj(ctx, pdf_lookup_page_obj(ctx, document->doc, pageIndex));
     }), ObjDrop{ctx});
-    if (!Mu(ctx, [&] { return pdf_is_dict(ctx, obj.get()); })) Fail(QP_ERR_ENGINE, "page is not a dictionary");
+    // A page the engine has not read yet stays unread when its source shows a dictionary.
+    if (UnloadedDictionary(ctx, sources, obj.get()) == nullptr && !Mu(ctx, [&] { return pdf_is_dict(ctx, obj.get()); }))
+      Fail(QP_ERR_ENGINE, "page is not a dictionary");
     auto loaded = std::make_unique<qp_page_s>();
     loaded->document = document;
     loaded->doc = document->doc;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/ObjectSources.h"
 
 namespace sealrun::platform::pdfengine {
 
@@ -19,14 +20,15 @@ class PageIndex {
     int number = 0;
     int generation = 0;
   };
-  Reference Find(fz_context* ctx, pdf_document* doc, int pageIndex);
+  // `sources` (may be null): the document's object sources, to read the tree's kids the engine has not loaded.
+  Reference Find(fz_context* ctx, pdf_document* doc, ObjectSources* sources, int pageIndex);
   // The pages of the document: the count its page tree declares, but never more than the tree holds.
-  int Count(fz_context* ctx, pdf_document* doc);
+  int Count(fz_context* ctx, pdf_document* doc, ObjectSources* sources);
   // The page tree may have changed: read it again when next asked.
   void Forget() { doc_ = nullptr; }
 
  private:
-  void Refresh(fz_context* ctx, pdf_document* doc);
+  void Refresh(fz_context* ctx, pdf_document* doc, ObjectSources* sources);
 
   pdf_document* doc_ = nullptr;
   bool repaired_ = false;

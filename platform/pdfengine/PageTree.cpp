@@ -1,7 +1,10 @@
 #include "platform/pdfengine/PageTree.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
+
+#include "platform/pdfengine/UnloadedSource.h"
 
 namespace sealrun::platform::pdfengine {
 
@@ -20,9 +23,24 @@ bool IsInnerNode(fz_context* ctx, pdf_obj* kid) {
   });
 }
 
+// The same rule read from the kid's source, when the engine has not loaded it: the pages of a long document
+// are then not parsed into objects only to be told from inner nodes. nullopt leaves the kid to the engine: a
+// /Type that is not a name written in place (a reference, say) is resolved the engine's way.
+std::optional<bool> IsInnerNodeBySource(fz_context* ctx, ObjectSources& sources, pdf_obj* kid) {
+  const std::shared_ptr<const SourceTree> tree = UnloadedDictionary(ctx, sources, kid);
+  if (tree == nullptr) return std::nullopt;
+  const std::vector<SourceNode>& nodes = tree->Nodes();
+  if (const int type = RootEntry(*tree, "Type"); type >= 0) {
+    const SourceNode& value = nodes[static_cast<std::size_t>(type)];
+    if (value.kind != SourceKind::Name) return std::nullopt;
+    return tree->Text(value.text) == "Pages";
+  }
+  return RootEntry(*tree, "Kids") >= 0 && RootEntry(*tree, "MediaBox") < 0;
+}
+
 }  // namespace
 
-PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc) {
+PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc, ObjectSources* sources) {
   struct Level {
     pdf_obj* kids;
     int next;
@@ -58,7 +76,10 @@ PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc) {
     const int index = top.next++;
     pdf_obj* kids = top.kids;
     pdf_obj* kid = Mu(ctx, [&] { return pdf_array_get(ctx, kids, index); });
-    if (!IsInnerNode(ctx, kid)) {
+    std::optional<bool> inner;
+    if (sources != nullptr && sources->Document() == doc) inner = IsInnerNodeBySource(ctx, *sources, kid);
+    if (!inner) inner = IsInnerNode(ctx, kid);
+    if (!*inner) {
       walk.pages.push_back(kid);
       continue;
     }

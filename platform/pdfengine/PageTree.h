@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/pdfengine/Internal.h"
+#include "platform/pdfengine/ObjectSources.h"
 
 namespace sealrun::platform::pdfengine {
 
@@ -18,7 +19,8 @@ struct PageTreeWalk {
   // every inner node's /Count (and the root's) equal to the pages found under it.
   bool sound = true;
 };
-PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc);
+// With the document's object sources, kids the engine has not loaded are told apart from their source.
+PageTreeWalk WalkPageTree(fz_context* ctx, pdf_document* doc, ObjectSources* sources = nullptr);
 
 // The pages the lookup can reach: the declared count, but never more than the tree holds.
 int PagesHeld(fz_context* ctx, pdf_document* doc);

@@ -160,5 +160,102 @@ TEST_F(PageTreeTest, APageAddedInMemoryIsFoundAfterTheTreeWasRead) {
   EXPECT_GT(numbers[5], 9);
 }
 
+// Kids the engine has not read are told apart from their source; the answers must be the engine's own, also
+// where the source cannot decide (a /Type that is a reference or no name) and where a null entry counts as none.
+TEST_F(PageTreeTest, KidsReadFromTheirSourceAreToldApartAsTheEngineTellsThem) {
+  const std::vector<std::string> objects = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R 7 0 R 8 0 R] /Count 6 >>",
+      "<< /Type null /Parent 2 0 R /Kids [9 0 R] /Count 1 >>",        // a node: no type, kids, no box
+      "<< /Type 10 0 R /Parent 2 0 R /Kids [11 0 R] /Count 1 >>",     // a node typed through a reference
+      "<< /Parent 2 0 R /Kids [12 0 R] /MediaBox [0 0 9 9] /Count 1 >>",  // a box: a page
+      "<< /Parent 2 0 R /Kids null /Count 0 >>",                      // null kids are none: a page
+      PageObject(2),
+      "<< /Type (Pages) /Parent 2 0 R /Kids [13 0 R] /Count 1 >>",    // a type that is no name: a page
+      PageObject(3),
+      "/Pages",
+      PageObject(4),
+      PageObject(5),
+      PageObject(8),
+  };
+  const std::vector<int> expected{9, 11, 5, 6, 7, 8};
+  const DocumentHandle fresh = OpenObjects(objects);
+  ASSERT_TRUE(fresh);
+  EXPECT_EQ(qp_page_count(fresh.get()), 6);
+  EXPECT_EQ(PageNumbers(fresh.get(), {0, 1, 2, 3, 4, 5}), expected);
+
+  // The same tree with every object read by the engine first.
+  const DocumentHandle loaded = OpenObjects(objects);
+  ASSERT_TRUE(loaded);
+  for (int number = 1; number <= static_cast<int>(objects.size()); ++number) {
+    const CosHandle object(qp_document_object(loaded.get(), number));
+    ASSERT_TRUE(object) << number;
+    ASSERT_GE(qp_cos_dict_len(object.get()) + qp_cos_is_name(object.get()), 1) << number;
+  }
+  EXPECT_EQ(qp_page_count(loaded.get()), 6);
+  EXPECT_EQ(PageNumbers(loaded.get(), {0, 1, 2, 3, 4, 5}), expected);
+}
+
+// A page's entries read from its source, before the engine reads the page, are what the engine gives after.
+TEST_F(PageTreeTest, PageEntriesReadBeforeThePageIsLoadedAreTheEngines) {
+  const DocumentHandle document = OpenObjects(
+      {
+          "<< /Type /Catalog /Pages 2 0 R >>",
+          "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 5 1 R /Resources << /ProcSet [/PDF] >>"
+          " /Rotate null >>",
+          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Annots [<< /Type /Annot /Subtype /Text"
+          " /Rect [10 10 20 20] >>] >>",
+          "<< /Length 0 >>\nstream\n\nendstream",
+      },
+      5, 1);
+  ASSERT_TRUE(document);
+  const qp_document doc = document.get();
+  qp_page rawFirst = nullptr;
+  qp_page rawSecond = nullptr;
+  ASSERT_EQ(qp_load_page(doc, 0, &rawFirst), QP_OK);
+  ASSERT_EQ(qp_load_page(doc, 1, &rawSecond), QP_OK);
+  const PageHandle first(rawFirst);
+  const PageHandle second(rawSecond);
+  qp_cos page = qp_page_object(first.get());
+
+  struct Entries {
+    int contents = 0;
+    bool resourcesDict = false;
+    bool rotate = false;
+    bool missing = false;
+    int firstAnnots = 0;
+    int secondAnnots = 0;
+  };
+  const auto read = [&] {
+    Entries entries;
+    const CosHandle contents(qp_cos_dict_gets(page, "Contents"));
+    entries.contents = contents && qp_cos_is_indirect(contents.get()) ? qp_cos_obj_num(contents.get()) : -1;
+    const CosHandle resources(qp_cos_dict_gets(page, "Resources"));
+    entries.resourcesDict = resources && qp_cos_is_dict(resources.get());
+    entries.rotate = CosHandle(qp_cos_dict_gets(page, "Rotate")) != nullptr;
+    entries.missing = CosHandle(qp_cos_dict_gets(page, "Missing")) != nullptr;
+    for (qp_annot a = qp_page_load_annots(first.get()); a != nullptr; a = qp_annot_next(a)) ++entries.firstAnnots;
+    for (qp_annot a = qp_page_load_annots(second.get()); a != nullptr; a = qp_annot_next(a)) ++entries.secondAnnots;
+    return entries;
+  };
+  const Entries before = read();
+  EXPECT_EQ(before.contents, 5);
+  EXPECT_TRUE(before.resourcesDict);
+  EXPECT_FALSE(before.rotate);
+  EXPECT_FALSE(before.missing);
+  EXPECT_EQ(before.firstAnnots, 0);
+  EXPECT_EQ(before.secondAnnots, 1);
+
+  // The engine reads the page now (its length comes from its parsed dictionary); the answers stay the same.
+  ASSERT_GE(qp_cos_dict_len(page), 5);
+  const Entries after = read();
+  EXPECT_EQ(after.contents, before.contents);
+  EXPECT_EQ(after.resourcesDict, before.resourcesDict);
+  EXPECT_EQ(after.rotate, before.rotate);
+  EXPECT_EQ(after.missing, before.missing);
+  EXPECT_EQ(after.firstAnnots, before.firstAnnots);
+}
+
 }  // namespace
 }  // namespace sealrun::platform::pdfengine::testing
