@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "external/QpHandles.h"
 #include "platform/text/CodePage.h"
@@ -38,10 +40,34 @@ std::string ToAnsi(std::u16string_view line) {
   return platform::text::FromUtf16(line, platform::text::kCpAcp);
 }
 
+// The page's identifier when it is a string, read by walking the page: a page the engine has not read yet is
+// then read from its source alone, where asking the engine for the entry would parse the whole page first.
+// nullopt when the page holds no string under the key.
+std::optional<std::string> WrittenIdentifier(qp_cos pageDict) {
+  struct Found {
+    std::optional<std::string> bytes;
+  } found;
+  const auto take = [](void* context, const qp_walk_item* item) noexcept -> int {
+    if (item->depth == 0) return item->kind == QP_ITEM_DICT_BEGIN ? QP_WALK_SKIP_DATA : QP_WALK_NEXT;
+    if (item->kind == QP_ITEM_STRING && item->key != nullptr &&
+        std::string_view(item->key, item->key_length) == kPageIdentifierKey) {
+      try {
+        static_cast<Found*>(context)->bytes.emplace(reinterpret_cast<const char*>(item->bytes), item->length);
+      } catch (...) {
+        return QP_WALK_STOP;
+      }
+    }
+    return QP_WALK_SKIP_ENTRIES | QP_WALK_SKIP_DATA;
+  };
+  if (qp_cos_walk(pageDict, take, &found, nullptr) != QP_OK) return std::nullopt;
+  return found.bytes;
+}
+
 }  // namespace
 
 std::optional<std::u16string> PageIdentifierOf(qp_document document, qp_cos pageDict) {
   using external::CosHandle;
+  if (const std::optional<std::string> written = WrittenIdentifier(pageDict)) return FromAnsi(*written);
   if (const CosHandle id(qp_cos_dict_gets(pageDict, kPageIdentifierKey)); id != nullptr) {
     // An identifier that is not a string is left as it is and reads as empty.
     const char* bytes = qp_cos_to_string(id.get());
