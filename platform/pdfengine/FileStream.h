@@ -1,9 +1,11 @@
 #pragma once
-// The stream the engine parses a document file through: reads of 64 KiB at a time, and seeks that land in
-// what was last read are served from memory. Reading a document object by object seeks for every object and
-// stream; the engine's own file stream answers each seek with a system call and a 4 KiB read.
+// The stream the engine parses a document file through. A file of up to 32 MiB is read in one go when it is
+// opened and every read after that is served from memory: a verification touches object after object all over
+// the file, and the engine's own file stream answers each seek with a system call and a 4 KiB read. A larger
+// file is read 64 KiB at a time, and seeks that land in what was last read are served from memory.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "platform/pdfengine/Internal.h"
@@ -21,5 +23,8 @@ fz_stream* OpenFileStream(fz_context* ctx, const std::string& path, std::int64_t
 std::int64_t ReadFileAt(fz_stream* stream, std::int64_t offset, unsigned char* buffer, std::size_t length);
 // The size of that file, or -1 for another kind of stream.
 std::int64_t FileSizeOf(fz_stream* stream);
+// The whole file as it was read when it was opened; empty when it was read piece by piece (too large, or
+// not all of it could be read at once) or the stream is another kind. It lives as long as the stream.
+std::span<const unsigned char> WholeFileOf(fz_stream* stream);
 
 }  // namespace sealrun::platform::pdfengine

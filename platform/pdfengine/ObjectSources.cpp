@@ -14,7 +14,6 @@ constexpr std::size_t kWindowSize = 8 * 1024;
 // when needed.
 constexpr std::size_t kDecodedLimit = 64 * 1024 * 1024;
 constexpr std::size_t kTreeNodeLimit = 1024 * 1024;
-constexpr std::int64_t kWholeFileLimit = 32 * 1024 * 1024;
 
 struct BufferDrop {
   fz_context* ctx;
@@ -72,22 +71,7 @@ bool ObjectSources::Read(std::int64_t offset, std::size_t length) {
   return true;
 }
 
-std::span<const unsigned char> ObjectSources::WholeFile() {
-  if (!wholeFileTried_) {
-    wholeFileTried_ = true;
-    const std::int64_t size = FileSizeOf(doc_->file);
-    if (size > 0 && size <= kWholeFileLimit) {
-      // Not zeroed first: the read fills every byte or the buffer is let go.
-      wholeFile_ = std::make_unique_for_overwrite<unsigned char[]>(static_cast<std::size_t>(size));
-      wholeFileSize_ = static_cast<std::size_t>(size);
-      if (ReadFileAt(doc_->file, 0, wholeFile_.get(), wholeFileSize_) != size) {
-        wholeFile_.reset();
-        wholeFileSize_ = 0;
-      }
-    }
-  }
-  return {wholeFile_.get(), wholeFileSize_};
-}
+std::span<const unsigned char> ObjectSources::WholeFile() { return WholeFileOf(doc_->file); }
 
 bool ObjectSources::LoadFromFile(int number, std::int64_t offset, SourceTree& tree) {
   const std::int64_t fileSize = FileSizeOf(doc_->file);

@@ -28,9 +28,7 @@ class ObjectSources {
   // object stream that cannot be decoded, or bytes that do not parse. Shared: it outlives the cache's clearing.
   std::shared_ptr<const SourceTree> Load(int number);
 
-  // The whole file when it is small enough to be read in one go (up to 32 MiB), read on first use: a walk
-  // touches object after object all over the file, and reading each through its own system call cost more
-  // than reading the file. Empty for a larger file, or one that cannot be read in full.
+  // The whole file when the engine's stream read it in one go at open (see FileStream.h); empty otherwise.
   std::span<const unsigned char> WholeFile();
 
   // A buffer of `size` bytes for stream data read from the file, kept with the document so that walking
@@ -62,9 +60,6 @@ class ObjectSources {
   SourceTree parsing_;
   std::size_t treeNodes_ = 0;
   std::vector<unsigned char> dataBuffer_;
-  std::unique_ptr<unsigned char[]> wholeFile_;
-  std::size_t wholeFileSize_ = 0;
-  bool wholeFileTried_ = false;
   std::vector<unsigned char> window_;
   std::int64_t windowStart_ = -1;
   std::size_t windowLength_ = 0;

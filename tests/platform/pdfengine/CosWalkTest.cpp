@@ -364,5 +364,49 @@ TEST_F(CosWalkTest, AnObjectCutShortReadsAsTheEngineReadsIt) {
   EXPECT_EQ(walked.text, "null");
 }
 
+// A file of up to 32 MiB is read once when it is opened and a larger one piece by piece: both read the same
+// objects, strings and stream data, also where they lie past the large file's padding. The one in memory
+// stays as it was opened when the file on disk changes under it.
+TEST_F(CosWalkTest, ObjectsReadTheSameFromAFileInMemoryOrReadPieceByPiece) {
+  std::string data(100000, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7919) >> 3);
+  const auto fileOf = [&](std::size_t padding) {
+    HandWrittenPdf pdf("/Contents 5 0 R /Obj 6 0 R");
+    pdf.Add("<< /Length " + std::to_string(padding) + " >>\nstream\n" + std::string(padding, ' ') + "\nendstream");
+    pdf.Add("<< /Length " + std::to_string(data.size()) + " >>\nstream\n" + data + "\nendstream");
+    pdf.Add("<< /Z <00FF> /A (text) /R 0.123456789 /N [1 2 /Name#20x] >>");
+    return pdf.Bytes();
+  };
+  const auto read = [&](const std::filesystem::path& path, const std::function<void()>& before) {
+    DocumentHandle document = Open(path);
+    EXPECT_TRUE(document);
+    if (!document) return std::string();
+    before();
+    PageHandle page = external::LoadPage(document.get(), 0);
+    EXPECT_TRUE(page);
+    if (!page) return std::string();
+    const CosHandle contents(qp_cos_dict_gets(qp_page_object(page.get()), "Contents"));
+    const CosHandle object(qp_cos_dict_gets(qp_page_object(page.get()), "Obj"));
+    const Walked stream = Walk(contents.get());
+    const Walked dict = Walk(object.get());
+    EXPECT_TRUE(stream.data == data) << "the stream data differs";
+    return stream.text + " | " + dict.text + " | " + std::to_string(stream.result) + std::to_string(dict.result);
+  };
+
+  const auto small = temp_ / "small.pdf";
+  const std::string smallBytes = fileOf(1000);
+  WriteFileBytes(small, smallBytes);
+  const std::string expected = read(small, [] {});
+  EXPECT_EQ(expected, "<<stream /Length=100000 >> endstream | << /Z=<00FF> /A=(text) /R=r0.123456789 "
+                      "/N=[ 1 2 /Name x ] >> | 00");
+
+  const auto large = temp_ / "large.pdf";
+  WriteFileBytes(large, fileOf(33u << 20));
+  EXPECT_EQ(read(large, [] {}), expected);
+
+  // Overwritten in place after the open, before a page is read: the document reads what it opened.
+  EXPECT_EQ(read(small, [&] { WriteFileBytes(small, std::string(smallBytes.size(), '%')); }), expected);
+}
+
 }  // namespace
 }  // namespace sealrun::platform::pdfengine::testing
