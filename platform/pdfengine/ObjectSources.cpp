@@ -23,18 +23,34 @@ struct BufferDrop {
 }  // namespace
 
 std::shared_ptr<const SourceTree> ObjectSources::Load(int number) {
-  if (const auto cached = trees_.find(number); cached != trees_.end()) return cached->second;
-  // Parsed into one reused tree, then copied at its own size: the tree's buffers grow once per document.
-  std::shared_ptr<const SourceTree> parsed;
-  if (Parse(number, parsing_)) parsed = std::make_shared<const SourceTree>(parsing_);
-  const std::size_t nodes = parsed == nullptr ? 1 : parsed->Nodes().size();
-  if (treeNodes_ + nodes > kTreeNodeLimit) {
-    trees_.clear();
+  if (number <= 0) return nullptr;
+  const auto slot = static_cast<std::size_t>(number);
+  if (slot >= byNumber_.size()) {
+    // Objects made in memory since the last look lengthen the cross-reference.
+    const int length = Mu(ctx_, [&] { return pdf_xref_len(ctx_, doc_); });
+    if (number >= length) return nullptr;
+    byNumber_.resize(static_cast<std::size_t>(length), nullptr);
+  }
+  if (const SourceTree* known = byNumber_[slot]; known != nullptr) {
+    if (known == &noSource_) return nullptr;
+    return std::shared_ptr<const SourceTree>(kept_, known);
+  }
+  // Parsed into one reused tree, then copied into the arena: the tree's buffers grow once per document.
+  const bool parsed = Parse(number, parsing_);
+  const std::size_t nodes = parsed ? parsing_.Nodes().size() : 1;
+  if (kept_ == nullptr || treeNodes_ + nodes > kTreeNodeLimit) {
+    kept_ = std::make_shared<KeptSources>();
+    std::fill(byNumber_.begin(), byNumber_.end(), nullptr);
     treeNodes_ = 0;
   }
   treeNodes_ += nodes;
-  trees_.emplace(number, parsed);
-  return parsed;
+  if (!parsed) {
+    byNumber_[slot] = &noSource_;
+    return nullptr;
+  }
+  const SourceTree& tree = kept_->trees.emplace_back(parsing_, kept_->arena);
+  byNumber_[slot] = &tree;
+  return std::shared_ptr<const SourceTree>(kept_, &tree);
 }
 
 bool ObjectSources::Parse(int number, SourceTree& tree) {

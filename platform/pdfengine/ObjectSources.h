@@ -5,6 +5,7 @@
 // decoded object streams are kept, and the file bytes last read serve the next object when it lies in them.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -39,6 +40,12 @@ class ObjectSources {
   }
 
  private:
+  // The sources kept since the cache was last let go, with the arena their nodes live in. A source handed out
+  // shares ownership of all of them, so it outlives the cache's clearing.
+  struct KeptSources {
+    SourceArena arena;
+    std::deque<SourceTree> trees;
+  };
   struct ObjectStream {
     std::vector<unsigned char> bytes;
     std::vector<std::pair<int, std::size_t>> objects;  // number and start, in the order of the stream's header
@@ -56,7 +63,9 @@ class ObjectSources {
   pdf_document* doc_;
   std::unordered_map<int, std::unique_ptr<ObjectStream>> objectStreams_;  // null: could not be decoded
   std::size_t decodedBytes_ = 0;
-  std::unordered_map<int, std::shared_ptr<const SourceTree>> trees_;  // null: no source that reads
+  std::shared_ptr<KeptSources> kept_;
+  std::vector<const SourceTree*> byNumber_;  // null: not read yet; &noSource_: no source that reads
+  const SourceTree noSource_;
   SourceTree parsing_;
   std::size_t treeNodes_ = 0;
   std::vector<unsigned char> dataBuffer_;

@@ -29,7 +29,7 @@ bool IsInnerNode(fz_context* ctx, pdf_obj* kid) {
 std::optional<bool> IsInnerNodeBySource(fz_context* ctx, ObjectSources& sources, pdf_obj* kid) {
   const std::shared_ptr<const SourceTree> tree = UnloadedDictionary(ctx, sources, kid);
   if (tree == nullptr) return std::nullopt;
-  const std::vector<SourceNode>& nodes = tree->Nodes();
+  const std::span<const SourceNode> nodes = tree->Nodes();
   if (const int type = RootEntry(*tree, "Type"); type >= 0) {
     const SourceNode& value = nodes[static_cast<std::size_t>(type)];
     if (value.kind != SourceKind::Name) return std::nullopt;

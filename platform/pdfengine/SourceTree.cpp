@@ -226,11 +226,11 @@ class SourceTree::Reader {
   // Keys are compared by their text index, which stays valid while the texts grow.
   struct KeyHash {
     const SourceTree* tree;
-    std::size_t operator()(std::uint32_t key) const { return std::hash<std::string_view>{}(tree->Text(key)); }
+    std::size_t operator()(std::uint32_t key) const { return std::hash<std::string_view>{}(tree->ParsedText(key)); }
   };
   struct KeyEqual {
     const SourceTree* tree;
-    bool operator()(std::uint32_t a, std::uint32_t b) const { return tree->Text(a) == tree->Text(b); }
+    bool operator()(std::uint32_t a, std::uint32_t b) const { return tree->ParsedText(a) == tree->ParsedText(b); }
   };
   using KeySet = std::unordered_set<std::uint32_t, KeyHash, KeyEqual>;
   // A dictionary's keys so far: the first few on the stack, a set once there are more.
@@ -242,9 +242,9 @@ class SourceTree::Reader {
 
   bool Unique(Keys& keys, std::uint32_t key) {
     if (!keys.set && keys.count < kLinearKeyCheck) {
-      const std::string_view text = tree_.Text(key);
+      const std::string_view text = tree_.ParsedText(key);
       for (std::size_t i = 0; i < keys.count; ++i) {
-        if (tree_.Text(keys.first[i]) == text) return false;
+        if (tree_.ParsedText(keys.first[i]) == text) return false;
       }
       keys.first[keys.count++] = key;
       return true;
@@ -315,6 +315,16 @@ class SourceTree::Reader {
   bool touchedEnd_ = false;
 };
 
+SourceTree::SourceTree(const SourceTree& parsed, SourceArena& arena)
+    : nodeView_(arena.Copy(parsed.nodeView_)),
+      spanView_(arena.Copy(parsed.spanView_)),
+      textView_(arena.Copy(parsed.textView_)),
+      keepStrings_(parsed.keepStrings_),
+      standsAlone_(parsed.standsAlone_),
+      ending_(parsed.ending_),
+      streamData_(parsed.streamData_),
+      fileOffset_(parsed.fileOffset_) {}
+
 SourceTree::Result SourceTree::Parse(std::span<const unsigned char> bytes, Framing framing, int number,
                                      bool keepStrings, bool complete) {
   nodes_.clear();
@@ -326,6 +336,9 @@ SourceTree::Result SourceTree::Parse(std::span<const unsigned char> bytes, Frami
   streamData_ = 0;
   Reader reader(*this, bytes);
   const bool parsed = reader.Object(framing, number);
+  nodeView_ = nodes_;
+  spanView_ = textSpans_;
+  textView_ = textBytes_;
   if (reader.TouchedEnd() && !complete) return Result::NeedMoreBytes;
   return parsed ? Result::Parsed : Result::Unreadable;
 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/pdfengine/SourceArena.h"
+
 namespace sealrun::platform::pdfengine {
 
 enum class SourceKind : std::uint8_t { Null, Bool, Int, Real, String, Name, Reference, Dict, Array };
@@ -37,16 +39,22 @@ class SourceTree {
   // What follows the value of an object at a file offset (an object in an object stream ends with its value).
   enum class Ending { EndObj, Stream, Other };
 
+  SourceTree() = default;
+  // A copy whose nodes and texts live in `arena`: kept sources take no allocation of their own.
+  SourceTree(const SourceTree& parsed, SourceArena& arena);
+  SourceTree(const SourceTree&) = delete;
+  SourceTree& operator=(const SourceTree&) = delete;
+
   // Parses one object. Unless `complete` says the bytes are all there is, they may stop inside the object:
   // NeedMoreBytes asks for a longer piece. keepStrings false: string bytes are not decoded (the engine's
   // are decrypted, so the file's would not match anyway).
   Result Parse(std::span<const unsigned char> bytes, Framing framing, int number, bool keepStrings, bool complete);
 
-  const std::vector<SourceNode>& Nodes() const { return nodes_; }
+  std::span<const SourceNode> Nodes() const { return nodeView_; }
   // A name's or kept string's bytes. A NUL follows them in memory, so data() serves as a C string too.
   std::string_view Text(std::uint32_t index) const {
-    const TextSpan span = textSpans_[index];
-    return {textBytes_.data() + span.offset, span.length};
+    const TextSpan span = spanView_[index];
+    return {textView_.data() + span.offset, span.length};
   }
   bool StringsKept() const { return keepStrings_; }
 
@@ -67,10 +75,20 @@ class SourceTree {
     std::uint32_t offset;
     std::uint32_t length;
   };
+  // A text while the parse is still adding to the vectors (the views are set when it ends).
+  std::string_view ParsedText(std::uint32_t index) const {
+    const TextSpan span = textSpans_[index];
+    return {textBytes_.data() + span.offset, span.length};
+  }
+  // Filled by a parse; a copy in an arena leaves them empty.
   std::vector<SourceNode> nodes_;
   // Every text in one piece, each followed by a NUL: a parse makes no allocation per name.
   std::string textBytes_;
   std::vector<TextSpan> textSpans_;
+  // What the accessors read: the vectors above after a parse, the arena's copies in a copy.
+  std::span<const SourceNode> nodeView_;
+  std::span<const TextSpan> spanView_;
+  std::span<const char> textView_;
   bool keepStrings_ = true;
   bool standsAlone_ = true;
   Ending ending_ = Ending::Other;

@@ -40,7 +40,7 @@ std::shared_ptr<const SourceTree> UnloadedDictionary(fz_context* ctx, ObjectSour
 }
 
 int RootEntry(const SourceTree& tree, std::string_view key) {
-  const std::vector<SourceNode>& nodes = tree.Nodes();
+  const std::span<const SourceNode> nodes = tree.Nodes();
   std::size_t child = 1;
   for (std::uint32_t k = 0; k < nodes[0].count; ++k) {
     const SourceNode& entry = nodes[child];
