@@ -8,6 +8,8 @@ namespace sealrun::verify {
 namespace {
 
 constexpr std::size_t kPendingLimit = 4096;
+// Stream data from this size on goes to the digest without a copy; smaller pieces are gathered with the tokens.
+constexpr std::size_t kBulkPiece = 256;
 constexpr char kHex[] = "0123456789ABCDEF";
 
 // Bytes a name writes as #xx: white space and delimiters.
@@ -41,7 +43,7 @@ void FingerprintDigest::Write(std::string_view bytes) {
 }
 
 void FingerprintDigest::WriteBulk(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < kPendingLimit) {
+  if (bytes.size() < kBulkPiece) {
     Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     return;
   }

@@ -358,10 +358,9 @@ class Walker {
 
   // The engine's stream ends at /Length exactly when "endstream" follows at once or after one end of line.
   static bool EndstreamFollows(std::string_view after) {
-    for (const std::string_view marker : {"endstream", "\nendstream", "\rendstream", "\r\nendstream"}) {
-      if (after.substr(0, marker.size()) == marker) return true;
-    }
-    return false;
+    if (after.starts_with('\r')) after.remove_prefix(1);
+    if (after.starts_with('\n')) after.remove_prefix(1);
+    return after.starts_with("endstream");
   }
 
   // Stored bytes as qp_cos_stream_raw_to_buffer gives them, piece by piece straight from the engine's
