@@ -99,9 +99,16 @@ bool FingerprintLines::Contains(const Entry& entry, std::u16string_view identifi
 
 std::size_t FingerprintLines::CountContaining(const std::u16string& identifier, const std::u16string** kept) {
   auto [at, added] = occurrences_.try_emplace(identifier);
-  (void)added;
   *kept = &at->first;
   Occurrences& seen = at->second;
+  if (added && longestEntry_ <= identifier.size()) {
+    // An entry as long as a new identifier holds it only by being it; one without a counter would be an
+    // identifier already seen.
+    const auto found = counteredEntries_.find(identifier);
+    seen.count = found == counteredEntries_.end() ? 0 : found->second;
+    seen.scanned = used_.size();
+    return seen.count;
+  }
   const std::uint64_t symbols = SymbolsOf(identifier);
   for (; seen.scanned < used_.size(); ++seen.scanned) {
     const Entry& earlier = used_[seen.scanned];
@@ -119,6 +126,8 @@ void FingerprintLines::Add(std::u16string identifier, std::string_view digestTex
   entry.symbols = SymbolsOf(identifier) | SymbolsOf(entry.counter);
   std::u16string line = std::move(identifier);
   line += entry.counter;
+  longestEntry_ = std::max(longestEntry_, line.size());
+  if (!entry.counter.empty()) ++counteredEntries_[line];
   line += u'$';
   line.append(digestText.begin(), digestText.end());
   line += u"\r\n";

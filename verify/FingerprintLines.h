@@ -54,6 +54,10 @@ class FingerprintLines {
   bool textComplete_ = true;
   std::vector<Entry> used_;
   std::unordered_map<std::u16string, Occurrences> occurrences_;  // its keys are the identifiers entries refer to
+  // For identifiers no entry is longer than (the usual case: every page's is as long and its own): such an
+  // identifier is held only by entries that are it, and an entry with a counter is one only by its whole text.
+  std::size_t longestEntry_ = 0;
+  std::unordered_map<std::u16string, std::size_t> counteredEntries_;  // identifier + counter: how many
 };
 
 }  // namespace sealrun::verify
