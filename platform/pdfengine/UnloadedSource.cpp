@@ -10,27 +10,34 @@ ObjectSources& SourcesOf(qp_document document) {
   return *sources;
 }
 
+namespace {
+
+// EngineHasNotLoaded's test, for a caller already inside the engine's error handling.
+bool NotLoadedInEngine(fz_context* ctx, pdf_document* doc, int number) {
+  if (number <= 0 || number >= pdf_xref_len(ctx, doc)) return false;
+  const pdf_xref_entry* entry = pdf_get_xref_entry(ctx, doc, number);
+  return entry != nullptr && entry->obj == nullptr && entry->stm_buf == nullptr &&
+         (entry->type == 'n' || entry->type == 'o') && entry->ofs > 0;
+}
+
+}  // namespace
+
 bool EngineHasNotLoaded(fz_context* ctx, pdf_document* doc, int number) {
   if (doc == nullptr || doc->crypt != nullptr) return false;
-  bool unloaded = false;
-  Mu(ctx, [&] {
-    if (number <= 0 || number >= pdf_xref_len(ctx, doc)) return;
-    const pdf_xref_entry* entry = pdf_get_xref_entry(ctx, doc, number);
-    unloaded = entry != nullptr && entry->obj == nullptr && entry->stm_buf == nullptr &&
-               (entry->type == 'n' || entry->type == 'o') && entry->ofs > 0;
-  });
-  return unloaded;
+  return Mu(ctx, [&] { return NotLoadedInEngine(ctx, doc, number); });
 }
 
 std::shared_ptr<const SourceTree> UnloadedDictionary(fz_context* ctx, ObjectSources& sources, pdf_obj* reference) {
   pdf_document* doc = sources.Document();
+  if (doc == nullptr || doc->crypt != nullptr) return nullptr;
   int number = 0;
-  const bool ours = Mu(ctx, [&] {
+  // One trip into the engine for both questions: a page walk asks them of every page several times.
+  const bool unloaded = Mu(ctx, [&] {
     if (!pdf_is_indirect(ctx, reference) || pdf_get_indirect_document(ctx, reference) != doc) return false;
     number = pdf_to_num(ctx, reference);
-    return true;
+    return NotLoadedInEngine(ctx, doc, number);
   });
-  if (!ours || !EngineHasNotLoaded(ctx, doc, number)) return nullptr;
+  if (!unloaded) return nullptr;
   std::shared_ptr<const SourceTree> tree = sources.Load(number);
   if (tree == nullptr || !tree->StandsAlone() || tree->EndsWith() != SourceTree::Ending::EndObj ||
       tree->Nodes()[0].kind != SourceKind::Dict) {
