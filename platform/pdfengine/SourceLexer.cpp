@@ -162,6 +162,22 @@ Token SourceLexer::Next() {
 Token SourceLexer::Number(std::size_t begin) {
   Token token;
   token.begin = begin;
+  if (const unsigned char first = bytes_[begin]; first >= '0' && first <= '9') {
+    // Most numbers are short unsigned integers (object numbers, lengths, coordinates): read those in one pass.
+    // Eighteen digits cannot overflow; anything longer or unusual takes the full reading below.
+    const unsigned char* const data = bytes_.data();
+    const std::size_t size = bytes_.size();
+    std::int64_t value = first - '0';
+    std::size_t at = at_;
+    for (; at < size && at - begin < 18 && data[at] >= '0' && data[at] <= '9'; ++at) value = value * 10 + (data[at] - '0');
+    if (at == size || EndsRun(data[at])) {
+      at_ = at;
+      token.end = at;
+      token.kind = TokenKind::Int;
+      token.integer = value;
+      return token;
+    }
+  }
   const bool negative = bytes_[begin] == '-';
   bool extraMinus = false;
   if (negative) {
