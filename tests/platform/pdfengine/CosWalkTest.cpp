@@ -131,7 +131,7 @@ TEST_F(CosWalkTest, StringsKeepTheirWrittenFormAndNumbersTheirWrittenValue) {
   HandWrittenPdf pdf("/Obj 4 0 R");
   pdf.Add("<< /Hex <41 42 43> /Odd <4142F> /Binary (\\001\\377) /Escaped (a\\(b\\)\\\\\\n\\101)"
           " /Reals [0.123456789 -.5 3. 0.0000001 +1.25 12345678901.5]"
-          " /Ints [-0 +7 007 2147483648 -9000000000] /Names [/A#20B /#28x#29 /a#2Fb /Sharp#23]"
+          " /Ints [-0 +7 007 2147483648 -9000000000 123456789012345678 1234567890123456789 [5]] /Names [/A#20B /#28x#29 /a#2Fb /Sharp#23]"
           " /Misc [true false null] >>");
   Load(pdf);
   qp_cos object = PageEntry("Obj");
@@ -141,7 +141,7 @@ TEST_F(CosWalkTest, StringsKeepTheirWrittenFormAndNumbersTheirWrittenValue) {
   EXPECT_EQ(walked.text,
             "<< /Hex=<414243> /Odd=<4142F0> /Binary=(\x01\xFF) /Escaped=(a(b)\\\nA)"
             " /Reals=[ r0.123456789 r-0.5 r3 r1e-07 r1.25 r12345678901.5 ]"
-            " /Ints=[ 0 7 7 2147483648 -9000000000 ] /Names=[ /A B /(x) /a/b /Sharp# ]"
+            " /Ints=[ 0 7 7 2147483648 -9000000000 123456789012345678 1234567890123456789 [ 5 ] ] /Names=[ /A B /(x) /a/b /Sharp# ]"
             " /Misc=[ true false null ] >>");
   // What the readers give for the same values: a guessed form, 32-bit reals, 32-bit integers.
   EXPECT_EQ(qp_cos_string_is_hex(qp_cos_dict_gets(object, "Hex")), 0);
