@@ -329,8 +329,8 @@ extern "C" int qp_signature_verify(qp_signature signature, qp_certificate* certi
     if (signature == nullptr) Fail(QP_ERR_ARGUMENT, "no signature");
     int64_t range[4];
     if (qp_signature_get_byte_range(signature, range) != QP_OK) return static_cast<int>(QP_ERR_VERIFY);
-    std::string file;
-    if (!ReadWholeFile(signature->document->readPath, file)) Fail(QP_ERR_ENGINE, "the file cannot be read");
+    std::string storage;
+    const std::string_view file = DocumentFileBytes(signature->document, storage);
     const SignedRevision revision = CheckByteRange(file, range);
     if (!revision.holeIsContents) return static_cast<int>(QP_ERR_VERIFY);
     const std::string der = ContentsBytes(file, revision);
@@ -369,11 +369,11 @@ extern "C" int qp_signature_verify_page_contents(qp_signature signature, int* ch
     *changed = 1;
     int64_t range[4];
     if (qp_signature_get_byte_range(signature, range) != QP_OK) return static_cast<int>(QP_ERR_VERIFY);
-    std::string file;
-    if (!ReadWholeFile(signature->document->readPath, file)) Fail(QP_ERR_ENGINE, "the file cannot be read");
+    std::string storage;
+    const std::string_view file = DocumentFileBytes(signature->document, storage);
     const SignedRevision revision = CheckByteRange(file, range);
     if (!revision.coversRevision) return static_cast<int>(QP_ERR_VERIFY);
-    *changed = PagesChangedSince(signature->document, file.substr(0, revision.end)) ? 1 : 0;
+    *changed = PagesChangedSince(signature->document, std::string(file.substr(0, revision.end))) ? 1 : 0;
     return QP_OK;
   });
 }

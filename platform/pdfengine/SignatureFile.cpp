@@ -3,11 +3,14 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <span>
 #include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/pdfengine/FileStream.h"
 
 namespace sealrun::platform::pdfengine {
 namespace {
@@ -27,7 +30,7 @@ int HexValue(char c) { return kHexValues[static_cast<unsigned char>(c)]; }
 bool IsPdfSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == 0; }
 
 // A revision ends with %%EOF, maybe followed by an end of line.
-bool EndsRevision(const std::string& file, std::size_t end) {
+bool EndsRevision(std::string_view file, std::size_t end) {
   std::size_t at = end;
   int eol = 0;
   while (at > 0 && (file[at - 1] == '\n' || file[at - 1] == '\r') && eol < 2) {
@@ -39,7 +42,7 @@ bool EndsRevision(const std::string& file, std::size_t end) {
 
 }  // namespace
 
-SignedRevision CheckByteRange(const std::string& file, const int64_t range[4]) {
+SignedRevision CheckByteRange(std::string_view file, const int64_t range[4]) {
   SignedRevision out;
   for (int i = 0; i < 4; ++i)
     if (range[i] < 0) return out;
@@ -62,7 +65,7 @@ SignedRevision CheckByteRange(const std::string& file, const int64_t range[4]) {
   return out;
 }
 
-std::string ContentsBytes(const std::string& file, const SignedRevision& revision) {
+std::string ContentsBytes(std::string_view file, const SignedRevision& revision) {
   std::string out;
   out.reserve((revision.holeEnd - revision.holeStart) / 2);
   int high = -1;
@@ -106,6 +109,15 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     extra = ::read(fd, &more, 1);
   } while (extra < 0 && errno == EINTR);
   return extra == 0;
+}
+
+std::string_view DocumentFileBytes(qp_document document, std::string& storage) {
+  if (document->readLength < 0) {
+    const std::span<const unsigned char> whole = WholeFileOf(document->doc->file);
+    if (!whole.empty()) return {reinterpret_cast<const char*>(whole.data()), whole.size()};
+  }
+  if (!ReadWholeFile(document->readPath, storage)) Fail(QP_ERR_ENGINE, "the file cannot be read");
+  return storage;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/pdfengine/Internal.h"
 
@@ -17,11 +18,15 @@ struct SignedRevision {
   bool coversRevision = false;  // starts at 0, ends at a revision's %%EOF, hole is only /Contents
 };
 
-SignedRevision CheckByteRange(const std::string& file, const int64_t range[4]);
+SignedRevision CheckByteRange(std::string_view file, const int64_t range[4]);
 // The /Contents bytes, hex-decoded.
-std::string ContentsBytes(const std::string& file, const SignedRevision& revision);
+std::string ContentsBytes(std::string_view file, const SignedRevision& revision);
 
 bool ReadWholeFile(const std::string& path, std::string& out);
+// The bytes of the file the document was read from: the engine's own copy when it holds all of it (so a
+// signature is checked over exactly the bytes the engine parsed), else the file read again into `storage`.
+// Throws when the file cannot be read.
+std::string_view DocumentFileBytes(qp_document document, std::string& storage);
 // Writes bytes into an existing (empty) file, such as a CopyBeside.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
 

@@ -204,14 +204,21 @@ TEST_F(SignatureTest, ContentChangedAfterSigningIsReported) {
   EXPECT_EQ(results[0].second, 1);
 }
 
+// A document opened before the bytes changed on disk judges its signature over the bytes it was read from, the
+// ones its objects came from; opened after, it finds the change.
 TEST_F(SignatureTest, TamperedBytesMakeTheSignatureInvalid) {
   const auto path = CopyCorpus("qpdf-minimal.pdf");
   ASSERT_EQ(EngineSign(path), QP_OK);
+  DocumentHandle openedBefore = Open(path);
+  ASSERT_TRUE(openedBefore);
+  SignatureHandle signatureBefore(qp_field_get_signature(qp_load_acroform_field(openedBefore.get())));
+  ASSERT_TRUE(signatureBefore);
   std::string bytes = ReadFileBytes(path);
   const auto at = bytes.find("/MediaBox");
   ASSERT_NE(at, std::string::npos);
   bytes[at + 1] = 'm';
   WriteFileBytes(path, bytes);
+  EXPECT_EQ(qp_signature_verify(signatureBefore.get(), nullptr), QP_OK);
   const auto results = VerifyAll(path);
   ASSERT_EQ(results.size(), 1u);
   EXPECT_EQ(results[0].first, QP_ERR_VERIFY);
