@@ -33,13 +33,6 @@ std::u16string FromAnsi(std::string_view bytes) {
   return platform::text::ToUtf16(bytes, platform::text::kCpAcp);
 }
 
-// The line in the ANSI code page. The conversion has no state across lines, so converting line by line gives the
-// bytes of the whole text converted at once.
-std::string ToAnsi(std::u16string_view line) {
-  if (IsAscii(line)) return std::string(line.begin(), line.end());
-  return platform::text::FromUtf16(line, platform::text::kCpAcp);
-}
-
 // The page's identifier when it is a string, read by walking the page: a page the engine has not read yet is
 // then read from its source alone, where asking the engine for the entry would parse the whole page first.
 // nullopt when the page holds no string under the key.
@@ -124,14 +117,23 @@ void FingerprintLines::Add(std::u16string identifier, std::string_view digestTex
     entry.counter.assign(counter.begin(), counter.end());
   }
   entry.symbols = SymbolsOf(identifier) | SymbolsOf(entry.counter);
-  std::u16string line = std::move(identifier);
+  // Built in buffers kept from line to line: a long document adds one line per page.
+  std::u16string& line = line_;
+  line.assign(identifier);
   line += entry.counter;
   longestEntry_ = std::max(longestEntry_, line.size());
   if (!entry.counter.empty()) ++counteredEntries_[line];
   line += u'$';
   line.append(digestText.begin(), digestText.end());
   line += u"\r\n";
-  digest_.Update(std::string_view(ToAnsi(line)));
+  // The line in the ANSI code page. The conversion has no state across lines, so converting line by line gives
+  // the bytes of the whole text converted at once.
+  if (IsAscii(line)) {
+    ansiLine_.assign(line.begin(), line.end());
+  } else {
+    ansiLine_ = platform::text::FromUtf16(line, platform::text::kCpAcp);
+  }
+  digest_.Update(std::string_view(ansiLine_));
   if (textComplete_ && text_.size() + line.size() <= kKeptText) {
     text_ += line;
   } else {

@@ -52,6 +52,8 @@ class FingerprintLines {
   support::Sha1 digest_;  // over the lines converted to the ANSI code page
   std::u16string text_;
   bool textComplete_ = true;
+  std::u16string line_;    // the line being added
+  std::string ansiLine_;   // and in the ANSI code page
   std::vector<Entry> used_;
   std::unordered_map<std::u16string, Occurrences> occurrences_;  // its keys are the identifiers entries refer to
   // For identifiers no entry is longer than (the usual case: every page's is as long and its own): such an
