@@ -155,7 +155,8 @@ std::int64_t ReadFileAt(fz_stream* stream, std::int64_t offset, unsigned char* b
   if (state == nullptr || offset < 0) return -1;
   if (state->whole == nullptr) return ReadAt(state->fd, offset, buffer, length);
   if (offset >= state->fileSize) return 0;
-  const auto count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(length), state->fileSize - offset));
+  const std::int64_t left = state->fileSize - offset;
+  const auto count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(length), left));
   std::memcpy(buffer, state->whole.get() + offset, count);
   return static_cast<std::int64_t>(count);
 }

@@ -169,7 +169,9 @@ Token SourceLexer::Number(std::size_t begin) {
     const std::size_t size = bytes_.size();
     std::int64_t value = first - '0';
     std::size_t at = at_;
-    for (; at < size && at - begin < 18 && data[at] >= '0' && data[at] <= '9'; ++at) value = value * 10 + (data[at] - '0');
+    for (; at < size && at - begin < 18 && data[at] >= '0' && data[at] <= '9'; ++at) {
+      value = value * 10 + (data[at] - '0');
+    }
     if (at == size || EndsRun(data[at])) {
       at_ = at;
       token.end = at;
