@@ -206,7 +206,7 @@ std::optional<std::u16string> DocumentFingerprint::ComputeDocumentFingerprint(qp
       if (!DigestContents(pageDict.get()) || !DigestAnnotations(page.get()) || !DigestResources(pageDict.get())) {
         return std::nullopt;
       }
-      lines_.Add(std::move(*identifier), digest_.TakeDigestText());
+      lines_.Add(*identifier, digest_.TakeDigestText());
     }
     support::Trace(u"结束电子签章模式(兼容)Hash文档");
     return lines_.Fingerprint();

@@ -110,7 +110,7 @@ std::size_t FingerprintLines::CountContaining(const std::u16string& identifier, 
   return seen.count;
 }
 
-void FingerprintLines::Add(std::u16string identifier, std::string_view digestText) {
+void FingerprintLines::Add(const std::u16string& identifier, std::string_view digestText) {
   Entry entry{};
   if (const std::size_t seen = CountContaining(identifier, &entry.identifier); seen > 0) {
     const std::string counter = std::to_string(seen);

@@ -23,7 +23,7 @@ class FingerprintLines {
  public:
   // Appends the page's line. An identifier contained in earlier ones as long or longer gets their count
   // appended, so three pages sharing X read X, X1 and X2.
-  void Add(std::u16string identifier, std::string_view digestText);
+  void Add(const std::u16string& identifier, std::string_view digestText);
 
   // The lines, each ending in CR LF, while they are short enough to keep (kKeptText code units); the digest
   // is always over all of them. Pages sharing a long identifier would otherwise hold its copies in memory.

@@ -104,7 +104,7 @@ class LegacyComputation {
       DigestResources(pageDict.get());
       DigestFollowedReferences();
       if (streamUnread_) return std::nullopt;
-      lines.Add(std::move(*identifier), digest_.TakeDigestText());
+      lines.Add(*identifier, digest_.TakeDigestText());
     }
     return lines.Fingerprint();
   }
